@@ -1,0 +1,3 @@
+#include "Spectrine/Spectrine.h"
+
+#include <lcms2.h>

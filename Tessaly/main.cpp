@@ -1,0 +1,7 @@
+#include <QCoreApplication>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    return 0;
+}

@@ -1,0 +1,1 @@
+#include "Vesperon/Vesperon.h"

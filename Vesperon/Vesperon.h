@@ -1,0 +1,2 @@
+// Stand-in for the update checker.
+#pragma once

@@ -1,0 +1,1 @@
+#include "ZipArchive/ZipArchive.h"

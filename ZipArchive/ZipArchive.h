@@ -1,0 +1,2 @@
+// ZIP archives over standard streams.
+#pragma once
