@@ -1,142 +1,46 @@
 // winsim: the tool for a simulated machine.
+#include "tools/winsim/Command.h"
+
 #include "WindowsStandIn/Machine.h"
-#include "WindowsStandIn/Registry.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringList>
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <vector>
 
+namespace Winsim {
 namespace {
 
-namespace Registry = WinSim::Registry;
-
-const char* Usage =
-    "usage: winsim create DIR [--preset NAME]\n"
-    "       winsim [--machine DIR] show\n"
-    "       winsim [--machine DIR] set KEY VALUE\n"
-    "       winsim [--machine DIR] reg get KEYPATH VALUENAME\n"
-    "       winsim [--machine DIR] reg set [--type TYPE] KEYPATH VALUENAME DATA\n"
-    "       winsim [--machine DIR] reg list KEYPATH\n"
-    "       winsim [--machine DIR] reg delete KEYPATH [VALUENAME]\n"
-    "       winsim [--machine DIR] reg readonly KEYPATH on|off\n"
-    "       winsim [--machine DIR] journal\n"
-    "       winsim [--machine DIR] run [--elevated] -- PROGRAM [ARGS...]\n"
-    "Without --machine, $WINSIM_MACHINE or the default machine is used.\n";
-
-struct UsageError {
-    QString message;
+struct Command {
+    QString synopsis;
+    QString description;
+    Handler handler;
 };
 
-void Print(const QString& text)
+std::map<QString, Command>& Commands()
 {
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
+    static std::map<QString, Command> commands;
+    return commands;
 }
 
-int Fail(const QString& message)
+QString Usage()
 {
-    std::fprintf(stderr, "winsim: %s\n", message.toUtf8().constData());
-    return 1;
+    QString text = QStringLiteral("usage: winsim [--machine DIR] COMMAND [ARGS...]\n"
+                                  "Without --machine, $WINSIM_MACHINE or the default machine is used.\n\n");
+    for (const auto& [name, command] : Commands()) {
+        text += "  " + command.synopsis + "\n      " + command.description + "\n";
+    }
+    return text;
 }
 
-void Expect(const QStringList& args, qsizetype count)
-{
-    if (args.size() != count) {
-        throw UsageError{QStringLiteral("wrong number of arguments")};
-    }
-}
-
-int RegistryStatus(DWORD status, const QString& what)
-{
-    switch (status) {
-    case ERROR_SUCCESS:
-        return 0;
-    case ERROR_FILE_NOT_FOUND:
-        return Fail(what + ": not found");
-    case ERROR_INVALID_PARAMETER:
-        return Fail(what + ": not a registry path (HKEY_LOCAL_MACHINE\\... or HKEY_CURRENT_USER\\...)");
-    default:
-        return Fail(what + ": error " + QString::number(status));
-    }
-}
-
-int Reg(QStringList args)
-{
-    if (args.isEmpty()) {
-        throw UsageError{QStringLiteral("reg needs a subcommand")};
-    }
-    const QString command = args.takeFirst();
-    if (command == "get") {
-        Expect(args, 2);
-        Registry::Value value;
-        if (const int rc = RegistryStatus(Registry::GetValue(args[0], args[1], value), args[0] + " " + args[1])) {
-            return rc;
-        }
-        Print(Registry::ValueToText(value));
-        return 0;
-    }
-    if (command == "set") {
-        DWORD type = REG_SZ;
-        if (!args.isEmpty() && args.first() == "--type") {
-            args.removeFirst();
-            if (args.isEmpty() || Registry::TypeName(Registry::TypeFromName(args.first())) != args.first().toUpper()) {
-                throw UsageError{QStringLiteral("--type needs one of REG_SZ, REG_EXPAND_SZ, REG_DWORD, REG_QWORD, "
-                                                "REG_BINARY, REG_MULTI_SZ, REG_NONE")};
-            }
-            type = Registry::TypeFromName(args.takeFirst());
-        }
-        Expect(args, 3);
-        const std::optional<Registry::Value> value = Registry::ValueFromText(type, args[2]);
-        if (!value) {
-            return Fail("\"" + args[2] + "\" is not a " + Registry::TypeName(type) + " value");
-        }
-        return RegistryStatus(Registry::SetValue(args[0], args[1], *value, Registry::Access::Unchecked), args[0]);
-    }
-    if (command == "list") {
-        Expect(args, 1);
-        QStringList keys;
-        QStringList values;
-        if (const int rc = RegistryStatus(Registry::ListSubkeys(args[0], keys), args[0])) {
-            return rc;
-        }
-        Registry::ListValues(args[0], values);
-        for (const QString& name : values) {
-            Registry::Value value;
-            Registry::GetValue(args[0], name, value);
-            Print(name + "\t" + Registry::TypeName(value.type) + "\t" + Registry::ValueToText(value));
-        }
-        for (const QString& key : keys) {
-            Print(key + "\\");
-        }
-        return 0;
-    }
-    if (command == "delete") {
-        if (args.size() == 1) {
-            return RegistryStatus(Registry::DeleteKey(args[0], Registry::Access::Unchecked), args[0]);
-        }
-        Expect(args, 2);
-        return RegistryStatus(Registry::DeleteValue(args[0], args[1], Registry::Access::Unchecked),
-                              args[0] + " " + args[1]);
-    }
-    if (command == "readonly") {
-        Expect(args, 2);
-        if (args[1] != "on" && args[1] != "off") {
-            throw UsageError{QStringLiteral("readonly takes on or off")};
-        }
-        return RegistryStatus(Registry::SetKeyReadOnly(args[0], args[1] == "on"), args[0]);
-    }
-    throw UsageError{"unknown reg subcommand " + command};
-}
-
-// Parses VALUE as JSON (number, true, false, null, "text", object, array); anything else is a text.
+// VALUE as JSON (number, true, false, null, "text", object, array); anything else is a text.
 QJsonValue ParseValue(const QString& text)
 {
     const QJsonDocument document = QJsonDocument::fromJson(("[" + text + "]").toUtf8());
@@ -144,6 +48,42 @@ QJsonValue ParseValue(const QString& text)
         return document.array().first();
     }
     return text;
+}
+
+int Create(QStringList args)
+{
+    QString preset = QStringLiteral("default");
+    if (args.size() == 3 && args[1] == "--preset") {
+        preset = args[2];
+    } else {
+        Expect(args, 1);
+    }
+    WinSim::CreateMachine(args[0], preset);
+    Print("created machine " + args[0] + " from preset " + preset);
+    return 0;
+}
+
+int Show(QStringList args)
+{
+    Expect(args, 0);
+    std::fputs(QJsonDocument(WinSim::LoadDescription()).toJson(QJsonDocument::Indented).constData(), stdout);
+    return 0;
+}
+
+int Set(QStringList args)
+{
+    Expect(args, 2);
+    WinSim::SetDescriptionValue(args[0], ParseValue(args[1]));
+    return 0;
+}
+
+int Journal(QStringList args)
+{
+    Expect(args, 0);
+    for (const QString& line : WinSim::ReadJournal()) {
+        Print(line);
+    }
+    return 0;
 }
 
 int Run(QStringList args)
@@ -189,6 +129,18 @@ int Run(QStringList args)
     return 127;
 }
 
+const bool registered =
+    RegisterCommand(QStringLiteral("create"), QStringLiteral("create DIR [--preset NAME]"),
+                    QStringLiteral("creates a machine in DIR (absent or empty) from a preset"), Create) &&
+    RegisterCommand(QStringLiteral("show"), QStringLiteral("show"),
+                    QStringLiteral("prints the machine's description as JSON"), Show) &&
+    RegisterCommand(QStringLiteral("set"), QStringLiteral("set KEY VALUE"),
+                    QStringLiteral("changes one field of the description (dotted KEY; VALUE as JSON or text)"), Set) &&
+    RegisterCommand(QStringLiteral("journal"), QStringLiteral("journal"),
+                    QStringLiteral("prints the journal, one event a line"), Journal) &&
+    RegisterCommand(QStringLiteral("run"), QStringLiteral("run [--elevated] -- PROGRAM [ARGS...]"),
+                    QStringLiteral("runs PROGRAM as a process of the machine and exits with its exit code"), Run);
+
 int Main(QStringList args)
 {
     if (args.size() >= 2 && args.first() == "--machine") {
@@ -198,49 +150,46 @@ int Main(QStringList args)
     if (args.isEmpty()) {
         throw UsageError{QStringLiteral("no command")};
     }
-    const QString command = args.takeFirst();
-    if (command == "create") {
-        QString preset = QStringLiteral("default");
-        if (args.size() == 3 && args[1] == "--preset") {
-            preset = args[2];
-        } else {
-            Expect(args, 1);
-        }
-        WinSim::CreateMachine(args[0], preset);
-        Print("created machine " + args[0] + " from preset " + preset);
+    const QString name = args.takeFirst();
+    if (name == "help" || name == "--help") {
+        std::fputs(Usage().toUtf8().constData(), stdout);
         return 0;
     }
-    if (command == "show") {
-        Expect(args, 0);
-        std::fputs(QJsonDocument(WinSim::LoadDescription()).toJson(QJsonDocument::Indented).constData(), stdout);
-        return 0;
+    const auto command = Commands().find(name);
+    if (command == Commands().end()) {
+        throw UsageError{"unknown command " + name};
     }
-    if (command == "set") {
-        Expect(args, 2);
-        WinSim::SetDescriptionValue(args[0], ParseValue(args[1]));
-        return 0;
-    }
-    if (command == "reg") {
-        return Reg(args);
-    }
-    if (command == "journal") {
-        Expect(args, 0);
-        for (const QString& line : WinSim::ReadJournal()) {
-            Print(line);
-        }
-        return 0;
-    }
-    if (command == "run") {
-        return Run(args);
-    }
-    if (command == "help" || command == "--help") {
-        std::fputs(Usage, stdout);
-        return 0;
-    }
-    throw UsageError{"unknown command " + command};
+    return command->second.handler(args);
 }
 
 }  // namespace
+
+bool RegisterCommand(const QString& name, const QString& synopsis, const QString& description, Handler handler)
+{
+    Commands()[name] = Command{synopsis, description, std::move(handler)};
+    return true;
+}
+
+void Print(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+int Fail(const QString& message)
+{
+    std::fprintf(stderr, "winsim: %s\n", message.toUtf8().constData());
+    return 1;
+}
+
+void Expect(const QStringList& arguments, qsizetype count)
+{
+    if (arguments.size() != count) {
+        throw UsageError{QStringLiteral("wrong number of arguments")};
+    }
+}
+
+}  // namespace Winsim
 
 int main(int argc, char* argv[])
 {
@@ -249,11 +198,11 @@ int main(int argc, char* argv[])
         args << QString::fromLocal8Bit(argv[i]);
     }
     try {
-        return Main(args);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "winsim: %s\n%s", error.message.toUtf8().constData(), Usage);
+        return Winsim::Main(args);
+    } catch (const Winsim::UsageError& error) {
+        std::fprintf(stderr, "winsim: %s\n%s", error.message.toUtf8().constData(), Winsim::Usage().toUtf8().constData());
         return 2;
     } catch (const std::exception& error) {
-        return Fail(QString::fromUtf8(error.what()));
+        return Winsim::Fail(QString::fromUtf8(error.what()));
     }
 }
