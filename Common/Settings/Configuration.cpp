@@ -8,11 +8,9 @@
 namespace Korvel::DisplayCalibration::Common::Settings {
 namespace {
 
-constexpr std::int32_t DiscreteGpu = 2;
-
-const QString& LastAppliedKey(std::int32_t gpuKind)
+const QString& LastAppliedKey(HardwareInfo::DdsMode gpuKind)
 {
-    return gpuKind == DiscreteGpu ? LastAppliedProfileDiscreteGpuKey : LastAppliedProfileIntegratedGpuKey;
+    return gpuKind == HardwareInfo::DdsModeDiscrete ? LastAppliedProfileDiscreteGpuKey : LastAppliedProfileIntegratedGpuKey;
 }
 
 }  // namespace
@@ -28,10 +26,10 @@ Configuration::Configuration()
         SetAlignProfilesOnDDSModeChange(true);
     }
     if (!keys.contains(LastAppliedProfileDiscreteGpuKey, Qt::CaseInsensitive)) {
-        SetLastAppliedProfileIndex(DiscreteGpu, -1);
+        SetLastAppliedProfileIndex(HardwareInfo::DdsModeDiscrete, -1);
     }
     if (!keys.contains(LastAppliedProfileIntegratedGpuKey, Qt::CaseInsensitive)) {
-        SetLastAppliedProfileIndex(1, -1);
+        SetLastAppliedProfileIndex(HardwareInfo::DdsModeIntegrated, -1);
     }
 }
 
@@ -45,13 +43,13 @@ QStringList Configuration::RequiredProfiles()
     return result;
 }
 
-int Configuration::LastAppliedProfileIndex(std::int32_t gpuKind)
+int Configuration::LastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind)
 {
     const QVariant value = Read(LastAppliedKey(gpuKind));
     return value.isValid() ? value.toInt() : -2;
 }
 
-void Configuration::SetLastAppliedProfileIndex(std::int32_t gpuKind, int index)
+void Configuration::SetLastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind, int index)
 {
     Write(LastAppliedKey(gpuKind), index);
     if (LastAppliedProfileIndex(gpuKind) != index) {

@@ -21,8 +21,8 @@ public:
     Configuration();
 
     QStringList RequiredProfiles() override;
-    int LastAppliedProfileIndex(std::int32_t gpuKind) override;
-    void SetLastAppliedProfileIndex(std::int32_t gpuKind, int index) override;
+    int LastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind) override;
+    void SetLastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind, int index) override;
     bool AlignProfilesOnDDSModeChange() override;
     void SetAlignProfilesOnDDSModeChange(bool enabled) override;
 

@@ -1,9 +1,9 @@
 // Per-user settings of the tray program.
 #pragma once
 
-#include <QStringList>
+#include "Common/HardwareInfo/DdsMode.h"
 
-#include <cstdint>
+#include <QStringList>
 
 namespace Korvel::DisplayCalibration::Common::Settings {
 
@@ -11,9 +11,9 @@ class IConfiguration {
 public:
     virtual ~IConfiguration() = default;
     virtual QStringList RequiredProfiles() = 0;
-    // gpuKind is the dynamic-display-switching mode: 2 selects the discrete GPU, anything else the integrated one.
-    virtual int LastAppliedProfileIndex(std::int32_t gpuKind) = 0;
-    virtual void SetLastAppliedProfileIndex(std::int32_t gpuKind, int index) = 0;
+    // DdsModeDiscrete selects the discrete GPU's value, any other mode the integrated GPU's.
+    virtual int LastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind) = 0;
+    virtual void SetLastAppliedProfileIndex(HardwareInfo::DdsMode gpuKind, int index) = 0;
     virtual bool AlignProfilesOnDDSModeChange() = 0;
     virtual void SetAlignProfilesOnDDSModeChange(bool enabled) = 0;
 };
