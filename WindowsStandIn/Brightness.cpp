@@ -1,5 +1,6 @@
 #include "WindowsStandIn/Brightness.h"
 
+#include "WindowsStandIn/Handles.h"
 #include "WindowsStandIn/SimulatedDisplays.h"
 
 #include <QJsonArray>
@@ -9,7 +10,13 @@
 
 namespace {
 
-struct BrightnessDevice {
+// A kernel handle like the others: CloseHandle (Handles.cpp) deletes it.
+struct BrightnessDevice : WinSim::Detail::HandleObject {
+    DWORD Wait(DWORD) override
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
     int magic = 0x4C4344;  // "LCD"
 };
 
@@ -118,13 +125,4 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     default:
         return Fail(ERROR_INVALID_FUNCTION);
     }
-}
-
-BOOL CloseHandle(HANDLE handle)
-{
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    delete static_cast<BrightnessDevice*>(handle);
-    return TRUE;
 }

@@ -11,7 +11,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    if (handle == nullptr) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
