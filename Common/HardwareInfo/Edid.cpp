@@ -49,7 +49,12 @@ bool DecodeEdid(const QByteArray& edid, MonitorEdidRecord& record)
             break;
         }
     }
-    record.PanelText = QString::fromUtf8(edid.mid(113, 12)).trimmed();
+    // Text ends at a zero byte: a descriptor that holds no text gives no panel text.
+    QByteArray panelText = edid.mid(113, 12);
+    if (const qsizetype end = panelText.indexOf('\0'); end >= 0) {
+        panelText.truncate(end);
+    }
+    record.PanelText = QString::fromUtf8(panelText).trimmed();
     return true;
 }
 
