@@ -168,3 +168,26 @@ TEST_F(LogHeaderTest, SecondStartAppendsHeaderAndLogRollsOverWithFiveBackups)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartupLogTest, ShippedConfigurationSetsUpMainLogOnDefaultMachine)
+{
+    const TemporaryMachine machine;
+    QProcessEnvironment environment;
+    environment.insert("USER", "alex");
+    const ProcessResult result = TestSupport::Run(TestSupport::BinaryPath("logsetup"), {"--startup", "4.1.7"}, environment);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    QFile log(WinSim::MapWindowsPath("C:/ProgramData/Korvel Inc/Korvel Tintwise/Users/alex/log/KorvelTintwise.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d,\d{3} \[\d+\] INFO start <> - Korvel Tintwise v4\.1\.7$)")
+                    .match(lines[0])
+                    .hasMatch())
+        << lines[0];
+    EXPECT_TRUE(lines.back().endsWith("INFO probe <> - info probe")) << lines.back();
+}
+
+}  // namespace
