@@ -1,4 +1,5 @@
 #include "Common/Profile/PanelInfoXmlParser.h"
+#include "tests/Common/Profile/XmlFilesFixture.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QFile>
@@ -12,20 +13,7 @@ using Korvel::DisplayCalibration::Common::Profile::PanelInfoXmlParser;
 
 namespace {
 
-class PanelInfoXmlParserTest : public testing::Test {
-protected:
-    QString Write(const QByteArray& xml)
-    {
-        const QString path = directory.filePath(QString::number(++count) + ".xml");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(xml);
-        return path;
-    }
-
-    QTemporaryDir directory;
-    int count = 0;
-};
+using PanelInfoXmlParserTest = XmlFilesFixture;
 
 const QByteArray Sample = R"(<?xml version="1.0" encoding="UTF-8"?>
 <PanelInfo version="1.0">

@@ -1,5 +1,6 @@
 #include "Common/Profile/ProfileConfigLoader.h"
 #include "Common/Settings/ILogConfiguration.h"
+#include "tests/Common/Profile/XmlFilesFixture.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QTemporaryDir>
@@ -70,19 +71,8 @@ QByteArray PanelXml(const char* colorSpace, const char* gamma, const char* hdr, 
            "</Profiles>\n</PanelInfo>\n";
 }
 
-class ProfileConfigLoaderTest : public testing::Test {
+class ProfileConfigLoaderTest : public XmlFilesFixture {
 protected:
-    QString Write(const QByteArray& xml)
-    {
-        const QString path = directory.filePath(QString::number(++count) + ".xml");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(xml);
-        return path;
-    }
-
-    QTemporaryDir directory;
-    int count = 0;
     ProfileConfigLoaderFactory factory;
 };
 
