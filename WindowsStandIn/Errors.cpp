@@ -35,6 +35,7 @@ const struct {
     {1060, "The specified service does not exist as an installed service."},
     {1061, "The service cannot accept control messages at this time."},
     {1062, "The service has not been started."},
+    {1155, "No application is associated with the specified file for this operation."},
     {1168, "Element not found."},
     {1223, "The operation was canceled by the user."},
     {2011, "The specified color profile is invalid."},
