@@ -32,6 +32,11 @@ using va_list_ptr = void*;
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
+struct LUID {
+    DWORD LowPart = 0;
+    LONG HighPart = 0;
+};
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
@@ -62,6 +67,7 @@ constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
 constexpr DWORD ERROR_NOT_FOUND = 1168;
 constexpr DWORD ERROR_CANCELLED = 1223;
 constexpr DWORD ERROR_INVALID_STATE = 5023;
