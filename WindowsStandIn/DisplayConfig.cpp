@@ -101,7 +101,11 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         std::memset(&path, 0, sizeof path);
         path.sourceInfo.adapterId = luid;
         path.sourceInfo.id = sourceId;
-        path.sourceInfo.modeInfoIdx = virtualModeAware ? (sourceMode << 16) | 0xFFFF : sourceMode;
+        // "sourceMode": false gives a path without a source mode (the invalid index marker).
+        const bool hasSourceMode = display.json.value(QStringLiteral("sourceMode")).toBool(true);
+        const UINT32 sourceIndex = hasSourceMode ? sourceMode : DISPLAYCONFIG_SOURCE_MODE_IDX_INVALID;
+        path.sourceInfo.modeInfoIdx = virtualModeAware ? (sourceIndex << 16) | 0xFFFF
+                                                       : (hasSourceMode ? sourceMode : DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
         path.targetInfo.adapterId = luid;
         path.targetInfo.id = display.targetId;
         path.targetInfo.modeInfoIdx = virtualModeAware ? (0xFFFFu << 16) | targetMode : targetMode;
