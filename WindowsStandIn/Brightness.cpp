@@ -10,14 +10,13 @@
 
 namespace {
 
-// A kernel handle like the others: CloseHandle (Handles.cpp) deletes it.
-struct BrightnessDevice : WinSim::Detail::HandleObject {
+class BrightnessDevice final : public WinSim::Detail::HandleObject {
+public:
     DWORD Wait(DWORD) override
     {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    int magic = 0x4C4344;  // "LCD"
 };
 
 // The display that owns the brightness device, or -1.
@@ -48,7 +47,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPVOID, DWORD creationDisposi
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (const LONG fault = WinSim::Displays::Fault("brightnessOpen"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("CreateFileW"); fault != 0) {
         SetLastError(DWORD(fault));
         return INVALID_HANDLE_VALUE;
     }
@@ -57,13 +56,14 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPVOID, DWORD creationDisposi
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    return new BrightnessDevice;
+    return static_cast<WinSim::Detail::HandleObject*>(new BrightnessDevice);
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer, DWORD outSize,
                      LPDWORD bytesReturned, LPVOID)
 {
-    if (device == nullptr || device == INVALID_HANDLE_VALUE || static_cast<BrightnessDevice*>(device)->magic != 0x4C4344) {
+    if (device == nullptr || device == INVALID_HANDLE_VALUE ||
+        dynamic_cast<BrightnessDevice*>(static_cast<WinSim::Detail::HandleObject*>(device)) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();
@@ -78,7 +78,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     }
     switch (ioControlCode) {
     case IOCTL_VIDEO_QUERY_SUPPORTED_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessSupported"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x230494")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (outBuffer == nullptr || outSize < DWORD(levels.size())) {
@@ -91,7 +91,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
         return TRUE;
     }
     case IOCTL_VIDEO_QUERY_DISPLAY_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessQuery"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x230498")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (outBuffer == nullptr || outSize < sizeof(DISPLAY_BRIGHTNESS)) {
@@ -105,7 +105,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
         return TRUE;
     }
     case IOCTL_VIDEO_SET_DISPLAY_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessSet"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x23049C")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (inBuffer == nullptr || inSize < sizeof(DISPLAY_BRIGHTNESS)) {

@@ -1,8 +1,6 @@
 // File security stand-ins: a file's discretionary ACL on the simulated machine maps to its
 // permission bits. An entry for the world SID (S-1-1-0) that grants GENERIC_READ and/or
 // GENERIC_WRITE makes the file readable and/or writable by group and others.
-// Failures a test switches on: "faults.getNamedSecurityInfo", "faults.setEntriesInAcl",
-// "faults.setNamedSecurityInfo" (the Win32 error each call returns).
 #pragma once
 
 #include "WindowsStandIn/Win32.h"

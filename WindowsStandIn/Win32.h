@@ -32,6 +32,11 @@ using va_list_ptr = void*;
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
+struct LUID {
+    DWORD LowPart = 0;
+    LONG HighPart = 0;
+};
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;

@@ -1,6 +1,7 @@
 #include "Common/HardwareInfo/BiosTools.h"
 #include "Common/HardwareInfo/HardwareInfoExceptions.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/StateFile.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QJsonArray>
@@ -58,14 +59,14 @@ TEST(BiosToolsTest, ConstructionFailures)
         bool com;
     };
     const Case cases[] = {
-        {"coInitialize", "Failed to initialize COM library", true},
-        {"wbemLocator", "Failed to create IWbemLocator object.", false},
-        {"wbemConnect", "Could not connect to IWbemLocator object.", false},
-        {"wbemProxyBlanket", "Could not set proxy blanket.", false},
+        {"CoInitializeEx", "Failed to initialize COM library", true},
+        {"CoCreateInstance", "Failed to create IWbemLocator object.", false},
+        {"IWbemLocator::ConnectServer", "Could not connect to IWbemLocator object.", false},
+        {"CoSetProxyBlanket", "Could not set proxy blanket.", false},
     };
     for (const Case& test : cases) {
         const TemporaryMachine machine;
-        WinSim::SetDescriptionValue(QStringLiteral("faults.") + test.fault, "0x80041001");
+        WinSim::SetInjectedFailure(test.fault, 0x80041001);
         try {
             MakeBiosTools();
             ADD_FAILURE() << test.fault << " did not fail";
@@ -85,7 +86,7 @@ TEST(BiosToolsTest, QueryFailureArrivesAsTheOperationsOwnException)
 {
     const TemporaryMachine machine;
     const auto tools = MakeBiosTools();
-    WinSim::SetDescriptionValue("faults.wmiQuery", "0x80041010");
+    WinSim::SetInjectedFailure("IWbemServices::ExecQuery", 0x80041010);
     EXPECT_THROW(tools->GetComputerSerialNumber(), HardwareInfo::GetComputerSerialNumberException);
     EXPECT_THROW(tools->GetComputerModelName(), HardwareInfo::GetComputerModelNameException);
     try {

@@ -1,6 +1,7 @@
 #include "Common/Application/Paths.h"
 #include "Common/HardwareInfo/HardwareInfoExceptions.h"
 #include "Common/HardwareInfo/InternalPanelObtainer.h"
+#include "WindowsStandIn/StateFile.h"
 #include "tests/Common/HardwareInfo/DisplayFixtures.h"
 #include "tests/fixtures/TestSupport.h"
 
@@ -142,23 +143,23 @@ TEST(InternalPanelObtainerTest, EveryConstructionFailureIsAnObtainerException)
         QString printed;
     };
     const Case cases[] = {
-        {"getNamedSecurityInfo", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
+        {"GetNamedSecurityInfoW", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
          "GetNamedSecurityInfo Error 5"},
-        {"setEntriesInAcl", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
+        {"SetEntriesInAclW", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
          "SetEntriesInAcl Error 5"},
-        {"setNamedSecurityInfo", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
+        {"SetNamedSecurityInfoW", "Failed to set permissions for VOT log file", "ERROR: setPermission failed.",
          "SetNamedSecurityInfo Error 5"},
-        {"coInitialize", "Unclassified exception has been caught", "ERROR: Unclassified exception has been caught.", ""},
-        {"coInitializeSecurity", "Unclassified exception has been caught", "ERROR: Failure to initialize security.", ""},
-        {"wbemLocator", "Unclassified exception has been caught", "ERROR: Failure to create WBEM locator instance.", ""},
-        {"wbemConnect", "Unclassified exception has been caught", "ERROR: WBEM locator connection to server failure.", ""},
-        {"wbemProxyBlanket", "Unclassified exception has been caught", "ERROR: Failure to set proxy blanket.", ""},
+        {"CoInitializeEx", "Unclassified exception has been caught", "ERROR: Unclassified exception has been caught.", ""},
+        {"CoInitializeSecurity", "Unclassified exception has been caught", "ERROR: Failure to initialize security.", ""},
+        {"CoCreateInstance", "Unclassified exception has been caught", "ERROR: Failure to create WBEM locator instance.", ""},
+        {"IWbemLocator::ConnectServer", "Unclassified exception has been caught", "ERROR: WBEM locator connection to server failure.", ""},
+        {"CoSetProxyBlanket", "Unclassified exception has been caught", "ERROR: Failure to set proxy blanket.", ""},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.fault);
         const TemporaryMachine machine;
-        WinSim::SetDescriptionValue(QStringLiteral("faults.") + test.fault,
-                                    QString(test.fault).startsWith("co") || QString(test.fault).startsWith("wbem") ? "0x80004005" : "5");
+        // Win32 codes for the security functions, HRESULTs for COM.
+        WinSim::SetInjectedFailure(test.fault, test.printed.isEmpty() ? 0x80004005 : 5);
         testing::internal::CaptureStdout();
         try {
             ObtainOnce();
@@ -190,7 +191,7 @@ TEST(InternalPanelObtainerTest, FailingQueryThrowsAndFailingEnumerationIsNotInte
     const TemporaryMachine machine;
     SetDisplays({{PanelEdid()}});
     HardwareInfo::InternalPanelObtainer obtainer;
-    WinSim::SetDescriptionValue("faults.wmiQuery", "0x80041001");
+    WinSim::SetInjectedFailure("IWbemServices::ExecQuery", 0x80041001);
     try {
         obtainer.GetInternalPanelId();
         ADD_FAILURE();
@@ -198,8 +199,8 @@ TEST(InternalPanelObtainerTest, FailingQueryThrowsAndFailingEnumerationIsNotInte
         EXPECT_EQ(error.Code(), std::int32_t(0x80041001));
         EXPECT_TRUE(QString(error.what()).startsWith("Query execution failed")) << error.what();
     }
-    WinSim::SetDescriptionValue("faults.wmiQuery", 0);
-    WinSim::SetDescriptionValue("faults.wmiNext", "0x80041001");
+    WinSim::SetInjectedFailure("IWbemServices::ExecQuery", 0);
+    WinSim::SetInjectedFailure("IEnumWbemClassObject::Next", 0x80041001);
     EXPECT_EQ(obtainer.GetInternalPanelId(), QString());
     EXPECT_TRUE(VotLog().contains("ERROR: Failure, bailing out...")) << VotLog();
 }
