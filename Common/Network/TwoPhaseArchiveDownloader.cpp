@@ -1,9 +1,16 @@
 #include "Common/Network/TwoPhaseArchiveDownloader.h"
 
+#include "Common/Security/EncrypterFactory.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
+
+#include <exception>
+#include <stdexcept>
+#include <string>
 
 namespace Korvel::DisplayCalibration::Common::Network {
 
@@ -139,9 +146,30 @@ void TwoPhaseArchiveDownloader::LogEncrypted(const QString& prefix, const QStrin
     if (!IsEnabledFor(Logging::ErrorLevel)) {
         return;
     }
-    // Until the encrypter is available the text is left out: it is never logged in plain.
-    Q_UNUSED(text);
-    LogPieces(Logging::ErrorLevel, prefix.toStdString());
+    std::string line = prefix.toStdString();
+    try {
+        QFile key(QStringLiteral(":/digitalsignature/public_key"));
+        if (!key.open(QIODevice::ReadOnly)) {
+            throw std::runtime_error("public key resource not readable");
+        }
+        const auto encrypter = Security::EncrypterFactory().CreateEncrypter(key.readAll(), false);
+        // One RSA message holds at most 373 bytes (128 in its first block, 245 in its second): longer
+        // texts go in several messages, joined before the Base64 encoding.
+        constexpr qsizetype PieceSize = 373;
+        const QByteArray plain = text.toUtf8();
+        QByteArray cipher;
+        qsizetype offset = 0;
+        do {
+            cipher += encrypter->EncryptWithPublicKey(plain.mid(offset, PieceSize));
+            offset += PieceSize;
+        } while (offset < plain.size());
+        line += cipher.toBase64().toStdString();
+    } catch (const std::exception& error) {
+        line += std::string("(text not logged: ") + error.what() + ")";
+    } catch (...) {
+        line += "(text not logged)";
+    }
+    LogPieces(Logging::ErrorLevel, line);
 }
 
 }  // namespace Korvel::DisplayCalibration::Common::Network

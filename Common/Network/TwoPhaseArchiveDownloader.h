@@ -28,7 +28,8 @@ public:
     void AddRawHeader(const QString& name, const QString& value);
     // A request with the raw headers in ascending name order, TLS 1.2 or later over the default configuration.
     QNetworkRequest CreateRequest(const QUrl& url) const;
-    // Logs `prefix` and the Base64 of `text` encrypted with the resource public key, at ERROR. Never throws.
+    // Logs `prefix` and the Base64 of `text` encrypted with the resource public key (one 512-byte RSA
+    // message per 373 bytes of UTF-8), at ERROR. Never throws; the text itself is never logged in plain.
     void LogEncrypted(const QString& prefix, const QString& text);
 
 public slots:

@@ -17,9 +17,11 @@ import hashlib
 import http.server
 import json
 import os
+import shutil
 import ssl
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import urllib.parse
@@ -37,25 +39,35 @@ def openssl(*args, cwd):
 
 
 def make_certificates(directory):
-    """A CA, a server certificate it signs and a self-signed one it does not, for localhost and 127.0.0.1."""
-    os.makedirs(directory, exist_ok=True)
-    if all(os.path.exists(os.path.join(directory, name)) for name in ("ca.pem", "server.pem", "untrusted.pem")):
+    """A CA, a server certificate it signs and a self-signed one it does not, for localhost and 127.0.0.1.
+
+    Made once in a private folder and moved into place whole, so servers started at once can share them."""
+    names = ("ca.pem", "server.pem", "server.key", "untrusted.pem", "untrusted.key")
+    if all(os.path.exists(os.path.join(directory, name)) for name in names):
         return
+    parent = os.path.dirname(os.path.abspath(directory))
+    os.makedirs(parent, exist_ok=True)
+    work = tempfile.mkdtemp(prefix=".tls-", dir=parent)
     ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"]
     san = "subjectAltName=DNS:localhost,IP:127.0.0.1"
-    openssl("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.pem", "-days", "7",
+    openssl("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.pem", "-days", "3650",
             "-subj", "/CN=Korvel Test Profile CA",
             "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign",
-            cwd=directory)
-    with open(os.path.join(directory, "server.ext"), "w") as extensions:
+            cwd=work)
+    with open(os.path.join(work, "server.ext"), "w") as extensions:
         extensions.write(san + "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n"
                          "keyUsage=critical,digitalSignature\n")
-    openssl("req", "-new", *ec, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost",
-            cwd=directory)
+    openssl("req", "-new", *ec, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost", cwd=work)
     openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-            "-days", "7", "-extfile", "server.ext", "-out", "server.pem", cwd=directory)
-    openssl("req", "-x509", *ec, "-keyout", "untrusted.key", "-out", "untrusted.pem", "-days", "7",
-            "-subj", "/CN=localhost", "-addext", san, cwd=directory)
+            "-days", "3650", "-extfile", "server.ext", "-out", "server.pem", cwd=work)
+    openssl("req", "-x509", *ec, "-keyout", "untrusted.key", "-out", "untrusted.pem", "-days", "3650",
+            "-subj", "/CN=localhost", "-addext", san, cwd=work)
+    try:
+        os.rename(work, directory)
+    except OSError:
+        shutil.rmtree(work, ignore_errors=True)  # another server was quicker
+        if not os.path.exists(os.path.join(directory, "ca.pem")):
+            raise
 
 
 def archive_key(identity):

@@ -1,6 +1,7 @@
 #include "Common/Application/Constants.h"
 #include "Common/Network/TwoPhaseArchiveDownloader.h"
 #include "Common/Network/TwoPhaseArchiveDownloaderFactory.h"
+#include "Common/Security/DecrypterFactory.h"
 #include "WindowsStandIn/CertificateStore.h"
 #include "tests/fixtures/ProfileServer.h"
 #include "tests/fixtures/TestSupport.h"
@@ -30,6 +31,24 @@ const QString Support = QStringLiteral(
     "<a href=\"https://support.korvel.example\">https://support.korvel.example</a>");
 const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
 const QByteArray ArchiveBytes = QByteArray("PK\x03\x04 not really a zip", 24) + QByteArray(600, '\x5a');
+
+// The text of a logged line after `prefix`: Base64 of 512-byte RSA messages, decrypted with the test private key.
+QString DecryptLogged(const std::string& message, const QString& prefix)
+{
+    const QString line = QString::fromStdString(message);
+    EXPECT_TRUE(line.startsWith(prefix)) << line;
+    const QByteArray cipher = QByteArray::fromBase64(line.mid(prefix.size()).toLatin1(),
+                                                     QByteArray::AbortOnBase64DecodingErrors);
+    EXPECT_TRUE(!cipher.isEmpty() && cipher.size() % 512 == 0) << line;
+    QFile key(TestSupport::TestPrivateKeyPath());
+    EXPECT_TRUE(key.open(QIODevice::ReadOnly));
+    const auto decrypter = Security::DecrypterFactory().CreateDecrypter(key.readAll(), true);
+    QByteArray plain;
+    for (qsizetype offset = 0; offset < cipher.size(); offset += 512) {
+        plain += decrypter->DecryptWithPrivateKey(cipher.mid(offset, 512));
+    }
+    return QString::fromUtf8(plain);
+}
 
 // The outcome signals of one downloader, in order.
 struct Outcomes {
@@ -127,6 +146,7 @@ struct FailureCase {
     QStringList switches;
     QString reason;
     QString loggedPrefix;  // empty: nothing may be logged
+    QString loggedStart;   // how the decrypted text begins
 };
 
 void PrintTo(const FailureCase& failure, std::ostream* stream)
@@ -155,7 +175,8 @@ TEST_P(TwoPhaseArchiveDownloaderFailureTest, ReportsOneFailureWithItsReason)
     } else {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].level, 40000);
-        EXPECT_EQ(QString::fromStdString(lines[0].message).left(failure.loggedPrefix.size()), failure.loggedPrefix);
+        const QString text = DecryptLogged(lines[0].message, failure.loggedPrefix);
+        EXPECT_TRUE(text.startsWith(failure.loggedStart)) << text;
     }
 }
 
@@ -169,11 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
                     InvalidUrl, {}},
         FailureCase{"RelativeAddress", {"--address", "/v3/ColorCalibration/Archives/{key}"}, InvalidUrl, {}},
         FailureCase{"JsonInsteadOfAddress", {"--reply", "lookup=200,json"}, InvalidUrl, {}},
-        FailureCase{"LookupRefused", {"--reply", "lookup=500,json"}, UrlFailure, "On archive URL received reply: "},
+        FailureCase{"LookupRefused", {"--reply", "lookup=500,json"}, UrlFailure, "On archive URL received reply: ",
+                    "Error transferring https://127.0.0.1:"},
         FailureCase{"EmptyArchive", {"--reply", "archive=200,empty"}, Support + ".", {}},
         FailureCase{"EmptyArchiveWithError", {"--reply", "archive=500,empty"}, Support + ".", {}},
-        FailureCase{"ArchiveErrorWithBody", {"--reply", "archive=503,json"}, Support, "On archive received reply: "},
-        FailureCase{"UntrustedCertificate", {"--untrusted"}, Support, "On SSL errors reply: "}),
+        FailureCase{"ArchiveErrorWithBody", {"--reply", "archive=503,json"}, Support, "On archive received reply: ",
+                    "Error transferring https://127.0.0.1:"},
+        FailureCase{"UntrustedCertificate", {"--untrusted"}, Support, "On SSL errors reply: ",
+                    "Failed to restore the ICC profiles customized for your display because of SSL errors. The "}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TwoPhaseArchiveDownloaderTest, UnknownLongIdentityFailsInPhaseOneWithoutLoggingItInPlain)
@@ -189,9 +213,24 @@ TEST_F(TwoPhaseArchiveDownloaderTest, UnknownLongIdentityFailsInPhaseOneWithoutL
     EXPECT_EQ(outcomes.failed, QStringList{UrlFailure});
     const auto lines = log.Lines();
     ASSERT_EQ(lines.size(), 1u);
-    const QString message = QString::fromStdString(lines[0].message);
-    EXPECT_TRUE(message.startsWith("On archive URL received reply: ")) << message;
-    EXPECT_FALSE(message.contains("QQQQ")) << message;
+    EXPECT_FALSE(QString::fromStdString(lines[0].message).contains("QQQQ"));
+    const QString text = DecryptLogged(lines[0].message, "On archive URL received reply: ");
+    EXPECT_TRUE(text.startsWith("Error transferring " + LookupUrl(identity).toString(QUrl::FullyEncoded))) << text;
+    EXPECT_TRUE(text.endsWith("server replied: Not Found")) << text;
+}
+
+TEST(TwoPhaseArchiveDownloaderLogTest, EncryptsTextsOfAnyLengthWhole)
+{
+    for (const QString& text : {QString(), QString(373, 'a'), QString(374, 'b'), QString(300, QChar(0xe4)),
+                                QString(1500, 'c') + QChar(0x20ac)}) {
+        SCOPED_TRACE(text.size());
+        TestSupport::LogCapture log("TwoPhaseArchiveDownloader");
+        Network::TwoPhaseArchiveDownloader downloader;
+        downloader.LogEncrypted("prefix: ", text);
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(DecryptLogged(lines[0].message, "prefix: "), text);
+    }
 }
 
 TEST_F(TwoPhaseArchiveDownloaderTest, NewDownloadFromAFailureHandlerEndsWithItsOwnOutcome)
