@@ -48,11 +48,14 @@ int AddTrustedRootCertificates(const QString& pemFile, const QString& machine)
 void ApplyTrustedRootCertificates()
 {
     const QString chosen = qEnvironmentVariable(MachineVariable);
-    const QString machine = chosen.isEmpty() ? DefaultMachineDirectory() : chosen;
-    QList<QSslCertificate> missing;
+    const QList<QSslCertificate> roots = TrustedRootCertificates(chosen.isEmpty() ? DefaultMachineDirectory() : chosen);
+    if (roots.isEmpty()) {
+        return;
+    }
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     const QList<QSslCertificate> known = configuration.caCertificates();
-    for (const QSslCertificate& certificate : TrustedRootCertificates(machine)) {
+    QList<QSslCertificate> missing;
+    for (const QSslCertificate& certificate : roots) {
         if (!known.contains(certificate) && !missing.contains(certificate)) {
             missing.append(certificate);
         }

@@ -162,6 +162,31 @@ TEST_F(MachineDownloadTest, FetchesASignedArchiveOnlyFromATrustedServer)
     EXPECT_TRUE(SignatureVerifies(ReadFile(output)));
 }
 
+TEST_F(MachineDownloadTest, WinsimAddsTrustedRootsOnce)
+{
+    ProfileServer server;
+    ASSERT_TRUE(server.Started());
+    QFile notPem(directory.filePath("not.pem"));
+    ASSERT_TRUE(notPem.open(QIODevice::WriteOnly));
+    notPem.write("no certificate here\n");
+    notPem.close();
+
+    struct Case {
+        QString file;
+        int exitCode;
+        QString out;
+    };
+    for (const Case& step : {Case{server.CaFile(), 0, "1 certificate(s) added\n"},
+                             Case{server.CaFile(), 0, "0 certificate(s) added\n"}, Case{notPem.fileName(), 1, ""}}) {
+        const auto added = TestSupport::RunWinsim({"trust", "add", step.file});
+        EXPECT_EQ(added.exitCode, step.exitCode) << step.file << added.err;
+        EXPECT_EQ(added.out, step.out);
+    }
+    const auto listed = TestSupport::RunWinsim({"trust", "list"});
+    EXPECT_TRUE(listed.out.startsWith("Korvel Test Profile CA  (SHA-256 ")) << listed.out;
+    EXPECT_EQ(listed.out.count('\n'), 1);
+}
+
 // Uploads as a client would, with Qt's own multipart encoder.
 int Upload(const ProfileServer& server, const QByteArray& archive, const QString& identity, bool validToken,
            bool withClientId)

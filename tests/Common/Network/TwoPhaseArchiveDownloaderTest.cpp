@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -67,14 +68,27 @@ protected:
         archivePath = file.fileName();
     }
 
-    // Starts a server that knows `Identity`, points the machine at it and trusts its CA.
+    // A server that knows `Identity` (starting; see UseServer).
+    std::unique_ptr<ProfileServer> MakeServer(const QStringList& switches)
+    {
+        return std::make_unique<ProfileServer>(QStringList{"--archive", Identity + "=" + archivePath} + switches);
+    }
+
+    // Points the machine at the server and trusts its CA; false when it did not start.
+    static bool UseServer(const ProfileServer& server)
+    {
+        if (!server.Started()) {
+            return false;
+        }
+        server.ConfigureMachine();
+        WinSim::ApplyTrustedRootCertificates();
+        return true;
+    }
+
     std::unique_ptr<ProfileServer> StartServer(const QStringList& switches)
     {
-        auto server = std::make_unique<ProfileServer>(QStringList{"--archive", Identity + "=" + archivePath} + switches);
-        if (server->Started()) {
-            server->ConfigureMachine();
-            WinSim::ApplyTrustedRootCertificates();
-        }
+        auto server = MakeServer(switches);
+        UseServer(*server);
         return server;
     }
 
@@ -119,11 +133,14 @@ protected:
 
 TEST_F(TwoPhaseArchiveDownloaderTest, FetchesTheArchiveWithQuotedAndPlainAddresses)
 {
+    std::map<QString, std::unique_ptr<ProfileServer>> servers;
     for (const QString form : {"quoted", "plain"}) {
+        servers[form] = MakeServer({"--address-form", form});
+    }
+    for (const auto& [form, server] : servers) {
         SCOPED_TRACE(form.toStdString());
         outcomes = {};
-        auto server = StartServer({"--address-form", form});
-        ASSERT_TRUE(server->Started());
+        ASSERT_TRUE(UseServer(*server));
         auto downloader = MakeDownloader();
         downloader->DownloadArchive(LookupUrl(Identity));
         WaitForOutcome();
@@ -183,17 +200,17 @@ TEST_P(TwoPhaseArchiveDownloaderFailureTest, ReportsOneFailureWithItsReason)
 INSTANTIATE_TEST_SUITE_P(
     Failures, TwoPhaseArchiveDownloaderFailureTest,
     ::testing::Values(
-        FailureCase{"EmptyAddress", {"--reply", "lookup=200,empty"}, InvalidUrl, {}},
-        FailureCase{"LoneQuote", {"--address-form", "plain", "--address", "\""}, InvalidUrl, {}},
-        FailureCase{"QuoteAtOneEnd", {"--address-form", "plain", "--address", "\"https://{host}/x"}, InvalidUrl, {}},
+        FailureCase{"EmptyAddress", {"--reply", "lookup=200,empty"}, InvalidUrl, {}, {}},
+        FailureCase{"LoneQuote", {"--address-form", "plain", "--address", "\""}, InvalidUrl, {}, {}},
+        FailureCase{"QuoteAtOneEnd", {"--address-form", "plain", "--address", "\"https://{host}/x"}, InvalidUrl, {}, {}},
         FailureCase{"PlainHttpAddress", {"--address", "http://{host}/v3/ColorCalibration/Archives/{key}"},
-                    InvalidUrl, {}},
-        FailureCase{"RelativeAddress", {"--address", "/v3/ColorCalibration/Archives/{key}"}, InvalidUrl, {}},
-        FailureCase{"JsonInsteadOfAddress", {"--reply", "lookup=200,json"}, InvalidUrl, {}},
+                    InvalidUrl, {}, {}},
+        FailureCase{"RelativeAddress", {"--address", "/v3/ColorCalibration/Archives/{key}"}, InvalidUrl, {}, {}},
+        FailureCase{"JsonInsteadOfAddress", {"--reply", "lookup=200,json"}, InvalidUrl, {}, {}},
         FailureCase{"LookupRefused", {"--reply", "lookup=500,json"}, UrlFailure, "On archive URL received reply: ",
                     "Error transferring https://127.0.0.1:"},
-        FailureCase{"EmptyArchive", {"--reply", "archive=200,empty"}, Support + ".", {}},
-        FailureCase{"EmptyArchiveWithError", {"--reply", "archive=500,empty"}, Support + ".", {}},
+        FailureCase{"EmptyArchive", {"--reply", "archive=200,empty"}, Support + ".", {}, {}},
+        FailureCase{"EmptyArchiveWithError", {"--reply", "archive=500,empty"}, Support + ".", {}, {}},
         FailureCase{"ArchiveErrorWithBody", {"--reply", "archive=503,json"}, Support, "On archive received reply: ",
                     "Error transferring https://127.0.0.1:"},
         FailureCase{"UntrustedCertificate", {"--untrusted"}, Support, "On SSL errors reply: ",
@@ -235,9 +252,9 @@ TEST(TwoPhaseArchiveDownloaderLogTest, EncryptsTextsOfAnyLengthWhole)
 
 TEST_F(TwoPhaseArchiveDownloaderTest, NewDownloadFromAFailureHandlerEndsWithItsOwnOutcome)
 {
-    auto refusing = StartServer({"--reply", "lookup=404,json"});
-    auto serving = StartServer({});
-    ASSERT_TRUE(refusing->Started() && serving->Started());
+    auto refusing = MakeServer({"--reply", "lookup=404,json"});
+    auto serving = MakeServer({});
+    ASSERT_TRUE(UseServer(*refusing) && UseServer(*serving));
     auto downloader = MakeDownloader();
     QUrl servingUrl("https://" + serving->Host() + ProfileDownloadPath.arg(Identity));
     bool retried = false;
@@ -259,9 +276,9 @@ TEST_F(TwoPhaseArchiveDownloaderTest, NewDownloadFromAFailureHandlerEndsWithItsO
 
 TEST_F(TwoPhaseArchiveDownloaderTest, AnAbandonedDownloadReportsNothing)
 {
-    auto stalled = StartServer({"--stall", "lookup"});
-    auto serving = StartServer({});
-    ASSERT_TRUE(stalled->Started() && serving->Started());
+    auto stalled = MakeServer({"--stall", "lookup"});
+    auto serving = MakeServer({});
+    ASSERT_TRUE(UseServer(*stalled) && UseServer(*serving));
     auto downloader = MakeDownloader();
     downloader->DownloadArchive(QUrl("https://" + stalled->Host() + ProfileDownloadPath.arg(Identity)));
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
