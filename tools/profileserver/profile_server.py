@@ -302,7 +302,7 @@ def main():
     parser.add_argument("--stall", action="append", default=[], choices=PHASES,
                         help="never answer PHASE (the connection stays open)")
     parser.add_argument("--requests", help="append one JSON line per request to this file")
-    parser.add_argument("--lifetime", type=float, default=300, help="seconds until the server stops (300)")
+    parser.add_argument("--lifetime", type=float, default=3600, help="seconds until the server stops (3600)")
     parser.add_argument("--watch-stdin", action="store_true", help="stop when standard input closes")
     options = parser.parse_args()
     options.reply = dict(options.reply)
