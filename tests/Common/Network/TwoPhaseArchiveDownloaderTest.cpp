@@ -31,7 +31,7 @@ const QString Support = QStringLiteral(
     "Failed to restore the ICC profiles customized for your display. Please contact support at "
     "<a href=\"https://support.korvel.example\">https://support.korvel.example</a>");
 const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
-const QByteArray ArchiveBytes = QByteArray("PK\x03\x04 not really a zip", 24) + QByteArray(600, '\x5a');
+const QByteArray ArchiveBytes = QByteArray::fromHex("504b0304") + "not really a zip" + QByteArray(600, 0x5a);
 
 // The text of a logged line after `prefix`: Base64 of 512-byte RSA messages, decrypted with the test private key.
 QString DecryptLogged(const std::string& message, const QString& prefix)
