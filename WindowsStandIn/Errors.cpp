@@ -33,9 +33,12 @@ const struct {
     {259, "No more data is available."},
     {1056, "An instance of the service is already running."},
     {1060, "The specified service does not exist as an installed service."},
+    {1061, "The service cannot accept control messages at this time."},
     {1062, "The service has not been started."},
+    {1155, "No application is associated with the specified file for this operation."},
     {1168, "Element not found."},
     {1223, "The operation was canceled by the user."},
+    {2011, "The specified color profile is invalid."},
     {5023, "The group or resource is not in the correct state to perform the requested operation."},
 };
 
