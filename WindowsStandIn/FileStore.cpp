@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,6 +55,17 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content)
     if (::close(fd) != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
         ::unlink(temporary.constData());
         return false;
+    }
+    return true;
+}
+
+bool LockPromptly(QLockFile& lock)
+{
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError) {
+            return false;
+        }
+        QThread::msleep(2);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLockFile>
 #include <QString>
 
 namespace WinSim::Detail {
@@ -10,6 +11,10 @@ namespace WinSim::Detail {
 // reader sees either the old or the new content. The new file's modification time is made
 // later than the old one's, so readers that cache by time notice every change.
 bool WriteFileAtomically(const QString& path, const QByteArray& content);
+
+// Takes `lock`, polling every few milliseconds: QLockFile::lock() backs off up to seconds between
+// tries, while the machine's files are held only for milliseconds. False on a lock-file error.
+bool LockPromptly(QLockFile& lock);
 
 // The content of `path`, or an empty array when it does not exist.
 QByteArray ReadWholeFile(const QString& path, bool* exists = nullptr);

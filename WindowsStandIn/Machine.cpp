@@ -200,7 +200,9 @@ void SetDescriptionValue(const QString& dottedKey, const QJsonValue& value, cons
         throw MachineError(("invalid key \"" + dottedKey + "\"").toStdString());
     }
     QLockFile lock(DescriptionFile(machine) + ".lock");
-    lock.lock();
+    if (!Detail::LockPromptly(lock)) {
+        throw MachineError(("cannot lock " + DescriptionFile(machine)).toStdString());
+    }
     const QJsonObject updated = WithValueAt(LoadDescription(machine), dottedKey.split('.'), 0, value).toObject();
     WriteJson(DescriptionFile(machine), updated);
     lock.unlock();

@@ -97,7 +97,7 @@ DWORD Mutate(const QString& keyPath, Access access, const QString& journalEvent,
     const QString machine = MachineDirectory();
     const QString file = HiveFile(path->hive, machine);
     QLockFile lock(file + ".lock");
-    if (!lock.lock()) {
+    if (!Detail::LockPromptly(lock)) {
         return ERROR_ACCESS_DENIED;
     }
     Key root = LoadHive(path->hive, machine);

@@ -27,7 +27,7 @@ bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)
 {
     const QString path = StateFilePath(name, machine);
     QLockFile lock(path + ".lock");
-    if (!lock.lock()) {
+    if (!LockPromptly(lock)) {
         return false;
     }
     QJsonObject state = ReadStateFile(name, initial, machine);
