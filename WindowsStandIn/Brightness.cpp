@@ -1,5 +1,6 @@
 #include "WindowsStandIn/Brightness.h"
 
+#include "WindowsStandIn/Handles.h"
 #include "WindowsStandIn/SimulatedDisplays.h"
 
 #include <QJsonArray>
@@ -9,7 +10,7 @@
 
 namespace {
 
-struct BrightnessDevice {
+struct BrightnessDevice : WinSim::Detail::HandleObject {
     int magic = 0x4C4344;  // "LCD"
 };
 
@@ -50,13 +51,14 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPVOID, DWORD creationDisposi
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    return new BrightnessDevice;
+    return static_cast<WinSim::Detail::HandleObject*>(new BrightnessDevice);
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer, DWORD outSize,
                      LPDWORD bytesReturned, LPVOID)
 {
-    if (device == nullptr || device == INVALID_HANDLE_VALUE || static_cast<BrightnessDevice*>(device)->magic != 0x4C4344) {
+    if (device == nullptr || device == INVALID_HANDLE_VALUE ||
+        dynamic_cast<BrightnessDevice*>(static_cast<WinSim::Detail::HandleObject*>(device)) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();
@@ -118,13 +120,4 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     default:
         return Fail(ERROR_INVALID_FUNCTION);
     }
-}
-
-BOOL CloseHandle(HANDLE handle)
-{
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        return Fail(ERROR_INVALID_HANDLE);
-    }
-    delete static_cast<BrightnessDevice*>(handle);
-    return TRUE;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "WindowsStandIn/Guid.h"
+#include "WindowsStandIn/Handles.h"
 #include "WindowsStandIn/Win32.h"
 
 constexpr DWORD FILE_SHARE_READ = 0x1;
@@ -31,4 +32,3 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPVOI
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
                      DWORD outSize, LPDWORD bytesReturned, LPVOID overlapped);
-BOOL CloseHandle(HANDLE handle);
