@@ -10,14 +10,8 @@
 
 namespace {
 
-class BrightnessDevice final : public WinSim::Detail::HandleObject {
-public:
-    DWORD Wait(DWORD) override
-    {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-};
+// Not waitable: the base fails waits with ERROR_INVALID_HANDLE.
+class BrightnessDevice final : public WinSim::Detail::HandleObject {};
 
 // The display that owns the brightness device, or -1.
 int PanelIndex(const WinSim::Displays::Machine& machine, QJsonObject* brightness)

@@ -39,6 +39,7 @@ const struct {
     {1168, "Element not found."},
     {1223, "The operation was canceled by the user."},
     {2011, "The specified color profile is invalid."},
+    {1461, "Invalid monitor handle."},
     {5023, "The group or resource is not in the correct state to perform the requested operation."},
     {0x80004005, "Unspecified error"},
     {0x80010106, "Cannot change thread mode after it is set."},
