@@ -539,15 +539,16 @@ using zip_cryptostream = basic_zip_cryptostream<char>;
 
 namespace utils::stream {
 
-// Copies `input` to `output` through a zeroed buffer until a read delivers less than a full buffer.
+// Copies `input` to `output` until a read delivers less than a full buffer.
 inline void copy(std::istream& input, std::ostream& output, std::size_t bufferSize = 1 << 20)
 {
-    std::vector<char> buffer(bufferSize, 0);
+    // Left uninitialised: only the pages a small entry touches are ever mapped.
+    const std::unique_ptr<char[]> buffer(new char[bufferSize]);
     std::streamsize count;
     do {
-        input.read(buffer.data(), static_cast<std::streamsize>(bufferSize));
+        input.read(buffer.get(), static_cast<std::streamsize>(bufferSize));
         count = input.gcount();
-        output.write(buffer.data(), count);
+        output.write(buffer.get(), count);
     } while (count == static_cast<std::streamsize>(bufferSize));
 }
 

@@ -524,12 +524,9 @@ bool ZipArchiveEntry::SerializeLocalFileHeader(std::ostream& stream, std::stream
             stream.seekp(end);
         }
     } else if (oldData) {
-        std::streamoff copied = 0;
-        std::vector<char> buffer(kCopyBufferSize);
-        while (oldData->read(buffer.data(), static_cast<std::streamsize>(buffer.size())), oldData->gcount() > 0) {
-            stream.write(buffer.data(), oldData->gcount());
-            copied += oldData->gcount();
-        }
+        const std::streampos before = stream.tellp();
+        utils::stream::copy(*oldData, stream, kCopyBufferSize);
+        const std::streamoff copied = stream.tellp() - before;
         CloseRawStream();
         complete = copied == static_cast<std::streamoff>(central.CompressedSize);
     }

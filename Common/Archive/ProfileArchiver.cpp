@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <vector>
 
 namespace Korvel::DisplayCalibration::Common::Archive {
 
@@ -96,13 +95,7 @@ void ProfileArchiver::ExtractEntry(const std::shared_ptr<ZipArchiveEntry>& entry
     // The data is checked against the entry's CRC-32 and size, so that a corrupt or truncated entry
     // is not left behind as if it were whole.
     crc32stream checked(*data);
-    std::vector<char> chunk(kChunkSize);
-    std::streamsize count;
-    do {
-        checked.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        count = checked.gcount();
-        output.write(chunk.data(), count);
-    } while (count == static_cast<std::streamsize>(chunk.size()));
+    utils::stream::copy(checked, output, kChunkSize);
     entry->CloseDecompressionStream();
     output.flush();
     output.close();
