@@ -2,13 +2,14 @@
 #include "Common/Archive/ProfileArchiver.h"
 #include "ZipArchive/ZipArchive.h"
 
-#include <QDir>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -41,20 +42,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     ReadEveryEntry(bytes);
 
-    static const QTemporaryDir directory(QDir::tempPath() + "/zip-fuzz-XXXXXX");
-    const QString archivePath = directory.path() + "/archive.zip";
-    const QString destination = directory.path() + "/out";
-    QDir(destination).removeRecursively();
-    QDir().mkpath(destination);
-    std::ofstream(archivePath.toStdString(), std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+    // Entry names need not be valid UTF-8, so the folders are handled as bytes.
+    static const std::string& directory = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base ? base : "/tmp") + "/zip-fuzz-XXXXXX";
+        // Never destroyed, so that the exit handler can still use it.
+        auto* made = new std::string(mkdtemp(pattern.data()));
+        std::atexit([] { std::filesystem::remove_all(directory); });
+        return std::ref(*made);
+    }();
+    const std::string destination = directory + "/out";
+    std::filesystem::remove_all(destination);
+    std::filesystem::create_directory(destination);
+    std::ofstream(directory + "/archive.zip", std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+    const QString archivePath = QString::fromStdString(directory + "/archive.zip");
+    const QString target = QString::fromStdString(destination);
 
     Korvel::DisplayCalibration::Common::Archive::ProfileArchiver archiver;
     try {
-        archiver.DecompressProfiles(archivePath, destination, QStringList());
+        archiver.DecompressProfiles(archivePath, target, QStringList());
     } catch (const Korvel::DisplayCalibration::Common::Archive::DecompressProfilesException&) {
     }
     try {
-        archiver.DecompressFile(archivePath, destination, QStringLiteral("PanelInfo.xml"));
+        archiver.DecompressFile(archivePath, target, QStringLiteral("PanelInfo.xml"));
     } catch (const Korvel::DisplayCalibration::Common::Archive::DecompressProfilesException&) {
     }
     return 0;
