@@ -1,8 +1,5 @@
 #include "ZipArchive/CompressionMethods.h"
 
-#include <bzlib.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -113,263 +110,78 @@ std::size_t store_decoder::decode_next()
 
 // Deflate --------------------------------------------------------------------------------------
 
-struct deflate_encoder::State {
-    z_stream stream{};
-    bool finished = false;
-};
-
-deflate_encoder::deflate_encoder() = default;
-
-deflate_encoder::~deflate_encoder()
+bool zlib_deflate_codec::Init(z_stream& stream, const deflate_encoder_properties& properties)
 {
-    if (state) {
-        deflateEnd(&state->stream);
-    }
+    return deflateInit2(&stream, properties.CompressionLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
 }
 
-void deflate_encoder::init(std::ostream& stream, compression_encoder_properties_interface& properties)
+codec_status zlib_deflate_codec::Step(z_stream& stream, bool finish)
 {
-    properties.normalize();
-    const int level = static_cast<deflate_encoder_properties&>(properties).CompressionLevel;
-    if (state) {
-        deflateEnd(&state->stream);
-    }
-    state = std::make_unique<State>();
-    InitBase(stream, properties.BufferCapacity);
-    initialised = deflateInit2(&state->stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-    if (!initialised) {
-        state.reset();
-    }
+    const int result = deflate(&stream, finish ? Z_FINISH : Z_NO_FLUSH);
+    return result == Z_STREAM_END                      ? codec_status::stream_end
+           : result == Z_OK || result == Z_BUF_ERROR ? codec_status::ok
+                                                     : codec_status::error;
 }
 
-void deflate_encoder::init(std::ostream& stream)
+void zlib_deflate_codec::End(z_stream& stream)
 {
-    deflate_encoder_properties properties;
-    init(stream, properties);
+    deflateEnd(&stream);
 }
 
-void deflate_encoder::encode_next(std::size_t length)
+bool zlib_inflate_codec::Init(z_stream& stream, const deflate_decoder_properties&)
 {
-    if (!initialised || state->finished) {
-        return;
-    }
-    bytesRead += length;
-    const int flush = length < input.size() ? Z_FINISH : Z_NO_FLUSH;
-    z_stream& z = state->stream;
-    z.next_in = reinterpret_cast<Bytef*>(input.data());
-    z.avail_in = static_cast<uInt>(length);
-    do {
-        z.next_out = reinterpret_cast<Bytef*>(buffer.data());
-        z.avail_out = static_cast<uInt>(buffer.size());
-        if (deflate(&z, flush) == Z_STREAM_ERROR) {
-            break;
-        }
-        const std::size_t have = buffer.size() - z.avail_out;
-        output->write(buffer.data(), static_cast<std::streamsize>(have));
-        bytesWritten += have;
-    } while (z.avail_out == 0);
-    state->finished = flush == Z_FINISH;
+    return inflateInit2(&stream, -MAX_WBITS) == Z_OK;
 }
 
-struct deflate_decoder::State {
-    z_stream stream{};
-};
-
-deflate_decoder::deflate_decoder() = default;
-
-deflate_decoder::~deflate_decoder()
+codec_status zlib_inflate_codec::Step(z_stream& stream)
 {
-    if (state) {
-        inflateEnd(&state->stream);
-    }
+    const int result = inflate(&stream, Z_NO_FLUSH);
+    return result == Z_STREAM_END                      ? codec_status::stream_end
+           : result == Z_OK || result == Z_BUF_ERROR ? codec_status::ok
+                                                     : codec_status::error;
 }
 
-void deflate_decoder::init(std::istream& stream, compression_decoder_properties_interface& properties)
+void zlib_inflate_codec::End(z_stream& stream)
 {
-    properties.normalize();
-    if (state) {
-        inflateEnd(&state->stream);
-    }
-    state = std::make_unique<State>();
-    InitBase(stream, properties.BufferCapacity);
-    initialised = inflateInit2(&state->stream, -MAX_WBITS) == Z_OK;
-    if (!initialised) {
-        state.reset();
-    }
-}
-
-void deflate_decoder::init(std::istream& stream)
-{
-    deflate_decoder_properties properties;
-    init(stream, properties);
-}
-
-std::size_t deflate_decoder::decode_next()
-{
-    produced = 0;
-    if (!initialised || ended) {
-        return 0;
-    }
-    z_stream& z = state->stream;
-    for (;;) {
-        if (z.avail_in == 0 && !inputEnded) {
-            z.next_in = reinterpret_cast<Bytef*>(buffer.data());
-            z.avail_in = static_cast<uInt>(ReadInput());
-        }
-        z.next_out = reinterpret_cast<Bytef*>(output.data());
-        z.avail_out = static_cast<uInt>(output.size());
-        const int result = inflate(&z, Z_NO_FLUSH);
-        produced = output.size() - z.avail_out;
-        bytesWritten += produced;
-        if (result == Z_STREAM_END) {
-            ended = true;
-            PutBack(z.avail_in);
-            return produced;
-        }
-        // Corrupt data ends the stream; what this call produced is still delivered.
-        if ((result < 0 && result != Z_BUF_ERROR) || result == Z_NEED_DICT) {
-            ended = true;
-            return produced;
-        }
-        if (produced > 0) {
-            return produced;
-        }
-        // Truncated data: the input is used up and nothing more comes out.
-        if (z.avail_in == 0 && inputEnded) {
-            ended = true;
-            return 0;
-        }
-    }
+    inflateEnd(&stream);
 }
 
 // bzip2 ----------------------------------------------------------------------------------------
 
-struct bzip2_encoder::State {
-    bz_stream stream{};
-    bool finished = false;
-};
-
-bzip2_encoder::bzip2_encoder() = default;
-
-bzip2_encoder::~bzip2_encoder()
+bool bzip2_compress_codec::Init(bz_stream& stream, const bzip2_encoder_properties& properties)
 {
-    if (state) {
-        BZ2_bzCompressEnd(&state->stream);
-    }
+    return BZ2_bzCompressInit(&stream, properties.BlockSize, 0, properties.WorkFactor) == BZ_OK;
 }
 
-void bzip2_encoder::init(std::ostream& stream, compression_encoder_properties_interface& properties)
+codec_status bzip2_compress_codec::Step(bz_stream& stream, bool finish)
 {
-    properties.normalize();
-    const auto& own = static_cast<bzip2_encoder_properties&>(properties);
-    if (state) {
-        BZ2_bzCompressEnd(&state->stream);
-    }
-    state = std::make_unique<State>();
-    InitBase(stream, properties.BufferCapacity);
-    initialised = BZ2_bzCompressInit(&state->stream, own.BlockSize, 0, own.WorkFactor) == BZ_OK;
-    if (!initialised) {
-        state.reset();
-    }
+    const int result = BZ2_bzCompress(&stream, finish ? BZ_FINISH : BZ_RUN);
+    return result == BZ_STREAM_END ? codec_status::stream_end
+           : result >= 0           ? codec_status::ok
+                                   : codec_status::error;
 }
 
-void bzip2_encoder::init(std::ostream& stream)
+void bzip2_compress_codec::End(bz_stream& stream)
 {
-    bzip2_encoder_properties properties;
-    init(stream, properties);
+    BZ2_bzCompressEnd(&stream);
 }
 
-void bzip2_encoder::encode_next(std::size_t length)
+bool bzip2_decompress_codec::Init(bz_stream& stream, const bzip2_decoder_properties&)
 {
-    if (!initialised || state->finished) {
-        return;
-    }
-    bytesRead += length;
-    const int action = length < input.size() ? BZ_FINISH : BZ_RUN;
-    bz_stream& z = state->stream;
-    z.next_in = input.data();
-    z.avail_in = static_cast<unsigned>(length);
-    for (;;) {
-        z.next_out = buffer.data();
-        z.avail_out = static_cast<unsigned>(buffer.size());
-        const int result = BZ2_bzCompress(&z, action);
-        const std::size_t have = buffer.size() - z.avail_out;
-        output->write(buffer.data(), static_cast<std::streamsize>(have));
-        bytesWritten += have;
-        if (result < 0 || result == BZ_STREAM_END || (action == BZ_RUN && z.avail_in == 0)) {
-            break;
-        }
-    }
-    state->finished = action == BZ_FINISH;
+    return BZ2_bzDecompressInit(&stream, 0, 0) == BZ_OK;
 }
 
-struct bzip2_decoder::State {
-    bz_stream stream{};
-};
-
-bzip2_decoder::bzip2_decoder() = default;
-
-bzip2_decoder::~bzip2_decoder()
+codec_status bzip2_decompress_codec::Step(bz_stream& stream)
 {
-    if (state) {
-        BZ2_bzDecompressEnd(&state->stream);
-    }
+    const int result = BZ2_bzDecompress(&stream);
+    return result == BZ_STREAM_END ? codec_status::stream_end
+           : result == BZ_OK       ? codec_status::ok
+                                   : codec_status::error;
 }
 
-void bzip2_decoder::init(std::istream& stream, compression_decoder_properties_interface& properties)
+void bzip2_decompress_codec::End(bz_stream& stream)
 {
-    properties.normalize();
-    if (state) {
-        BZ2_bzDecompressEnd(&state->stream);
-    }
-    state = std::make_unique<State>();
-    InitBase(stream, properties.BufferCapacity);
-    initialised = BZ2_bzDecompressInit(&state->stream, 0, 0) == BZ_OK;
-    if (!initialised) {
-        state.reset();
-    }
-}
-
-void bzip2_decoder::init(std::istream& stream)
-{
-    bzip2_decoder_properties properties;
-    init(stream, properties);
-}
-
-std::size_t bzip2_decoder::decode_next()
-{
-    produced = 0;
-    if (!initialised || ended) {
-        return 0;
-    }
-    bz_stream& z = state->stream;
-    for (;;) {
-        if (z.avail_in == 0 && !inputEnded) {
-            z.next_in = buffer.data();
-            z.avail_in = static_cast<unsigned>(ReadInput());
-        }
-        z.next_out = output.data();
-        z.avail_out = static_cast<unsigned>(output.size());
-        const int result = BZ2_bzDecompress(&z);
-        produced = output.size() - z.avail_out;
-        bytesWritten += produced;
-        if (result == BZ_STREAM_END) {
-            ended = true;
-            PutBack(z.avail_in);
-            return produced;
-        }
-        if (result != BZ_OK) {
-            ended = true;
-            return produced;
-        }
-        if (produced > 0) {
-            return produced;
-        }
-        if (z.avail_in == 0 && inputEnded) {
-            ended = true;
-            return 0;
-        }
-    }
+    BZ2_bzDecompressEnd(&stream);
 }
 
 // Lookup ---------------------------------------------------------------------------------------

@@ -3,6 +3,9 @@
 
 #include "ZipArchive/CompressionInterface.h"
 
+#include <bzlib.h>
+#include <zlib.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -99,59 +102,170 @@ public:
     std::size_t decode_next() override;
 };
 
-class deflate_encoder : public compression_encoder_base {
+// zlib and bzip2 are driven alike: a stream structure with next_in, avail_in, next_out and avail_out,
+// and one call that advances it. A codec names the structure and maps that call's results.
+enum class codec_status { ok, stream_end, error };
+
+struct zlib_deflate_codec {
+    using stream_type = z_stream;
+    using byte_type = Bytef;
+    static bool Init(z_stream& stream, const deflate_encoder_properties& properties);
+    static codec_status Step(z_stream& stream, bool finish);
+    static void End(z_stream& stream);
+};
+struct zlib_inflate_codec {
+    using stream_type = z_stream;
+    using byte_type = Bytef;
+    static bool Init(z_stream& stream, const deflate_decoder_properties& properties);
+    static codec_status Step(z_stream& stream);
+    static void End(z_stream& stream);
+};
+struct bzip2_compress_codec {
+    using stream_type = bz_stream;
+    using byte_type = char;
+    static bool Init(bz_stream& stream, const bzip2_encoder_properties& properties);
+    static codec_status Step(bz_stream& stream, bool finish);
+    static void End(bz_stream& stream);
+};
+struct bzip2_decompress_codec {
+    using stream_type = bz_stream;
+    using byte_type = char;
+    static bool Init(bz_stream& stream, const bzip2_decoder_properties& properties);
+    static codec_status Step(bz_stream& stream);
+    static void End(bz_stream& stream);
+};
+
+// A block shorter than the buffer finishes the data.
+template <typename CodecT, typename PropertiesT>
+class streaming_encoder : public compression_encoder_base {
 public:
-    deflate_encoder();
-    ~deflate_encoder() override;
-    void init(std::ostream& stream, compression_encoder_properties_interface& properties) override;
-    void init(std::ostream& stream) override;
-    void encode_next(std::size_t length) override;
+    ~streaming_encoder() override { Close(); }
+
+    void init(std::ostream& stream, compression_encoder_properties_interface& properties) override
+    {
+        properties.normalize();
+        Close();
+        InitBase(stream, properties.BufferCapacity);
+        finished = false;
+        codec = {};
+        initialised = CodecT::Init(codec, static_cast<PropertiesT&>(properties));
+    }
+    void init(std::ostream& stream) override
+    {
+        PropertiesT properties;
+        init(stream, properties);
+    }
+
+    void encode_next(std::size_t length) override
+    {
+        if (!initialised || finished) {
+            return;
+        }
+        bytesRead += length;
+        finished = length < input.size();
+        codec.next_in = reinterpret_cast<typename CodecT::byte_type*>(input.data());
+        codec.avail_in = static_cast<unsigned>(length);
+        for (;;) {
+            codec.next_out = reinterpret_cast<typename CodecT::byte_type*>(buffer.data());
+            codec.avail_out = static_cast<unsigned>(buffer.size());
+            const codec_status status = CodecT::Step(codec, finished);
+            const std::size_t have = buffer.size() - codec.avail_out;
+            output->write(buffer.data(), static_cast<std::streamsize>(have));
+            bytesWritten += have;
+            if (status != codec_status::ok || (!finished && codec.avail_in == 0 && codec.avail_out != 0)) {
+                break;
+            }
+        }
+    }
+
     void sync() override {}
 
 private:
-    struct State;
-    std::unique_ptr<State> state;
+    void Close()
+    {
+        if (initialised) {
+            CodecT::End(codec);
+            initialised = false;
+        }
+    }
+
+    typename CodecT::stream_type codec{};
+    bool finished = false;
 };
 
-class deflate_decoder : public compression_decoder_base {
+// At the end of the compressed data, unused input is put back into the input stream.
+template <typename CodecT, typename PropertiesT>
+class streaming_decoder : public compression_decoder_base {
 public:
-    deflate_decoder();
-    ~deflate_decoder() override;
-    void init(std::istream& stream, compression_decoder_properties_interface& properties) override;
-    void init(std::istream& stream) override;
-    std::size_t decode_next() override;
+    ~streaming_decoder() override { Close(); }
+
+    void init(std::istream& stream, compression_decoder_properties_interface& properties) override
+    {
+        properties.normalize();
+        Close();
+        InitBase(stream, properties.BufferCapacity);
+        codec = {};
+        initialised = CodecT::Init(codec, static_cast<PropertiesT&>(properties));
+    }
+    void init(std::istream& stream) override
+    {
+        PropertiesT properties;
+        init(stream, properties);
+    }
+
+    std::size_t decode_next() override
+    {
+        produced = 0;
+        if (!initialised || ended) {
+            return 0;
+        }
+        for (;;) {
+            if (codec.avail_in == 0 && !inputEnded) {
+                codec.next_in = reinterpret_cast<typename CodecT::byte_type*>(buffer.data());
+                codec.avail_in = static_cast<unsigned>(ReadInput());
+            }
+            codec.next_out = reinterpret_cast<typename CodecT::byte_type*>(output.data());
+            codec.avail_out = static_cast<unsigned>(output.size());
+            const codec_status status = CodecT::Step(codec);
+            produced = output.size() - codec.avail_out;
+            bytesWritten += produced;
+            if (status == codec_status::stream_end) {
+                ended = true;
+                PutBack(codec.avail_in);
+                return produced;
+            }
+            // Corrupt data ends the stream; what this call produced is still delivered.
+            if (status == codec_status::error) {
+                ended = true;
+                return produced;
+            }
+            if (produced > 0) {
+                return produced;
+            }
+            // Truncated data: the input is used up and nothing more comes out.
+            if (codec.avail_in == 0 && inputEnded) {
+                ended = true;
+                return 0;
+            }
+        }
+    }
 
 private:
-    struct State;
-    std::unique_ptr<State> state;
+    void Close()
+    {
+        if (initialised) {
+            CodecT::End(codec);
+            initialised = false;
+        }
+    }
+
+    typename CodecT::stream_type codec{};
 };
 
-class bzip2_encoder : public compression_encoder_base {
-public:
-    bzip2_encoder();
-    ~bzip2_encoder() override;
-    void init(std::ostream& stream, compression_encoder_properties_interface& properties) override;
-    void init(std::ostream& stream) override;
-    void encode_next(std::size_t length) override;
-    void sync() override {}
-
-private:
-    struct State;
-    std::unique_ptr<State> state;
-};
-
-class bzip2_decoder : public compression_decoder_base {
-public:
-    bzip2_decoder();
-    ~bzip2_decoder() override;
-    void init(std::istream& stream, compression_decoder_properties_interface& properties) override;
-    void init(std::istream& stream) override;
-    std::size_t decode_next() override;
-
-private:
-    struct State;
-    std::unique_ptr<State> state;
-};
+class deflate_encoder : public streaming_encoder<zlib_deflate_codec, deflate_encoder_properties> {};
+class deflate_decoder : public streaming_decoder<zlib_inflate_codec, deflate_decoder_properties> {};
+class bzip2_encoder : public streaming_encoder<bzip2_compress_codec, bzip2_encoder_properties> {};
+class bzip2_decoder : public streaming_decoder<bzip2_decompress_codec, bzip2_decoder_properties> {};
 
 // The LZMA SDK encoder runs on a thread of its own and takes the blocks handed over by encode_next;
 // sync ends the data and joins the thread.

@@ -104,20 +104,37 @@ std::string SerializeExtraFields(const std::vector<ZipGenericExtraField>& fields
     return stream.str();
 }
 
+void ZipEntryFields::Read(const unsigned char* bytes)
+{
+    VersionNeededToExtract = Get16(bytes);
+    GeneralPurposeBitFlag = Get16(bytes + 2);
+    CompressionMethod = Get16(bytes + 4);
+    LastModificationTime = Get16(bytes + 6);
+    LastModificationDate = Get16(bytes + 8);
+    Crc32 = Get32(bytes + 10);
+    CompressedSize = Get32(bytes + 14);
+    UncompressedSize = Get32(bytes + 18);
+}
+
+void ZipEntryFields::Write(std::ostream& stream, bool zeroSizesAndCrc) const
+{
+    Put16(stream, VersionNeededToExtract);
+    Put16(stream, GeneralPurposeBitFlag);
+    Put16(stream, CompressionMethod);
+    Put16(stream, LastModificationTime);
+    Put16(stream, LastModificationDate);
+    Put32(stream, zeroSizesAndCrc ? 0 : Crc32);
+    Put32(stream, zeroSizesAndCrc ? 0 : CompressedSize);
+    Put32(stream, zeroSizesAndCrc ? 0 : UncompressedSize);
+}
+
 bool ZipLocalFileHeader::Deserialize(std::istream& stream)
 {
     unsigned char fixed[30];
     if (!ReadFixed(stream, fixed, sizeof fixed) || Get32(fixed) != kSignature) {
         return false;
     }
-    VersionNeededToExtract = Get16(fixed + 4);
-    GeneralPurposeBitFlag = Get16(fixed + 6);
-    CompressionMethod = Get16(fixed + 8);
-    LastModificationTime = Get16(fixed + 10);
-    LastModificationDate = Get16(fixed + 12);
-    Crc32 = Get32(fixed + 14);
-    CompressedSize = Get32(fixed + 18);
-    UncompressedSize = Get32(fixed + 22);
+    Read(fixed + 4);
     std::string extra;
     if (!ReadBytes(stream, Filename, Get16(fixed + 26)) || !ReadBytes(stream, extra, Get16(fixed + 28))) {
         return false;
@@ -130,14 +147,7 @@ void ZipLocalFileHeader::Serialize(std::ostream& stream, bool zeroSizesAndCrc) c
 {
     const std::string extra = SerializeExtraFields(ExtraFields);
     Put32(stream, kSignature);
-    Put16(stream, VersionNeededToExtract);
-    Put16(stream, GeneralPurposeBitFlag);
-    Put16(stream, CompressionMethod);
-    Put16(stream, LastModificationTime);
-    Put16(stream, LastModificationDate);
-    Put32(stream, zeroSizesAndCrc ? 0 : Crc32);
-    Put32(stream, zeroSizesAndCrc ? 0 : CompressedSize);
-    Put32(stream, zeroSizesAndCrc ? 0 : UncompressedSize);
+    Write(stream, zeroSizesAndCrc);
     Put16(stream, static_cast<std::uint16_t>(Filename.size()));
     Put16(stream, static_cast<std::uint16_t>(extra.size()));
     stream.write(Filename.data(), static_cast<std::streamsize>(Filename.size()));
@@ -151,14 +161,7 @@ bool ZipCentralDirectoryFileHeader::Deserialize(std::istream& stream)
         return false;
     }
     VersionMadeBy = Get16(fixed + 4);
-    VersionNeededToExtract = Get16(fixed + 6);
-    GeneralPurposeBitFlag = Get16(fixed + 8);
-    CompressionMethod = Get16(fixed + 10);
-    LastModificationTime = Get16(fixed + 12);
-    LastModificationDate = Get16(fixed + 14);
-    Crc32 = Get32(fixed + 16);
-    CompressedSize = Get32(fixed + 20);
-    UncompressedSize = Get32(fixed + 24);
+    Read(fixed + 6);
     DiskNumberStart = Get16(fixed + 34);
     InternalFileAttributes = Get16(fixed + 36);
     ExternalFileAttributes = Get32(fixed + 38);
@@ -177,14 +180,7 @@ void ZipCentralDirectoryFileHeader::Serialize(std::ostream& stream) const
     const std::string extra = SerializeExtraFields(ExtraFields);
     Put32(stream, kSignature);
     Put16(stream, VersionMadeBy);
-    Put16(stream, VersionNeededToExtract);
-    Put16(stream, GeneralPurposeBitFlag);
-    Put16(stream, CompressionMethod);
-    Put16(stream, LastModificationTime);
-    Put16(stream, LastModificationDate);
-    Put32(stream, Crc32);
-    Put32(stream, CompressedSize);
-    Put32(stream, UncompressedSize);
+    Write(stream);
     Put16(stream, static_cast<std::uint16_t>(Filename.size()));
     Put16(stream, static_cast<std::uint16_t>(extra.size()));
     Put16(stream, static_cast<std::uint16_t>(FileComment.size()));
@@ -292,16 +288,8 @@ void ZipArchiveEntry::SetLastModificationTime(std::uint16_t time, std::uint16_t 
 
 void ZipArchiveEntry::SyncHeaders()
 {
-    const auto& central = centralDirectoryFileHeader;
-    localFileHeader.VersionNeededToExtract = central.VersionNeededToExtract;
-    localFileHeader.GeneralPurposeBitFlag = central.GeneralPurposeBitFlag;
-    localFileHeader.CompressionMethod = central.CompressionMethod;
-    localFileHeader.LastModificationTime = central.LastModificationTime;
-    localFileHeader.LastModificationDate = central.LastModificationDate;
-    localFileHeader.Crc32 = central.Crc32;
-    localFileHeader.CompressedSize = central.CompressedSize;
-    localFileHeader.UncompressedSize = central.UncompressedSize;
-    localFileHeader.Filename = central.Filename;
+    static_cast<detail::ZipEntryFields&>(localFileHeader) = centralDirectoryFileHeader;
+    localFileHeader.Filename = centralDirectoryFileHeader.Filename;
 }
 
 bool ZipArchiveEntry::FetchLocalFileHeader()
@@ -588,7 +576,7 @@ bool ZipArchive::ReadEndOfCentralDirectory()
     std::streamoff candidate = streamSize - static_cast<std::streamoff>(detail::EndOfCentralDirectoryBlock::kSize);
     while (candidate >= 0) {
         const std::streamoff blockStart = std::max<std::streamoff>(0, candidate - kBlock + 1);
-        block.resize(static_cast<std::size_t>(candidate - blockStart + 4));
+        block.resize(static_cast<std::size_t>(candidate - blockStart) + detail::EndOfCentralDirectoryBlock::kSize);
         zipStream->clear();
         zipStream->seekg(blockStart);
         if (!ReadFixed(*zipStream, block.data(), block.size())) {
@@ -599,21 +587,14 @@ bool ZipArchive::ReadEndOfCentralDirectory()
             if (Get32(p) != detail::EndOfCentralDirectoryBlock::kSignature) {
                 continue;
             }
-            detail::EndOfCentralDirectoryBlock record;
-            zipStream->clear();
-            zipStream->seekg(position);
-            if (!record.Deserialize(*zipStream)) {
-                continue;
-            }
             // The central directory must lie in front of the record, else the match is chance.
-            const std::streamoff directoryEnd =
-                static_cast<std::streamoff>(record.OffsetOfStartOfCentralDirectoryWithRespectToTheStartingDiskNumber) +
-                record.SizeOfCentralDirectory;
+            const std::streamoff directoryEnd = static_cast<std::streamoff>(Get32(p + 16)) + Get32(p + 12);
             if (directoryEnd > position) {
                 continue;
             }
-            endOfCentralDirectoryBlock = record;
-            return true;
+            zipStream->clear();
+            zipStream->seekg(position);
+            return endOfCentralDirectoryBlock.Deserialize(*zipStream);
         }
         candidate = blockStart - 1;
     }

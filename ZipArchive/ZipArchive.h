@@ -22,8 +22,9 @@ struct ZipGenericExtraField {
 std::vector<ZipGenericExtraField> ReadExtraFields(const std::string& bytes);
 std::string SerializeExtraFields(const std::vector<ZipGenericExtraField>& fields);
 
-struct ZipLocalFileHeader {
-    static constexpr std::uint32_t kSignature = 0x04034b50;
+// The fields a local header and a central directory header share, stored in the same order in both.
+struct ZipEntryFields {
+    static constexpr std::size_t kSize = 22;
     std::uint16_t VersionNeededToExtract = 0;
     std::uint16_t GeneralPurposeBitFlag = 0;
     std::uint16_t CompressionMethod = 0;
@@ -32,6 +33,13 @@ struct ZipLocalFileHeader {
     std::uint32_t Crc32 = 0;
     std::uint32_t CompressedSize = 0;
     std::uint32_t UncompressedSize = 0;
+
+    void Read(const unsigned char* bytes);
+    void Write(std::ostream& stream, bool zeroSizesAndCrc = false) const;
+};
+
+struct ZipLocalFileHeader : ZipEntryFields {
+    static constexpr std::uint32_t kSignature = 0x04034b50;
     std::string Filename;
     std::vector<ZipGenericExtraField> ExtraFields;
 
@@ -39,17 +47,9 @@ struct ZipLocalFileHeader {
     void Serialize(std::ostream& stream, bool zeroSizesAndCrc) const;
 };
 
-struct ZipCentralDirectoryFileHeader {
+struct ZipCentralDirectoryFileHeader : ZipEntryFields {
     static constexpr std::uint32_t kSignature = 0x02014b50;
     std::uint16_t VersionMadeBy = 0;
-    std::uint16_t VersionNeededToExtract = 0;
-    std::uint16_t GeneralPurposeBitFlag = 0;
-    std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModificationTime = 0;
-    std::uint16_t LastModificationDate = 0;
-    std::uint32_t Crc32 = 0;
-    std::uint32_t CompressedSize = 0;
-    std::uint32_t UncompressedSize = 0;
     std::uint16_t DiskNumberStart = 0;
     std::uint16_t InternalFileAttributes = 0;
     std::uint32_t ExternalFileAttributes = 0;
