@@ -70,7 +70,9 @@ struct lzma_encoder::State {
         std::unique_lock lock(self.mutex);
         self.changed.wait(lock, [&] { return self.pendingSize > 0 || self.ended; });
         const std::size_t count = std::min(*size, self.pendingSize);
-        std::memcpy(buffer, self.pending, count);
+        if (count > 0) {
+            std::memcpy(buffer, self.pending, count);
+        }
         self.pending += count;
         self.pendingSize -= count;
         if (self.pendingSize == 0) {

@@ -484,7 +484,7 @@ private:
 
     unsigned char StreamByte() const
     {
-        const std::uint16_t temp = static_cast<std::uint16_t>(keys[2] | 2);
+        const std::uint32_t temp = (keys[2] | 2) & 0xffff;
         return static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
     }
 
