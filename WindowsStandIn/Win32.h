@@ -12,6 +12,7 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using UINT = unsigned int;
+using UINT32 = std::uint32_t;
 using HRESULT = std::int32_t;
 using LSTATUS = LONG;
 using REGSAM = DWORD;
@@ -28,6 +29,13 @@ using LPCVOID = const void*;
 using HANDLE = void*;
 using HLOCAL = void*;
 using va_list_ptr = void*;
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+struct LUID {
+    DWORD LowPart = 0;
+    LONG HighPart = 0;
+};
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -59,6 +67,7 @@ constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
 constexpr DWORD ERROR_NOT_FOUND = 1168;
 constexpr DWORD ERROR_CANCELLED = 1223;
 constexpr DWORD ERROR_INVALID_STATE = 5023;
@@ -78,6 +87,10 @@ constexpr REGSAM KEY_SET_VALUE = 0x0002;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+
+// Generic access rights.
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
 
 // FormatMessage.
 constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x00000100;
@@ -103,4 +116,8 @@ HLOCAL LocalFree(HLOCAL memory);
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
                          LPBYTE data, LPDWORD dataSize);
+// Value `index` of the key, in stored order; ERROR_NO_MORE_ITEMS past the last one,
+// ERROR_MORE_DATA when the name (with its null) or the data does not fit.
+LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                      LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Korvel::DisplayCalibration::Common::Profile {
+
+// Every Windows colour-management operation on the internal display. The operations that need
+// administrator rights run an elevated Tessaly command; failures are thrown as the operation's
+// exception (ProfileHelperExceptions.h).
+class IProfileHelper {
+public:
+    virtual ~IProfileHelper() = default;
+
+    virtual const QString& ColorDirectory() const = 0;
+    virtual void EnableColorCalibration() = 0;
+    virtual void DisableColorCalibration() = 0;
+    virtual bool GetColorCalibrationState() = 0;
+    virtual void InstallProfile(const QString& path) = 0;
+    // The value texts are stored as given (the caller encodes them).
+    virtual void InstallProfilesWithPanelInfo(const QStringList& paths, const QString& hdrSupported,
+                                              const QString& defaultProfileColorSpace,
+                                              const QString& defaultProfileGamma, const QString& requiredProfiles,
+                                              const QString& profileFormat) = 0;
+    virtual void InstallProfiles(const QStringList& paths) = 0;
+    virtual void InstallProfilesRemovingPanelInfo(const QStringList& paths) = 0;
+    virtual void UninstallProfile(const QString& name) = 0;
+    virtual void UninstallProfiles(const QStringList& names) = 0;
+    virtual void UninstallProfilesWithRequiredProfiles(const QStringList& names, const QString& requiredProfiles) = 0;
+    virtual bool IsProfileInstalled(const QString& name) = 0;
+    virtual void InstallHdr10ProfilesWithPanelInfo(const QStringList& paths, const QString& hdr10Supported,
+                                                   const QString& requiredProfilesHdr10) = 0;
+    virtual void DisassociateProfile(const QString& profile) = 0;
+    virtual void AssociateProfile(const QString& profile) = 0;
+    virtual void DisassociateSrgbProfile() = 0;
+    virtual void AssociateSrgbProfile() = 0;
+    virtual void ActivateProfile(const QString& name, bool advancedColor) = 0;
+    virtual void ActivateSrgbProfile() = 0;
+    virtual void RemoveAdvancedColorAssociation(const QString& name) = 0;
+    virtual QString ReadActiveProfile(bool advancedColor) = 0;
+    virtual QString ReadActiveHdrProfile(bool extended) = 0;
+    virtual bool IsUserProfileListEnabled() = 0;
+    virtual void EnableUserProfileList() = 0;
+    virtual void DisableUserProfileList() = 0;
+    virtual bool HasBrightnessMetadata(const QString& path) = 0;
+    virtual int ReadProfileBrightness(const QString& path) = 0;
+    virtual void RemoveInstalledSdrProfiles() = 0;
+    virtual void RemoveInstalledHdr10Profiles() = 0;
+    virtual const QString& GetDeviceId() const = 0;
+};
+
+class IProfileHelperFactory {
+public:
+    virtual ~IProfileHelperFactory() = default;
+    // A new helper owned by the caller; construction failures propagate.
+    virtual IProfileHelper* Create() = 0;
+};
+
+}  // namespace Korvel::DisplayCalibration::Common::Profile

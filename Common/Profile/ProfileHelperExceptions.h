@@ -1,0 +1,22 @@
+// Exceptions of the profile helper, one per failing operation.
+#pragma once
+
+#include "Common/Exception/OsErrorException.h"
+
+namespace Korvel::DisplayCalibration::Common::Profile {
+
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(EnableColorCalibrationException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(DisableColorCalibrationException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetColorCalibrationException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(InstallProfileException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(UninstallProfileException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetDeviceIdException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetColorDirectoryPathException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(ActivateProfileException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(RemoveAdvancedColorAssociationException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(ReadActiveProfileException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(EnableUserProfileListException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(DisableUserProfileListException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(ReadProfileBrightnessException);
+
+}  // namespace Korvel::DisplayCalibration::Common::Profile

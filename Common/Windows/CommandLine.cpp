@@ -1,0 +1,179 @@
+#include "Common/Windows/CommandLine.h"
+
+#include "Common/Application/Constants.h"
+#include "Common/Application/Paths.h"
+#include "WindowsStandIn/Shell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QStringConverter>
+#include <QTextStream>
+
+#include <mutex>
+#include <string>
+
+namespace Korvel::DisplayCalibration::Common::Windows {
+namespace {
+
+constexpr std::uint32_t NoExitCode = 0xFFFFFFFFu;
+const char* const ScriptFailureMessage = "Failed to create scheduled task command.";
+const char* const ElevationRefusedMessage = "Administrator privileges not granted by user.";
+
+QString ScriptsFolder()
+{
+    return UserDataDirectory() + "/scripts";
+}
+
+// cmd expands "%...%" in a batch file even inside double quotes; "%%" stands for one "%".
+QString EscapeForBatch(QString text)
+{
+    return text.replace(QLatin1Char('%'), QLatin1String("%%"));
+}
+
+std::mutex& RunMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+QString CommandLine::scriptPath;
+QString CommandLine::outputPath;
+QString CommandLine::exitCodePath;
+
+QString CommandLine::QuotePath(const QString& path)
+{
+    return "\"" + QDir::toNativeSeparators(path) + "\"";
+}
+
+std::uint32_t CommandLine::Run(const QString& command, bool elevated, QString& output)
+{
+    // The tray program and the updater share the scripts folder: one run at a time, across processes.
+    std::lock_guard processLock(RunMutex());
+    const QString folder = ScriptsFolder();
+    QDir().mkpath(folder);
+    QLockFile folderLock(folder + ".lock");
+    folderLock.setStaleLockTime(0);  // a run may wait for the user; only a dead holder's lock is stale
+    if (!folderLock.lock()) {
+        throw CommandLineException(ScriptFailureMessage);
+    }
+    try {
+        Cleanup();
+        WriteScript(command);
+        Execute(elevated);
+        output = ReadOutput();
+        const std::uint32_t code = ReadExitCode();
+        Cleanup();
+        return code;
+    } catch (...) {
+        Cleanup();
+        throw;
+    }
+}
+
+void CommandLine::Cleanup()
+{
+    QString folder;
+    try {
+        folder = ScriptsFolder();
+    } catch (const std::exception&) {
+        return;
+    }
+    const QDir directory(folder);
+    for (const QString& name :
+         directory.entryList({QStringLiteral("*.txt"), QStringLiteral("*.bat")}, QDir::Files | QDir::Hidden)) {
+        QFile::remove(directory.filePath(name));
+    }
+}
+
+void CommandLine::WriteScript(const QString& command)
+{
+    const QString folder = ScriptsFolder();
+    QDir().mkpath(folder);
+    scriptPath = folder + "/" + BatchFileName;
+    outputPath = folder + "/" + OutputFileName;
+    exitCodePath = folder + "/" + ExitCodeFileName;
+
+    // A line break would start a second command in the batch file.
+    if (command.contains('\n') || command.contains('\r')) {
+        throw CommandLineException(ScriptFailureMessage);
+    }
+    QFile::remove(scriptPath);
+    QFile file(scriptPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        throw CommandLineException(ScriptFailureMessage);
+    }
+    QTextStream stream(&file);
+    stream.setEncoding(QStringConverter::Utf8);
+    stream.setGenerateByteOrderMark(false);
+    stream << "chcp 65001\r\n"
+           << EscapeForBatch(command) << " > " << EscapeForBatch(QuotePath(outputPath)) << " 2>&1 &&"
+           << " echo %errorLevel% > " << EscapeForBatch(QuotePath(exitCodePath));
+    stream.flush();
+    const bool streamOk = stream.status() == QTextStream::Ok;
+    file.close();
+    if (!streamOk || file.error() != QFileDevice::NoError) {
+        throw CommandLineException(ScriptFailureMessage);
+    }
+}
+
+void CommandLine::Execute(bool elevated)
+{
+    const std::wstring file = QuotePath(scriptPath).toStdWString();
+    const std::wstring verb = L"runas";
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = nullptr;
+    info.lpVerb = elevated ? verb.c_str() : nullptr;
+    info.lpFile = file.c_str();
+    info.lpParameters = nullptr;
+    info.lpDirectory = nullptr;
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_CANCELLED) {
+            throw CommandLineException(QCoreApplication::translate("QObject", ElevationRefusedMessage).toStdString());
+        }
+        throw CommandLineException(std::int32_t(error), std::string());
+    }
+    if (info.hProcess != nullptr) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        CloseHandle(info.hProcess);
+    }
+}
+
+QString CommandLine::ReadOutput()
+{
+    QFile file(outputPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const QByteArray bytes = file.readAll().simplified();
+    if (bytes.isEmpty()) {
+        return QString();
+    }
+    QString text = QString::fromUtf8(bytes);
+    text.replace(QLatin1String("'\""), QLatin1String("\""));
+    text.replace(QLatin1String("\"'"), QLatin1String("\""));
+    if (text.endsWith('.')) {
+        text.chop(1);
+    }
+    return text;
+}
+
+std::uint32_t CommandLine::ReadExitCode()
+{
+    QFile file(exitCodePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return NoExitCode;
+    }
+    bool ok = false;
+    const std::uint32_t code = QString::fromUtf8(file.readAll()).simplified().toUInt(&ok, 10);
+    return ok ? code : NoExitCode;
+}
+
+}  // namespace Korvel::DisplayCalibration::Common::Windows

@@ -1,3 +1,0 @@
-#include "Spectrine/Spectrine.h"
-
-#include <lcms2.h>

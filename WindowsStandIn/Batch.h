@@ -1,0 +1,33 @@
+// The stand-in's command interpreter for batch files. It follows cmd's rules for what the
+// programs write into batch files:
+// - one command line a line; "chcp N", "echo TEXT" and "rem" are built in;
+// - %NAME% expands to the environment variable (any case), %errorLevel% to the current exit
+//   code, an undefined name to nothing; "%%" gives "%"; expansion happens once per line, before
+//   the line runs (so %errorLevel% is the value from before the line);
+// - outside double quotes: "^" escapes the next character, "&", "&&" and "||" join commands,
+//   ">", ">>", "<", "N>" and "N>&M" redirect;
+// - a program gets its arguments split by Windows' rules (SplitCommandLine);
+// - program paths: "\" is a separator and "C:" paths lie in the machine; a path to "X.exe" runs the
+//   built "X" beside it; a "Tessaly.exe" that is not there runs the Tessaly of the program folder;
+//   "SchTasks" runs the stand-in task tool (`winsim schtasks`).
+// Every program run goes into the journal ("run" or "run-elevated") with its command line.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace WinSim {
+
+// Runs the batch file and returns the exit code of its last command.
+int RunBatchFile(const QString& path);
+
+// Percent expansion of one batch line; `lookup` answers a variable name (any case) or a null string.
+QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup);
+
+// Splits a command line's argument text into arguments as Windows programs do (backslashes before a
+// double quote, quoted runs, "" inside quotes).
+QStringList SplitCommandLine(const QString& text);
+
+}  // namespace WinSim

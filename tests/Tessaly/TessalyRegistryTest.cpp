@@ -1,0 +1,128 @@
+// Tessaly's registry options, run as a process of a temporary machine.
+#include "tests/fixtures/TestSupport.h"
+
+#include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+using namespace TestSupport;
+namespace Registry = WinSim::Registry;
+
+namespace {
+
+const QString PanelKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\Tessaly\\PanelInfo");
+const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Korvel Inc\\Tessaly");
+
+ProcessResult RunTessaly(const QStringList& arguments, bool elevated)
+{
+    QProcessEnvironment environment;
+    if (elevated) {
+        environment.insert(QString::fromLatin1(WinSim::ElevationVariable), QStringLiteral("1"));
+    }
+    return Run(BinaryPath(QStringLiteral("Tessaly")), arguments, environment);
+}
+
+std::optional<QString> Stored(const QString& key, const QString& name)
+{
+    Registry::Value value;
+    if (Registry::GetValue(key, name, value) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value.data.toString();
+}
+
+struct RegistryCase {
+    const char* name;
+    QStringList arguments;
+    bool elevated;
+    int exitCode;
+    const char* outputContains;
+    // Expected values of the panel key afterwards (nullopt: absent). The key holds "Old" = "kept" before.
+    std::map<QString, std::optional<QString>> expected;
+};
+
+void PrintTo(const RegistryCase& c, std::ostream* stream)
+{
+    *stream << c.name;
+}
+
+class TessalyRegistry : public testing::TestWithParam<RegistryCase> {};
+
+TEST_P(TessalyRegistry, StoresWhatTheOptionsName)
+{
+    TemporaryMachine machine;
+    ASSERT_EQ(Registry::SetValue(PanelKey, "Old", Registry::Value{REG_SZ, QStringLiteral("kept")},
+                                 Registry::Access::Unchecked),
+              ERROR_SUCCESS);
+    const RegistryCase& c = GetParam();
+    const ProcessResult result = RunTessaly(c.arguments, c.elevated);
+
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.out;
+    EXPECT_TRUE(result.out.startsWith("Current Product Version:Windows 11")) << result.out;
+    EXPECT_TRUE(result.out.contains(QString::fromUtf8(c.outputContains))) << result.out;
+    EXPECT_TRUE(result.err.isEmpty()) << result.err;
+    for (const auto& [name, value] : c.expected) {
+        EXPECT_EQ(Stored(PanelKey, name), value) << name;
+    }
+}
+
+const QStringList Path{"--set-registry-path", PanelKey};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TessalyRegistry,
+    testing::Values(
+        RegistryCase{"PairsKeysWithValuesByPosition",
+                     Path + QStringList{"--add-registry-key", "K1", "--add-registry-key", "K2", "--registry-value",
+                                        "V1", "--registry-value", "V 2"},
+                     true, 0, "", {{"K1", "V1"}, {"K2", "V 2"}, {"Old", "kept"}}},
+        RegistryCase{"RepeatedKeyTakesItsFirstValue",
+                     Path + QStringList{"--add-registry-key", "K", "--add-registry-key", "K", "--registry-value", "V1",
+                                        "--registry-value", "V2"},
+                     true, 0, "", {{"K", "V1"}}},
+        RegistryCase{"UpdateReplacesValue",
+                     Path + QStringList{"--update-registry-key", "Old", "--registry-value", "new"}, true, 0, "",
+                     {{"Old", "new"}}},
+        RegistryCase{"KeyWithoutValueIsSkipped",
+                     Path + QStringList{"--add-registry-key", "K1", "--add-registry-key", "K2", "--registry-value",
+                                        "V1"},
+                     true, 0, "", {{"K1", "V1"}, {"K2", std::nullopt}}},
+        RegistryCase{"EmptyValueLeavesExistingValue",
+                     Path + QStringList{"--update-registry-key", "Old", "--registry-value", ""}, true, 0, "",
+                     {{"Old", "kept"}}},
+        RegistryCase{"AddWithoutAnyValueWritesNothing", Path + QStringList{"--add-registry-key", "K"}, true, 0, "",
+                     {{"K", std::nullopt}}},
+        RegistryCase{"RemoveDeletesValue", Path + QStringList{"--remove-registry-key", "Old"}, true, 0, "",
+                     {{"Old", std::nullopt}}},
+        RegistryCase{"RemoveWithoutPathCountsAsWork", QStringList{"--remove-registry-key", "Old"}, true, 0, "",
+                     {{"Old", "kept"}}},
+        RegistryCase{"NothingToDoPrintsHelp", QStringList{}, true, 160, "--install-profile <installprofile>", {}},
+        RegistryCase{"UnknownCalibrationValueIsNothingToDo", QStringList{"--color-calibration", "on"}, true, 160,
+                     "Options:", {}},
+        RegistryCase{"UnelevatedWriteIsDenied",
+                     Path + QStringList{"--add-registry-key", "K", "--registry-value", "V"}, false, 5,
+                     "Failed to set registry value K.", {{"K", std::nullopt}, {"Old", "kept"}}},
+        RegistryCase{"UnelevatedRemoveIsDenied", Path + QStringList{"--remove-registry-key", "Old"}, false, 5,
+                     "Failed to remove registry value Old.", {{"Old", "kept"}}}),
+    [](const testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
+
+TEST(TessalyCommandLine, ParserRejectsUnknownOptionAndMissingValue)
+{
+    TemporaryMachine machine;
+    EXPECT_EQ(RunTessaly({"--no-such-option", "x"}, true).exitCode, 1);
+    EXPECT_EQ(RunTessaly({"--install-profile"}, true).exitCode, 1);
+}
+
+TEST(TessalyCommandLine, CurrentUserKeyNeedsNoElevation)
+{
+    TemporaryMachine machine;
+    const ProcessResult result = RunTessaly(
+        {"--set-registry-path", UserKey, "--add-registry-key", "Choice", "--registry-value", "sRGB"}, false);
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(Stored(UserKey, "Choice"), QStringLiteral("sRGB"));
+}
+
+}  // namespace
