@@ -1,0 +1,242 @@
+#include "Common/Archive/ProfileArchiver.h"
+#include "tests/fixtures/PeerArchives.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace Archive = Korvel::DisplayCalibration::Common::Archive;
+using TestSupport::ProfileSet;
+using TestSupport::ReadFile;
+using TestSupport::Shell;
+using TestSupport::WriteFile;
+
+namespace {
+
+// Writes archives with Python's zipfile: make.py ARCHIVE METHOD, names given as they are stored.
+const QByteArray kPythonMaker = R"(import sys, zipfile
+method = {"deflate": zipfile.ZIP_DEFLATED, "bzip2": zipfile.ZIP_BZIP2, "lzma": zipfile.ZIP_LZMA}[sys.argv[2]]
+names = {"sRGB.icc": "sRGB.icc", "empty.txt": "empty.txt", "large.bin": "large.bin", "sub/PanelInfo.xml": "sub/PanelInfo.xml"}
+if len(sys.argv) > 3:
+    names = {"sRGB.icc": "/sRGB.icc", "empty.txt": "dir\\empty.txt", "large.bin": "//a//b\\large.bin",
+             "sub/PanelInfo.xml": "/sub\\PanelInfo.xml"}
+with zipfile.ZipFile(sys.argv[1], "w", method) as z:
+    z.writestr(zipfile.ZipInfo("sub/"), b"")
+    for source, name in names.items():
+        with open("in/" + source, "rb") as f:
+            z.writestr(name, f.read())
+)";
+
+struct PeerCase {
+    const char* name;
+    const char* command;  // run in the set's root; makes a.zip from in/
+};
+
+const PeerCase kPeerCases[] = {
+    {"ZipDeflate", "cd in && zip -q -r ../a.zip ."},
+    {"ZipStore", "cd in && zip -q -r -0 ../a.zip ."},
+    {"ZipComment", "cd in && echo 'archive comment' | zip -q -r -z ../a.zip ."},
+    {"ZipToPipe", "cd in && zip -q -r - . | cat > ../a.zip"},
+    {"SevenZipDeflate", "cd in && 7z a -tzip -mm=Deflate ../a.zip '*' > /dev/null"},
+    {"SevenZipBzip2", "cd in && 7z a -tzip -mm=BZip2 ../a.zip '*' > /dev/null"},
+    {"SevenZipLzma", "cd in && 7z a -tzip -mm=LZMA ../a.zip '*' > /dev/null"},
+    {"PythonBzip2", "python3 make.py a.zip bzip2"},
+    {"PythonLzma", "python3 make.py a.zip lzma"},
+    {"PythonOddNames", "python3 make.py a.zip deflate odd-names"},
+};
+
+class PeerArchiveTest : public testing::TestWithParam<std::tuple<PeerCase, bool>> {};
+
+TEST_P(PeerArchiveTest, ExtractsByteIdentical)
+{
+    const auto& [peer, signature] = GetParam();
+    const ProfileSet set;
+    WriteFile(set.Root() + "/make.py", kPythonMaker);
+    Shell(set.Root(), peer.command);
+    if (signature) {
+        // A signed archive carries its 512-byte signature after the end record.
+        Shell(set.Root(), "head -c 512 /dev/urandom >> a.zip");
+    }
+
+    std::unique_ptr<Archive::IProfileArchiver> archiver(Archive::ProfileArchiverFactory().Create());
+    archiver->DecompressProfiles(set.Root() + "/a.zip", set.Out(), {});
+
+    QStringList expected;
+    for (const auto& [name, contents] : set.Files()) {
+        expected << name;
+        EXPECT_EQ(ReadFile(set.Out() + "/" + name), contents) << name;
+    }
+    expected.sort();
+    EXPECT_EQ(QDir(set.Out()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, PeerArchiveTest, testing::Combine(testing::ValuesIn(kPeerCases), testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "Signed" : "");
+                         });
+
+TEST(ProfileArchiverTest, PackedArchivePassesPeerChecks)
+{
+    const ProfileSet set;
+    QStringList files;
+    for (const auto& [name, contents] : set.Files()) {
+        files << set.In() + (name == "PanelInfo.xml" ? "/sub/" : "/") + name;
+    }
+    const QString archive = set.Root() + "/packed.zip";
+    Archive::ProfileArchiver().CompressProfiles(files, archive);
+
+    Shell(set.Root(), "unzip -t -qq packed.zip");
+    // Python checks every CRC and lists the names; all entries are deflated under their bare names.
+    const auto listed = Shell(set.Root(), "python3 -c \"import zipfile, sys; z = zipfile.ZipFile('packed.zip'); "
+                                          "assert z.testzip() is None; "
+                                          "assert all(i.compress_type == zipfile.ZIP_DEFLATED for i in z.infolist()); "
+                                          "print(' '.join(sorted(z.namelist())))\"");
+    EXPECT_EQ(listed.out.trimmed(), "PanelInfo.xml empty.txt large.bin sRGB.icc");
+
+    Archive::ProfileArchiver().DecompressProfiles(archive, set.Out(), {});
+    for (const auto& [name, contents] : set.Files()) {
+        EXPECT_EQ(ReadFile(set.Out() + "/" + name), contents) << name;
+    }
+}
+
+TEST(ProfileArchiverTest, SameBareNameKeepsTheLaterFile)
+{
+    const ProfileSet set;
+    WriteFile(set.Root() + "/a/p.icc", "first");
+    WriteFile(set.Root() + "/b/p.icc", "second");
+    const QString archive = set.Root() + "/packed.zip";
+    Archive::ProfileArchiver().CompressProfiles({set.Root() + "/a/p.icc", set.Root() + "/b/p.icc"}, archive);
+
+    const auto listed = Shell(set.Root(), "python3 -c \"import zipfile; z = zipfile.ZipFile('packed.zip'); "
+                                          "print(z.namelist(), z.read('p.icc').decode())\"");
+    EXPECT_EQ(listed.out.trimmed(), "['p.icc'] second");
+}
+
+TEST(ProfileArchiverTest, PackingFailures)
+{
+    const ProfileSet set;
+    const QString archive = set.Root() + "/packed.zip";
+    WriteFile(archive, "old archive");
+
+    // A missing file is found before anything is touched.
+    const QString missing = set.Root() + "/missing.icc";
+    try {
+        Archive::ProfileArchiver().CompressProfiles({set.In() + "/sRGB.icc", missing}, archive);
+        FAIL() << "no exception";
+    } catch (const Archive::CompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), ("File does not exist: " + missing).toUtf8().constData());
+        EXPECT_EQ(error.Code(), -1);
+    }
+    EXPECT_EQ(ReadFile(archive), "old archive");
+
+    // A folder cannot be packed as a file.
+    try {
+        Archive::ProfileArchiver().CompressProfiles({set.In() + "/sub"}, archive);
+        FAIL() << "no exception";
+    } catch (const Archive::CompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), "cannot open input file");
+    }
+
+    // An empty list removes the archive and makes none.
+    Archive::ProfileArchiver().CompressProfiles({}, archive);
+    EXPECT_FALSE(QFileInfo::exists(archive));
+}
+
+TEST(ProfileArchiverTest, DecompressFileMatchesTheBareNameExactly)
+{
+    const ProfileSet set;
+    // Two entries of the same bare name in different folders: the later one wins.
+    WriteFile(set.Root() + "/y/deeper/PanelInfo.xml", "later");
+    Shell(set.Root(), "(cd in && zip -q -r ../a.zip .) && (cd y && zip -q ../a.zip deeper/PanelInfo.xml)");
+    const QString archive = set.Root() + "/a.zip";
+
+    Archive::ProfileArchiver archiver;
+    archiver.DecompressFile(archive, set.Out(), "panelinfo.xml");
+    EXPECT_TRUE(QDir(set.Out()).isEmpty());
+
+    archiver.DecompressFile(archive, set.Out(), "PanelInfo.xml");
+    EXPECT_EQ(QDir(set.Out()).entryList(QDir::Files), QStringList{"PanelInfo.xml"});
+    EXPECT_EQ(ReadFile(set.Out() + "/PanelInfo.xml"), "later");
+}
+
+struct BrokenCase {
+    const char* name;
+    const char* command;  // run in the set's root after a.zip holds in/sRGB.icc alone
+    qint64 patchOffset;  // negative: from the end of the file
+    QByteArray patch;
+};
+
+// zip -X writes no extra fields: the local header is 30 + 8 bytes ("sRGB.icc"), the data follows at 38,
+// and the central header (46 + 8 bytes) stands right before the 22-byte end record.
+constexpr qint64 kCentral = -22 - 54;
+const BrokenCase kBrokenCases[] = {
+    {"CorruptStoredData", "cd in && zip -q -X -0 ../a.zip sRGB.icc", 38 + 100, QByteArray("\xff\xfe", 2)},
+    {"CorruptDeflateData", "cd in && zip -q -X -9 ../a.zip sRGB.icc", 38 + 40, QByteArray("\x55\xaa\x55\xaa", 4)},
+    {"TruncatedDeflateData", "cd in && zip -q -X ../a.zip sRGB.icc", kCentral + 20, QByteArray("\x64\x00\x00\x00", 4)},
+    {"UnknownMethod", "cd in && zip -q -X ../a.zip sRGB.icc", kCentral + 10, QByteArray("\x63\x00", 2)},
+    {"LocalHeaderPastTheEnd", "cd in && zip -q -X ../a.zip sRGB.icc", kCentral + 42, QByteArray("\x00\x00\x01\x00", 4)},
+    {"SizePastTheEnd", "cd in && zip -q -X ../a.zip sRGB.icc", kCentral + 20, QByteArray("\x00\x00\x01\x00", 4)},
+    {"Encrypted", "cd in && zip -q -X -P secret ../a.zip sRGB.icc", 0, {}},
+    {"VersionNeeded64", "cd in && zip -q -X ../a.zip sRGB.icc", kCentral + 6, QByteArray("\x40\x00", 2)},
+};
+
+class BrokenEntryTest : public testing::TestWithParam<BrokenCase> {};
+
+TEST_P(BrokenEntryTest, FailsAndLeavesNoFile)
+{
+    const BrokenCase& broken = GetParam();
+    const ProfileSet set;
+    Shell(set.Root(), broken.command);
+    const QString archive = set.Root() + "/a.zip";
+    if (!broken.patch.isEmpty()) {
+        const qint64 offset = broken.patchOffset < 0 ? QFileInfo(archive).size() + broken.patchOffset
+                                                     : broken.patchOffset;
+        TestSupport::PatchFile(archive, offset, broken.patch);
+    }
+    try {
+        Archive::ProfileArchiver().DecompressProfiles(archive, set.Out(), {});
+        FAIL() << "no exception";
+    } catch (const Archive::DecompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), "Failed to extract file: sRGB.icc");
+    }
+    EXPECT_TRUE(QDir(set.Out()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Broken, BrokenEntryTest, testing::ValuesIn(kBrokenCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfileArchiverTest, UnpackingFailures)
+{
+    const ProfileSet set;
+    Shell(set.Root(), "cd in && zip -q ../a.zip sRGB.icc");
+    const QString archive = set.Root() + "/a.zip";
+
+    const QString missing = set.Root() + "/none.zip";
+    try {
+        Archive::ProfileArchiver().DecompressProfiles(missing, set.Out(), {});
+        FAIL() << "no exception";
+    } catch (const Archive::DecompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), ("Archive does not exist: " + missing).toUtf8().constData());
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    // No folders are made for the output.
+    try {
+        Archive::ProfileArchiver().DecompressFile(archive, set.Root() + "/no/such/folder", "sRGB.icc");
+        FAIL() << "no exception";
+    } catch (const Archive::DecompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), "Failed to extract file: sRGB.icc");
+    }
+
+    // Something that is not an archive holds no entries.
+    WriteFile(set.Root() + "/text.zip", "just some text\n");
+    Archive::ProfileArchiver().DecompressProfiles(set.Root() + "/text.zip", set.Out(), {});
+    EXPECT_TRUE(QDir(set.Out()).isEmpty());
+}
+
+}  // namespace
