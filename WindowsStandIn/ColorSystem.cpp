@@ -2,6 +2,7 @@
 
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Modules.h"
+#include "WindowsStandIn/SimulatedDisplays.h"
 #include "WindowsStandIn/StateFile.h"
 
 #include <QDir>
@@ -69,23 +70,38 @@ bool Fail(DWORD code)
     return false;
 }
 
-// The injected failure of `function` (for `qualifier`), already reported through SetLastError.
-bool Injected(const char* function, const QString& qualifier = QString())
+// The failure a test switched on for `function` ("faults.<function>", or "faults.<function>@<qualifier>"
+// for one adapter), 0 when none.
+DWORD InjectedCode(const char* function, const QString& qualifier = QString())
 {
-    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function), qualifier)) {
-        SetLastError(*code);
+    if (!qualifier.isEmpty()) {
+        const QByteArray specific = QByteArray(function) + "@" + qualifier.toUtf8();
+        if (const LONG code = WinSim::Displays::Fault(specific.constData()); code != 0) {
+            return DWORD(code);
+        }
+    }
+    return DWORD(WinSim::Displays::Fault(function));
+}
+
+// Reports an injected failure through SetLastError.
+bool Injected(const char* function)
+{
+    if (const DWORD code = InjectedCode(function); code != 0) {
+        SetLastError(code);
         return true;
     }
     return false;
 }
 
+// An injected code is a Win32 code, or an HRESULT when its top bit is set.
 HRESULT InjectedHresult(const char* function, const QString& qualifier)
 {
-    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function), qualifier)) {
-        SetLastError((*code & 0x80000000u) != 0 ? (*code & 0xFFFFu) : *code);
-        return (*code & 0x80000000u) != 0 ? HRESULT(*code) : HRESULT_FROM_WIN32(*code);
+    const DWORD code = InjectedCode(function, qualifier);
+    if (code == 0) {
+        return S_OK;
     }
-    return S_OK;
+    SetLastError((code & 0x80000000u) != 0 ? (code & 0xFFFFu) : code);
+    return (code & 0x80000000u) != 0 ? HRESULT(code) : HRESULT_FROM_WIN32(code);
 }
 
 HRESULT FailHresult(DWORD code)
@@ -220,7 +236,7 @@ BOOL WcsGetCalibrationManagementState(BOOL* isEnabled)
     if (isEnabled == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("WcsGetCalibrationManagementState")) {
+    if (Injected("wcsGetCalibrationManagementState")) {
         return FALSE;
     }
     *isEnabled = State().value(QStringLiteral("calibrationManagement")).toBool() ? TRUE : FALSE;
@@ -229,7 +245,7 @@ BOOL WcsGetCalibrationManagementState(BOOL* isEnabled)
 
 BOOL WcsSetCalibrationManagementState(BOOL isEnabled)
 {
-    if (Injected("WcsSetCalibrationManagementState")) {
+    if (Injected("wcsSetCalibrationManagementState")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -247,7 +263,7 @@ BOOL WcsGetUsePerUserProfiles(LPCWSTR deviceName, DWORD deviceClass, BOOL* usePe
     if (deviceName == nullptr || usePerUserProfiles == nullptr || deviceClass != CLASS_MONITOR) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("WcsGetUsePerUserProfiles")) {
+    if (Injected("wcsGetUsePerUserProfiles")) {
         return FALSE;
     }
     *usePerUserProfiles =
@@ -260,7 +276,7 @@ BOOL WcsSetUsePerUserProfiles(LPCWSTR deviceName, DWORD deviceClass, BOOL usePer
     if (deviceName == nullptr || deviceClass != CLASS_MONITOR) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("WcsSetUsePerUserProfiles")) {
+    if (Injected("wcsSetUsePerUserProfiles")) {
         return FALSE;
     }
     const QString device = FromWide(deviceName);
@@ -275,7 +291,7 @@ BOOL WcsSetDefaultColorProfile(WCS_PROFILE_MANAGEMENT_SCOPE scope, LPCWSTR devic
     if (deviceName == nullptr || profileName == nullptr || type != CPT_ICC || SubTypeName(subType).isEmpty()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("WcsSetDefaultColorProfile")) {
+    if (Injected("wcsSetDefaultColorProfile")) {
         return FALSE;
     }
     if (scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
@@ -303,7 +319,7 @@ BOOL WcsGetDefaultColorProfile(WCS_PROFILE_MANAGEMENT_SCOPE scope, LPCWSTR devic
     if (deviceName == nullptr || profileName == nullptr || type != CPT_ICC || SubTypeName(subType).isEmpty()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("WcsGetDefaultColorProfile")) {
+    if (Injected("wcsGetDefaultColorProfile")) {
         return FALSE;
     }
     const QJsonValue name =
@@ -324,7 +340,7 @@ BOOL AssociateColorProfileWithDeviceW(LPCWSTR machineName, LPCWSTR profileName, 
     if (machineName != nullptr || profileName == nullptr || deviceName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("AssociateColorProfileWithDeviceW")) {
+    if (Injected("associateColorProfileWithDevice")) {
         return FALSE;
     }
     const QString name = ProfileFileName(FromWide(profileName));
@@ -343,7 +359,7 @@ BOOL DisassociateColorProfileFromDeviceW(LPCWSTR machineName, LPCWSTR profileNam
     if (machineName != nullptr || profileName == nullptr || deviceName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("DisassociateColorProfileFromDeviceW")) {
+    if (Injected("disassociateColorProfileFromDevice")) {
         return FALSE;
     }
     const QString name = ProfileFileName(FromWide(profileName));
@@ -366,7 +382,7 @@ BOOL InstallColorProfileA(LPCSTR machineName, LPCSTR profileName)
     if (machineName != nullptr || profileName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("InstallColorProfileA")) {
+    if (Injected("installColorProfile")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -405,7 +421,7 @@ BOOL UninstallColorProfileA(LPCSTR machineName, LPCSTR profileName, BOOL deleteF
     if (machineName != nullptr || profileName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("UninstallColorProfileA")) {
+    if (Injected("uninstallColorProfile")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -433,7 +449,7 @@ BOOL GetColorDirectoryA(LPCSTR machineName, LPSTR buffer, LPDWORD size)
     if (machineName != nullptr) {
         return Fail(ERROR_NOT_SUPPORTED);
     }
-    if (Injected("GetColorDirectoryA")) {
+    if (Injected("getColorDirectory")) {
         return FALSE;
     }
     return DeliverDirectory<char>(buffer, size, WinSim::ColorDirectory().toStdString());
@@ -444,7 +460,7 @@ BOOL GetColorDirectoryW(LPCWSTR machineName, LPWSTR buffer, LPDWORD size)
     if (machineName != nullptr) {
         return Fail(ERROR_NOT_SUPPORTED);
     }
-    if (Injected("GetColorDirectoryW")) {
+    if (Injected("getColorDirectory")) {
         return FALSE;
     }
     return DeliverDirectory<wchar_t>(buffer, size, WinSim::ColorDirectory().toStdWString());
@@ -458,7 +474,7 @@ HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profile
     if (profileName == nullptr) {
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
-    if (const HRESULT injected = InjectedHresult("ColorProfileAddDisplayAssociation", QString::number(adapter.LowPart))) {
+    if (const HRESULT injected = InjectedHresult("colorProfileAddDisplayAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -493,7 +509,7 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     if (const HRESULT injected =
-            InjectedHresult("ColorProfileRemoveDisplayAssociation", QString::number(adapter.LowPart))) {
+            InjectedHresult("colorProfileRemoveDisplayAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -534,7 +550,7 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     if (const HRESULT injected =
-            InjectedHresult("ColorProfileSetDisplayDefaultAssociation", QString::number(adapter.LowPart))) {
+            InjectedHresult("colorProfileSetDisplayDefaultAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -571,7 +587,7 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     *profileName = nullptr;
-    if (const HRESULT injected = InjectedHresult("ColorProfileGetDisplayDefault", QString::number(adapter.LowPart))) {
+    if (const HRESULT injected = InjectedHresult("colorProfileGetDisplayDefault", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -595,8 +611,8 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
 
 const bool registered = WinSim::RegisterModule(
     "mscms.dll",
-    {{"WcsGetCalibrationManagementState", WinSim::Export(&WcsGetCalibrationManagementState)},
-     {"WcsSetCalibrationManagementState", WinSim::Export(&WcsSetCalibrationManagementState)}},
+    {{"wcsGetCalibrationManagementState", WinSim::Export(&WcsGetCalibrationManagementState)},
+     {"wcsSetCalibrationManagementState", WinSim::Export(&WcsSetCalibrationManagementState)}},
     {{ColorProfileAddDisplayAssociationOrdinal, WinSim::Export(&AddDisplayAssociation)},
      {ColorProfileRemoveDisplayAssociationOrdinal, WinSim::Export(&RemoveDisplayAssociation)},
      {ColorProfileSetDisplayDefaultAssociationOrdinal, WinSim::Export(&SetDisplayDefaultAssociation)},

@@ -1,79 +1,135 @@
 #include "WindowsStandIn/DisplayDevices.h"
 
-#include "WindowsStandIn/Machine.h"
-#include "WindowsStandIn/StateFile.h"
+#include "WindowsStandIn/SimulatedDisplays.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QString>
+#include <QStringList>
 
-#include <cwchar>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
-// Copies `text` with its terminating zero; false when it does not fit.
-template <size_t N>
-bool CopyText(WCHAR (&target)[N], const QString& text)
+struct Entry {
+    QString name;
+    QString string;
+    DWORD flags = 0;
+    QString id;
+    QString key;
+};
+
+// Sources in the order their first display is listed.
+QStringList Sources(const WinSim::Displays::Machine& machine)
 {
-    const std::wstring wide = text.toStdWString();
-    if (wide.size() + 1 > N) {
-        return false;
+    QStringList sources;
+    for (const auto& display : machine.displays) {
+        if (!sources.contains(display.deviceName, Qt::CaseInsensitive)) {
+            sources << display.deviceName;
+        }
     }
-    std::wmemcpy(target, wide.c_str(), wide.size() + 1);
-    return true;
+    return sources;
+}
+
+bool Find(const QString& device, DWORD index, DWORD flags, Entry& entry)
+{
+    const WinSim::Displays::Machine machine = WinSim::Displays::Load();
+    const QStringList sources = Sources(machine);
+    if (device.isEmpty()) {
+        if (index >= DWORD(sources.size())) {
+            return false;
+        }
+        const QString& source = sources[index];
+        entry.name = source;
+        bool primaryTaken = false;
+        for (const auto& display : machine.displays) {
+            if (display.active && !primaryTaken) {
+                primaryTaken = true;
+                if (display.deviceName.compare(source, Qt::CaseInsensitive) == 0) {
+                    entry.flags |= DISPLAY_DEVICE_PRIMARY_DEVICE;
+                }
+            }
+            if (display.deviceName.compare(source, Qt::CaseInsensitive) != 0) {
+                continue;
+            }
+            if (entry.string.isEmpty() && display.adapter >= 0 && display.adapter < machine.adapters.size()) {
+                entry.string = machine.adapters[display.adapter].description;
+            }
+            if (display.active) {
+                entry.flags |= DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
+            }
+            if (display.mirroring) {
+                entry.flags |= DISPLAY_DEVICE_MIRRORING_DRIVER;
+            }
+        }
+        entry.id = QStringLiteral("PCI\\VEN_1D5A&DEV_%1").arg(index + 1, 4, 10, QChar('0'));
+        entry.key = QStringLiteral("\\Registry\\Machine\\System\\CurrentControlSet\\Control\\Video\\{%1}\\0000")
+                        .arg(index + 1, 8, 10, QChar('0'));
+        return true;
+    }
+    DWORD position = 0;
+    for (const auto& display : machine.displays) {
+        if (!display.present || display.deviceName.compare(device, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        if (position++ != index) {
+            continue;
+        }
+        entry.name = QStringLiteral("%1\\Monitor%2").arg(display.deviceName).arg(index);
+        entry.string = QStringLiteral("Generic PnP Monitor");
+        entry.flags = DISPLAY_DEVICE_ATTACHED | (display.active ? DISPLAY_DEVICE_ACTIVE : 0) |
+                      (display.mirroring ? DISPLAY_DEVICE_MIRRORING_DRIVER : 0);
+        entry.id = (flags & EDD_GET_DEVICE_INTERFACE_NAME) != 0 ? display.InterfacePath() : display.MonitorDeviceId();
+        entry.key = QStringLiteral("\\Registry\\Machine\\System\\CurrentControlSet\\Control\\Class\\"
+                                   "{4d36e96e-e325-11ce-bfc1-08002be10318}\\%1")
+                        .arg(display.index, 4, 10, QChar('0'));
+        return true;
+    }
+    return false;
+}
+
+template <typename Char, size_t Size>
+void Copy(Char (&target)[Size], const QString& text)
+{
+    std::fill(std::begin(target), std::end(target), Char(0));
+    if constexpr (sizeof(Char) == 1) {
+        const QByteArray bytes = text.toLocal8Bit();
+        std::memcpy(target, bytes.constData(), std::min<size_t>(size_t(bytes.size()), Size - 1));
+    } else {
+        const std::wstring wide = text.toStdWString();
+        std::copy_n(wide.begin(), std::min(wide.size(), Size - 1), target);
+    }
+}
+
+template <typename Device>
+BOOL Enumerate(const QString& device, DWORD index, Device* out, DWORD flags)
+{
+    if (out == nullptr || out->cb != sizeof(Device)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (const LONG fault = WinSim::Displays::Fault("enumDisplayDevices"); fault != 0) {
+        SetLastError(DWORD(fault));
+        return FALSE;
+    }
+    Entry entry;
+    if (!Find(device, index, flags, entry)) {
+        return FALSE;
+    }
+    Copy(out->DeviceName, entry.name);
+    Copy(out->DeviceString, entry.string);
+    out->StateFlags = entry.flags;
+    Copy(out->DeviceID, entry.id);
+    Copy(out->DeviceKey, entry.key);
+    return TRUE;
 }
 
 }  // namespace
 
-BOOL EnumDisplayDevicesW(LPCWSTR device, DWORD deviceIndex, DISPLAY_DEVICEW* displayDevice, DWORD)
+BOOL EnumDisplayDevicesA(LPCSTR device, DWORD index, DISPLAY_DEVICEA* displayDevice, DWORD flags)
 {
-    if (displayDevice == nullptr || displayDevice->cb != sizeof(DISPLAY_DEVICEW)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (const auto code = WinSim::InjectedFailure(QStringLiteral("EnumDisplayDevicesW"))) {
-        SetLastError(*code);
-        return FALSE;
-    }
-    const QJsonArray displays = WinSim::DescriptionValue(QStringLiteral("displays")).toArray();
-    const QJsonArray adapters = WinSim::DescriptionValue(QStringLiteral("adapters")).toArray();
-    const DWORD size = displayDevice->cb;
-    *displayDevice = DISPLAY_DEVICEW{};
-    displayDevice->cb = size;
+    return Enumerate(device != nullptr ? QString::fromLocal8Bit(device) : QString(), index, displayDevice, flags);
+}
 
-    if (device == nullptr) {
-        if (deviceIndex >= DWORD(displays.size())) {
-            SetLastError(ERROR_NO_MORE_ITEMS);
-            return FALSE;
-        }
-        const QJsonObject display = displays[qsizetype(deviceIndex)].toObject();
-        const QJsonObject adapter = adapters[display.value(QStringLiteral("adapter")).toInt()].toObject();
-        const bool active = display.value(QStringLiteral("active")).toBool(true);
-        CopyText(displayDevice->DeviceName, display.value(QStringLiteral("deviceName")).toString());
-        CopyText(displayDevice->DeviceString, adapter.value(QStringLiteral("description")).toString());
-        displayDevice->StateFlags = (active ? DISPLAY_DEVICE_ATTACHED_TO_DESKTOP : 0) |
-                                    (deviceIndex == 0 ? DISPLAY_DEVICE_PRIMARY_DEVICE : 0);
-        return TRUE;
-    }
-
-    const QString name = QString::fromWCharArray(device);
-    for (const QJsonValue value : displays) {
-        const QJsonObject display = value.toObject();
-        if (display.value(QStringLiteral("deviceName")).toString().compare(name, Qt::CaseInsensitive) != 0) {
-            continue;
-        }
-        if (deviceIndex != 0 || !display.value(QStringLiteral("active")).toBool(true)) {
-            break;
-        }
-        if (!CopyText(displayDevice->DeviceName, name + "\\Monitor0") ||
-            !CopyText(displayDevice->DeviceID, display.value(QStringLiteral("deviceId")).toString())) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return FALSE;
-        }
-        CopyText(displayDevice->DeviceString, QStringLiteral("Generic PnP Monitor"));
-        displayDevice->StateFlags = DISPLAY_DEVICE_ACTIVE | DISPLAY_DEVICE_ATTACHED;
-        return TRUE;
-    }
-    SetLastError(ERROR_NO_MORE_ITEMS);
-    return FALSE;
+BOOL EnumDisplayDevicesW(LPCWSTR device, DWORD index, DISPLAY_DEVICEW* displayDevice, DWORD flags)
+{
+    return Enumerate(device != nullptr ? QString::fromWCharArray(device) : QString(), index, displayDevice, flags);
 }

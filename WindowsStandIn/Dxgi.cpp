@@ -1,46 +1,180 @@
 #include "WindowsStandIn/Dxgi.h"
 
-#include "WindowsStandIn/Machine.h"
-#include "WindowsStandIn/StateFile.h"
+#include "WindowsStandIn/SimulatedDisplays.h"
 
-#include <QJsonArray>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace {
 
-// An injected code is a Win32 code, or an HRESULT when its top bit is set.
-HRESULT AsHresult(DWORD code)
+using WinSim::Displays::Display;
+
+QList<Display> Outputs(const WinSim::Displays::Machine& machine, int adapter)
 {
-    return (code & 0x80000000u) != 0 ? HRESULT(code) : HRESULT_FROM_WIN32(code);
+    QList<Display> outputs;
+    for (const Display& display : machine.displays) {
+        if (display.active && display.adapter == adapter) {
+            outputs.append(display);
+        }
+    }
+    return outputs;
 }
+
+class Output final : public IDXGIOutput, public IDXGIOutput6 {
+public:
+    explicit Output(Display display) : display(std::move(display)) {}
+    HRESULT QueryOutput6(IDXGIOutput6** output) override
+    {
+        if (output == nullptr) {
+            return E_INVALIDARG;
+        }
+        ++references;
+        *output = this;
+        return S_OK;
+    }
+    HRESULT GetDesc1(DXGI_OUTPUT_DESC1* description) override
+    {
+        if (description == nullptr) {
+            return E_INVALIDARG;
+        }
+        if (const HRESULT fault = WinSim::Displays::Fault("dxgiGetDesc1"); fault != 0) {
+            return fault;
+        }
+        // The state at the time of the call.
+        const WinSim::Displays::Machine machine = WinSim::Displays::Load();
+        const QJsonObject now = display.index < machine.displays.size() ? machine.displays[display.index].json : display.json;
+        *description = {};
+        const std::wstring name = display.deviceName.toStdWString();
+        std::copy_n(name.begin(), std::min<size_t>(name.size(), 31), description->DeviceName);
+        description->AttachedToDesktop = TRUE;
+        description->BitsPerColor = UINT(now.value(QStringLiteral("bitsPerColor")).toInt(8));
+        const QJsonObject hdr = now.value(QStringLiteral("hdr")).toObject();
+        description->ColorSpace = hdr.value(QStringLiteral("enabled")).toBool(false)
+                                      ? DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020
+                                      : DXGI_COLOR_SPACE_RGB_FULL_G22_NONE_P709;
+        return S_OK;
+    }
+    ULONG Release() override
+    {
+        const ULONG left = --references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+private:
+    Display display;
+    ULONG references = 1;
+};
+
+class Adapter final : public IDXGIAdapter1 {
+public:
+    Adapter(WinSim::Displays::Adapter adapter, QList<Display> outputs)
+        : adapter(std::move(adapter)), outputs(std::move(outputs))
+    {
+    }
+    HRESULT GetDesc1(DXGI_ADAPTER_DESC1* description) override
+    {
+        if (description == nullptr) {
+            return E_INVALIDARG;
+        }
+        *description = {};
+        const std::wstring name = adapter.description.toStdWString();
+        std::copy_n(name.begin(), std::min<size_t>(name.size(), 127), description->Description);
+        description->AdapterLuid = LUID{adapter.luidLow, adapter.luidHigh};
+        description->Flags = adapter.software ? DXGI_ADAPTER_FLAG_SOFTWARE : DXGI_ADAPTER_FLAG_NONE;
+        return S_OK;
+    }
+    HRESULT EnumOutputs(UINT index, IDXGIOutput** output) override
+    {
+        if (output == nullptr) {
+            return E_INVALIDARG;
+        }
+        *output = nullptr;
+        if (index >= UINT(outputs.size())) {
+            return DXGI_ERROR_NOT_FOUND;
+        }
+        *output = new Output(outputs[qsizetype(index)]);
+        return S_OK;
+    }
+    ULONG Release() override
+    {
+        delete this;
+        return 0;
+    }
+
+private:
+    WinSim::Displays::Adapter adapter;
+    QList<Display> outputs;
+};
+
+class Factory final : public IDXGIFactory {
+public:
+    Factory() : machine(WinSim::Displays::Load()) {}
+    HRESULT EnumAdapters1(UINT index, IDXGIAdapter1** adapter) override
+    {
+        if (adapter == nullptr) {
+            return E_INVALIDARG;
+        }
+        *adapter = nullptr;
+        if (index >= UINT(machine.adapters.size())) {
+            return DXGI_ERROR_NOT_FOUND;
+        }
+        *adapter = new Adapter(machine.adapters[qsizetype(index)], Outputs(machine, int(index)));
+        return S_OK;
+    }
+    HRESULT QueryFactory6() override
+    {
+        return WinSim::Displays::Fault("dxgiFactory6") != 0 ? E_NOINTERFACE : S_OK;
+    }
+    HRESULT EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE, IDXGIAdapter1** adapter) override
+    {
+        return EnumAdapters1(index, adapter);
+    }
+    BOOL IsCurrent() override
+    {
+        const WinSim::Displays::Machine now = WinSim::Displays::Load();
+        if (now.adapters.size() != machine.adapters.size()) {
+            return FALSE;
+        }
+        for (int i = 0; i < int(now.adapters.size()); ++i) {
+            QStringList before, after;
+            for (const Display& d : Outputs(machine, i)) before << d.deviceName;
+            for (const Display& d : Outputs(now, i)) after << d.deviceName;
+            if (before != after) {
+                return FALSE;
+            }
+        }
+        return TRUE;
+    }
+    ULONG Release() override
+    {
+        delete this;
+        return 0;
+    }
+
+private:
+    WinSim::Displays::Machine machine;
+};
 
 }  // namespace
 
-HRESULT CreateDXGIFactory6(UINT)
+HRESULT CreateDXGIFactory1(IDXGIFactory** factory)
 {
-    if (const auto code = WinSim::InjectedFailure(QStringLiteral("CreateDXGIFactory2"))) {
-        return AsHresult(*code);
+    if (factory == nullptr) {
+        return E_INVALIDARG;
     }
-    if (const auto code = WinSim::InjectedFailure(QStringLiteral("IDXGIFactory6"))) {
-        return AsHresult(*code);
+    *factory = nullptr;
+    if (const HRESULT fault = WinSim::Displays::Fault("dxgiCreateFactory"); fault != 0) {
+        return fault;
     }
+    *factory = new Factory;
     return S_OK;
 }
 
-HRESULT EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE, DXGI_ADAPTER_DESC1* desc)
+HRESULT CreateDXGIFactory2(UINT, IDXGIFactory** factory)
 {
-    const QJsonArray adapters = WinSim::DescriptionValue(QStringLiteral("adapters")).toArray();
-    if (index >= UINT(adapters.size())) {
-        return DXGI_ERROR_NOT_FOUND;
-    }
-    if (desc == nullptr) {
-        return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
-    }
-    const QJsonObject adapter = adapters[qsizetype(index)].toObject();
-    const QJsonObject luid = adapter.value(QStringLiteral("luid")).toObject();
-    desc->Description = adapter.value(QStringLiteral("description")).toString().toStdWString();
-    desc->AdapterLuid.LowPart = DWORD(luid.value(QStringLiteral("low")).toInteger());
-    desc->AdapterLuid.HighPart = LONG(luid.value(QStringLiteral("high")).toInteger());
-    desc->Flags = adapter.value(QStringLiteral("software")).toBool() ? DXGI_ADAPTER_FLAG_SOFTWARE : DXGI_ADAPTER_FLAG_NONE;
-    return S_OK;
+    return CreateDXGIFactory1(factory);
 }

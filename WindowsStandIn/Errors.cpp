@@ -40,6 +40,16 @@ const struct {
     {1223, "The operation was canceled by the user."},
     {2011, "The specified color profile is invalid."},
     {5023, "The group or resource is not in the correct state to perform the requested operation."},
+    {0x80004005, "Unspecified error"},
+    {0x80010106, "Cannot change thread mode after it is set."},
+    {0x80010119, "Security must be initialized before any interfaces are marshalled or unmarshalled. It cannot be changed once initialized."},
+    {0x80041001, "Generic failure"},
+    {0x80041002, "Not found"},
+    {0x8004100E, "Invalid namespace"},
+    {0x80041010, "Invalid class"},
+    {0x80041017, "Invalid query"},
+    {0x887A0002, "The object was not found. If calling IDXGIFactory::EnumAdaptes, there is no adapter with the specified ordinal."},
+    {0xE000020B, "The device instance does not exist."},
 };
 
 const char* SystemText(DWORD code)

@@ -28,7 +28,14 @@ std::string Key(const QString& fileName)
 {
     QString name = fileName;
     name.replace('\\', '/');
-    return name.section('/', -1).toLower().toStdString();
+    name = name.section('/', -1).toLower();
+    // As LoadLibrary does: a name without an extension means a ".dll"; a trailing "." means none.
+    if (name.endsWith('.')) {
+        name.chop(1);
+    } else if (!name.contains('.')) {
+        name += QStringLiteral(".dll");
+    }
+    return name.toStdString();
 }
 
 HMODULE Load(const QString& fileName)

@@ -81,4 +81,8 @@ DWORD CreateKey(const QString& keyPath, Access access = Access::Checked);
 DWORD DeleteKey(const QString& keyPath, Access access = Access::Checked);  // with its subkeys
 DWORD SetKeyReadOnly(const QString& keyPath, bool readOnly);                 // the machine's own tool
 
+// An open key (for RegQueryValueExW, RegEnumValueA, RegCloseKey) that holds the given values
+// in this order instead of a key of the store: a device's hardware key.
+HKEY OpenValueSnapshot(const QString& path, std::vector<std::pair<QString, Value>> values);
+
 }  // namespace WinSim::Registry

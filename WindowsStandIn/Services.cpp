@@ -1,5 +1,6 @@
 #include "WindowsStandIn/Services.h"
 
+#include "WindowsStandIn/SimulatedDisplays.h"
 #include "WindowsStandIn/StateFile.h"
 
 #include <QJsonObject>
@@ -32,8 +33,8 @@ BOOL Fail(DWORD code)
 
 bool Injected(const char* function)
 {
-    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function))) {
-        SetLastError(*code);
+    if (const LONG code = WinSim::Displays::Fault(function); code != 0) {
+        SetLastError(DWORD(code));
         return true;
     }
     return false;
@@ -59,7 +60,7 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR, DWORD desiredAccess)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (Injected("OpenSCManagerA")) {
+    if (Injected("openSCManager")) {
         return nullptr;
     }
     if ((desiredAccess & ~SC_MANAGER_CONNECT) != 0 && !WinSim::IsElevated()) {
@@ -79,7 +80,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAcces
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (Injected("OpenServiceA")) {
+    if (Injected("openService")) {
         return nullptr;
     }
     const QString name = QString::fromLatin1(serviceName);
@@ -102,7 +103,7 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status)
     if (status == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("QueryServiceStatus")) {
+    if (Injected("queryServiceStatus")) {
         return FALSE;
     }
     const QString state = WinSim::ServiceState(service->name);
@@ -126,7 +127,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
     if ((service->access & SERVICE_STOP) == 0) {
         return Fail(ERROR_ACCESS_DENIED);
     }
-    if (Injected("ControlService")) {
+    if (Injected("controlService")) {
         return FALSE;
     }
     if (WinSim::ServiceState(service->name) != QLatin1String("running")) {
@@ -150,7 +151,7 @@ BOOL StartServiceA(SC_HANDLE service, DWORD, LPCSTR*)
     if ((service->access & SERVICE_START) == 0) {
         return Fail(ERROR_ACCESS_DENIED);
     }
-    if (Injected("StartServiceA")) {
+    if (Injected("startService")) {
         return FALSE;
     }
     if (WinSim::ServiceState(service->name) == QLatin1String("running")) {

@@ -12,6 +12,7 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using UINT = unsigned int;
+using UINT32 = std::uint32_t;
 using HRESULT = std::int32_t;
 using LSTATUS = LONG;
 using REGSAM = DWORD;
@@ -28,6 +29,8 @@ using LPCVOID = const void*;
 using HANDLE = void*;
 using HLOCAL = void*;
 using va_list_ptr = void*;
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
 struct HKEY__;
 using HKEY = HKEY__*;
@@ -104,4 +107,8 @@ HLOCAL LocalFree(HLOCAL memory);
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
                          LPBYTE data, LPDWORD dataSize);
+// Value `index` of the key, in stored order; ERROR_NO_MORE_ITEMS past the last one,
+// ERROR_MORE_DATA when the name (with its null) or the data does not fit.
+LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,
+                      LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);

@@ -181,7 +181,8 @@ TEST(CommandLineTest, ToolPathRunsTheBuiltToolsElevated)
     const TemporaryMachine machine;
     QString output;
     const QString tool = CommandLine::QuotePath(QFileInfo(BinaryPath("Tessaly")).absolutePath() + "/Tessaly.exe");
-    EXPECT_EQ(CommandLine::Run(tool, true, output), 0u);
+    // Removing a value counts as work done, so Tessaly ends with 0.
+    EXPECT_EQ(CommandLine::Run(tool + " --remove-registry-key Unused", true, output), 0u);
     EXPECT_EQ(WinSim::ReadJournal().filter(" run-elevated " + tool).size(), 1);
 
     // The task tool knows no task yet.

@@ -1,0 +1,94 @@
+#include "WindowsStandIn/SimulatedDisplays.h"
+
+#include "WindowsStandIn/Machine.h"
+
+#include <QJsonArray>
+
+namespace WinSim::Displays {
+namespace {
+
+QString PnpIdFromEdid(const QByteArray& edid)
+{
+    if (edid.size() < 12) {
+        return QStringLiteral("UNK0000");
+    }
+    const auto byte = [&edid](int i) { return unsigned(static_cast<unsigned char>(edid[i])); };
+    const unsigned word = byte(8) * 256 + byte(9);
+    QString id;
+    for (const int shift : {10, 5, 0}) {
+        id += QChar(char(0x40 + ((word >> shift) & 31)));
+    }
+    return id + QStringLiteral("%1").arg(byte(10) + byte(11) * 256, 4, 16, QChar('0')).toUpper();
+}
+
+}  // namespace
+
+QString Display::MonitorDeviceId() const
+{
+    return QStringLiteral("MONITOR\\%1\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\%2")
+        .arg(pnpId)
+        .arg(index, 4, 10, QChar('0'));
+}
+
+QString Display::InterfacePath() const
+{
+    return QStringLiteral("\\\\?\\DISPLAY#%1#%2#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}").arg(pnpId, instance);
+}
+
+QString Display::WmiInstanceName() const
+{
+    return QStringLiteral("DISPLAY\\%1\\%2_0").arg(pnpId, instance);
+}
+
+Machine Load()
+{
+    const QJsonObject description = LoadDescription();
+    Machine machine;
+    for (const QJsonValue entry : description.value(QStringLiteral("adapters")).toArray()) {
+        const QJsonObject object = entry.toObject();
+        const QJsonObject luid = object.value(QStringLiteral("luid")).toObject();
+        machine.adapters.append({object.value(QStringLiteral("description")).toString(),
+                                 DWORD(luid.value(QStringLiteral("low")).toInteger()),
+                                 LONG(luid.value(QStringLiteral("high")).toInteger()),
+                                 object.value(QStringLiteral("software")).toBool(false)});
+    }
+    const QJsonArray displays = description.value(QStringLiteral("displays")).toArray();
+    for (int i = 0; i < displays.size(); ++i) {
+        const QJsonObject object = displays[i].toObject();
+        Display display;
+        display.index = i;
+        display.json = object;
+        display.deviceName = object.value(QStringLiteral("deviceName")).toString(QStringLiteral("\\\\.\\DISPLAY%1").arg(i + 1));
+        display.adapter = object.value(QStringLiteral("adapter")).toInt(0);
+        display.edid = QByteArray::fromHex(object.value(QStringLiteral("edid")).toString().toLatin1());
+        display.pnpId = object.value(QStringLiteral("pnpId")).toString(PnpIdFromEdid(display.edid));
+        display.instance = object.value(QStringLiteral("instance")).toString(QStringLiteral("5&1f2e3d4c&0&UID%1").arg(4352 + i));
+        display.outputTechnology = object.value(QStringLiteral("outputTechnology"));
+        display.present = object.value(QStringLiteral("present")).toBool(true);
+        display.active = display.present && object.value(QStringLiteral("active")).toBool(false);
+        display.mirroring = object.value(QStringLiteral("mirroring")).toBool(false);
+        display.targetId = UINT32(object.value(QStringLiteral("targetId")).toInteger(0x1100 + i));
+        machine.displays.append(display);
+    }
+    machine.topology = description.value(QStringLiteral("topology")).toString(QStringLiteral("internal"));
+    return machine;
+}
+
+LONG Fault(const char* name)
+{
+    const QJsonValue value = DescriptionValue(QStringLiteral("faults.") + QLatin1String(name));
+    // Codes are given as numbers (HRESULTs may be written unsigned) or as "0x..." texts.
+    if (value.isString()) {
+        bool ok = false;
+        const qulonglong number = value.toString().toULongLong(&ok, 0);
+        return ok ? LONG(quint32(number)) : 0;
+    }
+    return LONG(quint32(qint64(value.toDouble(0))));
+}
+
+void SetDisplayValue(int index, const QString& key, const QJsonValue& value)
+{
+    SetDescriptionValue(QStringLiteral("displays.%1.%2").arg(index).arg(key), value);
+}
+
+}  // namespace WinSim::Displays
