@@ -1,5 +1,6 @@
 #include "WindowsStandIn/Brightness.h"
 
+#include "WindowsStandIn/Handles.h"
 #include "WindowsStandIn/SimulatedDisplays.h"
 
 #include <QJsonArray>
@@ -9,14 +10,8 @@
 
 namespace {
 
-// Closed with CloseHandle like every stand-in handle; it cannot be waited for.
 struct BrightnessDevice : WinSim::Detail::HandleObject {
     int magic = 0x4C4344;  // "LCD"
-    DWORD Wait(DWORD) override
-    {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
 };
 
 // The display that owns the brightness device, or -1.
@@ -62,7 +57,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPVOID, DWORD creationDisposi
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer, DWORD outSize,
                      LPDWORD bytesReturned, LPVOID)
 {
-    if (device == nullptr || device == INVALID_HANDLE_VALUE || dynamic_cast<BrightnessDevice*>(static_cast<WinSim::Detail::HandleObject*>(device)) == nullptr) {
+    if (device == nullptr || device == INVALID_HANDLE_VALUE ||
+        dynamic_cast<BrightnessDevice*>(static_cast<WinSim::Detail::HandleObject*>(device)) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();

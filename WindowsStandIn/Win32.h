@@ -32,6 +32,9 @@ using va_list_ptr = void*;
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
+struct HWND__;
+using HWND = HWND__*;
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
