@@ -2,6 +2,7 @@
 
 #include "Common/Application/Constants.h"
 #include "Common/Spectrine/Resource.h"
+#include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/DisplayDevices.h"
 #include "WindowsStandIn/Dxgi.h"
@@ -93,8 +94,7 @@ ProfileHelper::ProfileHelper()
     deviceName = InternalDisplayDeviceName();
     deviceId = DisplayDeviceId();
     colorDirectory = ReadColorDirectory();
-    toolPath = "\"" + QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/" + ElevatedToolFileName) +
-               "\"";
+    toolPath = Windows::CommandLine::QuotePath(QCoreApplication::applicationDirPath() + "/" + ElevatedToolFileName);
 }
 
 QString ProfileHelper::DisplayDeviceId() const
@@ -405,6 +405,10 @@ int ProfileHelper::ReadProfileBrightness(const QString& path)
     const EngineString name(KVUniStringCreateFromUtf8(BrightnessName.toUtf8().constData()));
     KVStatus status = KVSuccess;
     const EngineString value(KVProfileGetMetaDataValueForName(profile.Get(), name.Get(), &status));
+    // A dictionary without the name carries no brightness either.
+    if (status == KVErrorNameNotFound) {
+        return defaultBrightness;
+    }
     if (status != KVSuccess || !value) {
         throw ReadProfileBrightnessException(std::string());
     }

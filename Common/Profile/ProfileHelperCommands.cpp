@@ -14,10 +14,10 @@ namespace {
 
 using Exception::OsErrorException;
 
-// A value for the batch line: quoted, with "%" doubled so that cmd passes it through unchanged. A
-// value that is empty or holds a double quote or a line break cannot be passed and is refused.
+// A value for the command line, in double quotes (the runner keeps "%" from being expanded). A value
+// that is empty or holds a double quote or a line break cannot be passed and is refused.
 template <typename Failure>
-QString QuoteValue(const QString& value, const QString& what)
+void CheckValue(const QString& value, const QString& what)
 {
     if (value.isEmpty()) {
         throw Failure(("Empty value for " + what).toStdString());
@@ -25,17 +25,20 @@ QString QuoteValue(const QString& value, const QString& what)
     if (value.contains('"') || value.contains('\n') || value.contains('\r')) {
         throw Failure(("Invalid value for " + what).toStdString());
     }
-    QString escaped = value;
-    escaped.replace('%', QStringLiteral("%%"));
-    return "\"" + escaped + "\"";
+}
+
+template <typename Failure>
+QString QuoteValue(const QString& value, const QString& what)
+{
+    CheckValue<Failure>(value, what);
+    return "\"" + value + "\"";
 }
 
 template <typename Failure>
 QString QuoteFilePath(const QString& path)
 {
-    QString native = path;
-    native.replace('/', '\\');
-    return QuoteValue<Failure>(native, "path " + path);
+    CheckValue<Failure>(path, "path " + path);
+    return Windows::CommandLine::QuotePath(path);
 }
 
 QString PanelKey()
