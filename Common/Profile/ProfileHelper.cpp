@@ -356,33 +356,34 @@ using EngineProfile = Spectrine::Profile;
 
 const QString BrightnessName = QStringLiteral("Brightness");
 
-// The profile at `path` when it has a 'meta' tag and can be read.
-EngineProfile OpenWithMetadata(const QString& path)
+// Reads the "Brightness" value of the profile's metadata into `text`: KVSuccess, KVErrorTagNotFound
+// when the profile has no 'meta' tag or cannot be read, KVErrorNameNotFound when the dictionary has
+// no such value, or the engine's error.
+KVStatus ReadBrightnessText(const QString& path, QString& text)
 {
     const EngineString enginePath(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
     KVStatus status = KVSuccess;
     if (!KVIsTagInProfile(enginePath.Get(), KVTagSignature("meta"), &status) || status != KVSuccess) {
-        return EngineProfile();
+        return KVErrorTagNotFound;
     }
-    EngineProfile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
-    if (status != KVSuccess) {
-        profile.Reset();
+    const EngineProfile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
+    if (status != KVSuccess || !profile) {
+        return KVErrorTagNotFound;
     }
-    return profile;
+    const EngineString name(KVUniStringCreateFromUtf8(BrightnessName.toUtf8().constData()));
+    const EngineString value(KVProfileGetMetaDataValueForName(profile.Get(), name.Get(), &status));
+    if (status == KVSuccess) {
+        text = QString::fromUtf8(KVUniStringToUtf8(value.Get()));
+    }
+    return status;
 }
 
 }  // namespace
 
 bool ProfileHelper::CarriesBrightnessMetadata(const QString& path)
 {
-    const EngineProfile profile = OpenWithMetadata(path);
-    if (!profile) {
-        return false;
-    }
-    const EngineString name(KVUniStringCreateFromUtf8(BrightnessName.toUtf8().constData()));
-    KVStatus status = KVSuccess;
-    const EngineString value(KVProfileGetMetaDataValueForName(profile.Get(), name.Get(), &status));
-    return status == KVSuccess;
+    QString text;
+    return ReadBrightnessText(path, text) == KVSuccess;
 }
 
 // HDR profiles are known by "hdr" in their file name (the folders on the way do not count).
@@ -398,21 +399,15 @@ bool ProfileHelper::HasBrightnessMetadata(const QString& path)
 
 int ProfileHelper::ReadProfileBrightness(const QString& path)
 {
-    const EngineProfile profile = OpenWithMetadata(path);
-    if (!profile) {
+    QString text;
+    const KVStatus status = ReadBrightnessText(path, text);
+    // No metadata, or a dictionary without the value: the profile carries no brightness.
+    if (status == KVErrorTagNotFound || status == KVErrorNameNotFound) {
         return defaultBrightness;
     }
-    const EngineString name(KVUniStringCreateFromUtf8(BrightnessName.toUtf8().constData()));
-    KVStatus status = KVSuccess;
-    const EngineString value(KVProfileGetMetaDataValueForName(profile.Get(), name.Get(), &status));
-    // A dictionary without the name carries no brightness either.
-    if (status == KVErrorNameNotFound) {
-        return defaultBrightness;
-    }
-    if (status != KVSuccess || !value) {
+    if (status != KVSuccess) {
         throw ReadProfileBrightnessException(std::string());
     }
-    const QString text = QString::fromUtf8(KVUniStringToUtf8(value.Get()));
     bool ok = false;
     const int whole = text.toInt(&ok, 10);
     if (ok) {

@@ -1,6 +1,6 @@
 // ProfileHelper's administrator operations: the Tessaly command line each one runs (read back from
 // the machine's journal) and what the elevated run changes.
-#include "tests/fixtures/TestSupport.h"
+#include "tests/Common/Profile/ProfileHelperFixture.h"
 
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Windows/CommandLine.h"
@@ -25,7 +25,6 @@
 using namespace Korvel::DisplayCalibration::Common::Profile;
 using Korvel::DisplayCalibration::Common::Windows::CommandLine;
 using Korvel::DisplayCalibration::Common::Windows::CommandLineException;
-using TestSupport::TemporaryMachine;
 namespace Registry = WinSim::Registry;
 
 namespace {
@@ -53,21 +52,15 @@ QStringList ElevatedRuns()
     return runs;
 }
 
-class ProfileHelperCommands : public testing::Test {
+class ProfileHelperCommands : public ProfileHelperMachine {
 public:
-    TemporaryMachine machine;
-    std::unique_ptr<QCoreApplication> application;
     QTemporaryDir files;
     std::unique_ptr<ProfileHelper> helper;
     QString tool;
 
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "KorvelTintwise";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QCoreApplication>(argc, argv);
-        WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), 0);
+        ProfileHelperMachine::SetUp();
         ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/color/icc/colord/sRGB.icc"), Path("KV sRGB.icm")));
         ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc"), Path("KV_HDR10_P3.icm")));
         helper = std::make_unique<ProfileHelper>();

@@ -1,6 +1,6 @@
 // ProfileHelper's in-process operations on a temporary machine: activation over the machine's
 // adapters, state reads, brightness metadata and the clean-ups of the colour directory.
-#include "tests/fixtures/TestSupport.h"
+#include "tests/Common/Profile/ProfileHelperFixture.h"
 
 #include "Common/Profile/ProfileHelper.h"
 #include "WindowsStandIn/ColorSystem.h"
@@ -23,7 +23,6 @@
 
 using namespace Korvel::DisplayCalibration::Common::Profile;
 using Korvel::DisplayCalibration::Common::Exception::OsErrorException;
-using TestSupport::TemporaryMachine;
 
 namespace {
 
@@ -50,21 +49,10 @@ void WriteProfileWithMetadata(const QString& path, const wchar_t* name, const wc
     cmsCloseProfile(profile);
 }
 
-class ProfileHelperTest : public testing::Test {
+class ProfileHelperTest : public ProfileHelperMachine {
 protected:
-    TemporaryMachine machine;
-    std::unique_ptr<QCoreApplication> application;
     QTemporaryDir files;
     QString colour = WinSim::ColorDirectory();
-
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "KorvelTintwise";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QCoreApplication>(argc, argv);
-        WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), 0);
-    }
 
     void Install(const QString& source, const QString& name)
     {
