@@ -1,6 +1,7 @@
 #include "Common/Profile/ProfileHelper.h"
 
 #include "Common/Application/Constants.h"
+#include "Common/HardwareInfo/MultiScreenHandler.h"
 #include "Common/Spectrine/Resource.h"
 #include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
@@ -65,14 +66,6 @@ const DisplayAssociation& DisplayAssociationFunctions()
     return functions;
 }
 
-// GDI device name of the internal display.
-QString InternalDisplayDeviceName()
-{
-    DISPLAY_DEVICEW device{};
-    device.cb = sizeof(device);
-    return EnumDisplayDevicesW(nullptr, 0, &device, 0) ? QString::fromWCharArray(device.DeviceName) : QString();
-}
-
 // The profile files of the colour directory (unsorted).
 QStringList InstalledProfileFiles(const QString& directory)
 {
@@ -91,7 +84,10 @@ bool HasNameToken(const QString& fileName, const QString& token)
 
 ProfileHelper::ProfileHelper()
 {
-    deviceName = InternalDisplayDeviceName();
+    {
+        const TQalloMultiScreenHandler monitors;
+        deviceName = QString::fromStdString(TMultiScreenHandler::GetMonitorDeviceName(0));
+    }
     deviceId = DisplayDeviceId();
     colorDirectory = ReadColorDirectory();
     toolPath = Windows::CommandLine::QuotePath(QCoreApplication::applicationDirPath() + "/" + ElevatedToolFileName);

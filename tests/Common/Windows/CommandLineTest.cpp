@@ -180,10 +180,11 @@ TEST(CommandLineTest, ToolPathRunsTheBuiltToolsElevated)
 {
     const TemporaryMachine machine;
     QString output;
+    // Whatever the tool answers to no arguments, it is found and run elevated.
     const QString tool = CommandLine::QuotePath(QFileInfo(BinaryPath("Tessaly")).absolutePath() + "/Tessaly.exe");
-    // Removing a value counts as work done, so Tessaly ends with 0.
-    EXPECT_EQ(CommandLine::Run(tool + " --remove-registry-key Unused", true, output), 0u);
-    EXPECT_EQ(WinSim::ReadJournal().filter(" run-elevated " + tool).size(), 1);
+    CommandLine::Run(tool, true, output);
+    EXPECT_FALSE(output.contains("is not recognized")) << output;
+    EXPECT_EQ(WinSim::ReadJournal().filter(QRegularExpression(" run-elevated " + QRegularExpression::escape(tool) + "$")).size(), 1);
 
     // The task tool knows no task yet.
     EXPECT_EQ(CommandLine::Run("SchTasks /Query /TN \"KorvelTintwiseStartup\"", false, output), Failed);
