@@ -266,3 +266,19 @@ TEST_F(TessalyMachine, UnelevatedCommandsAreDenied)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WinsimService, SetsAndPrintsServiceStates)
+{
+    TemporaryMachine machine;
+    EXPECT_EQ(RunWinsim({"service", "DisplayEnhancementService"}).out, "running\n");
+    EXPECT_EQ(RunWinsim({"service", "DisplayEnhancementService", "stopped"}).exitCode, 0);
+    EXPECT_EQ(RunWinsim({"service", "displayenhancementservice"}).out, "stopped\n");
+    EXPECT_EQ(RunWinsim({"service", "DisplayEnhancementService", "missing"}).exitCode, 0);
+    EXPECT_EQ(RunWinsim({"service", "DisplayEnhancementService"}).out, "missing\n");
+    EXPECT_NE(RunWinsim({"service", "DisplayEnhancementService", "paused"}).exitCode, 0);
+    EXPECT_EQ(WinSim::ServiceState(Service), QString());
+}
+
+}  // namespace
