@@ -236,6 +236,12 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { WinSim::SetDescriptionValue("faults.controlService", int(ERROR_ACCESS_DENIED)); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 5,
                     {"Failed to stop \"Display Enhancement Service\". Please stop it manually."}, {}, {}},
+        ProfileCase{"HelperFailureIsReported", false,
+                    [] { WinSim::SetDescriptionValue("faults.enumDisplayDevices", int(ERROR_GEN_FAILURE)); },
+                    {"--install-profile", "{dir}/KV_sRGB.icm"}, int(ERROR_GEN_FAILURE),
+                    {"Failed to install profile: {dir}/KV_sRGB.icm.\nReason: Failed to get Display Device ID for "
+                     "device name: \\\\.\\DISPLAY1.\nA device attached to the system is not functioning."},
+                    {}, {}},
         ProfileCase{"FailureWithoutCodeExitsNonzero", false,
                     [] { WinSim::SetDescriptionValue("faults.installColorProfile", 0x500); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 255, {"Failed to install profile:"}, {}, {}}),

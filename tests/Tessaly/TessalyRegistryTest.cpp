@@ -116,6 +116,17 @@ TEST(TessalyCommandLine, ParserRejectsUnknownOptionAndMissingValue)
     EXPECT_EQ(RunTessaly({"--install-profile"}, true).exitCode, 1);
 }
 
+TEST(TessalyCommandLine, RegistryCommandsNeedNoDisplay)
+{
+    TemporaryMachine machine;
+    WinSim::SetDescriptionValue(QStringLiteral("faults.enumDisplayDevices"), 31);
+    WinSim::SetDescriptionValue(QStringLiteral("faults.getColorDirectory"), 5);
+    const ProcessResult result =
+        RunTessaly({"--set-registry-path", PanelKey, "--add-registry-key", "K", "--registry-value", "V"}, true);
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(Stored(PanelKey, "K"), QStringLiteral("V"));
+}
+
 TEST(TessalyCommandLine, CurrentUserKeyNeedsNoElevation)
 {
     TemporaryMachine machine;
