@@ -10,8 +10,13 @@
 
 namespace {
 
-struct BrightnessDevice : WinSim::Detail::HandleObject {
-    int magic = 0x4C4344;  // "LCD"
+class BrightnessDevice final : public WinSim::Detail::HandleObject {
+public:
+    DWORD Wait(DWORD) override
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
 };
 
 // The display that owns the brightness device, or -1.
@@ -42,7 +47,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPVOID, DWORD creationDisposi
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (const LONG fault = WinSim::Displays::Fault("brightnessOpen"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("CreateFileW"); fault != 0) {
         SetLastError(DWORD(fault));
         return INVALID_HANDLE_VALUE;
     }
@@ -73,7 +78,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     }
     switch (ioControlCode) {
     case IOCTL_VIDEO_QUERY_SUPPORTED_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessSupported"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x230494")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (outBuffer == nullptr || outSize < DWORD(levels.size())) {
@@ -86,7 +91,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
         return TRUE;
     }
     case IOCTL_VIDEO_QUERY_DISPLAY_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessQuery"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x230498")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (outBuffer == nullptr || outSize < sizeof(DISPLAY_BRIGHTNESS)) {
@@ -100,7 +105,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
         return TRUE;
     }
     case IOCTL_VIDEO_SET_DISPLAY_BRIGHTNESS: {
-        if (const LONG fault = WinSim::Displays::Fault("brightnessSet"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("DeviceIoControl", QStringLiteral("0x23049C")); fault != 0) {
             return Fail(DWORD(fault));
         }
         if (inBuffer == nullptr || inSize < sizeof(DISPLAY_BRIGHTNESS)) {

@@ -1,7 +1,7 @@
 // The video brightness device "\\.\LCD": it exists while a present display has a "brightness"
 // object ({"levels": [...], "current": n}); its IOCTLs read the levels and read and set the
-// current level. Failures a test switches on: "faults.brightnessOpen" (CreateFileW),
-// "faults.brightnessSupported", "faults.brightnessQuery", "faults.brightnessSet" (the IOCTLs).
+// current level. A "DeviceIoControl" failure can be injected for one IOCTL with the control code
+// ("0x230494") as the qualifier.
 #pragma once
 
 #include "WindowsStandIn/Guid.h"
@@ -27,7 +27,7 @@ struct DISPLAY_BRIGHTNESS {
     BYTE ucDCBrightness;
 };
 
-// Only the brightness device is known; other names fail with ERROR_FILE_NOT_FOUND.
+// Closed with CloseHandle (Handles.h). Only the brightness device is known; other names fail with ERROR_FILE_NOT_FOUND.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPVOID securityAttributes,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,

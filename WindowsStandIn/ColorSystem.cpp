@@ -2,7 +2,6 @@
 
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Modules.h"
-#include "WindowsStandIn/SimulatedDisplays.h"
 #include "WindowsStandIn/StateFile.h"
 
 #include <QDir>
@@ -70,38 +69,23 @@ bool Fail(DWORD code)
     return false;
 }
 
-// The failure a test switched on for `function` ("faults.<function>", or "faults.<function>@<qualifier>"
-// for one adapter), 0 when none.
-DWORD InjectedCode(const char* function, const QString& qualifier = QString())
+// The injected failure of `function` (for `qualifier`), already reported through SetLastError.
+bool Injected(const char* function, const QString& qualifier = QString())
 {
-    if (!qualifier.isEmpty()) {
-        const QByteArray specific = QByteArray(function) + "@" + qualifier.toUtf8();
-        if (const LONG code = WinSim::Displays::Fault(specific.constData()); code != 0) {
-            return DWORD(code);
-        }
-    }
-    return DWORD(WinSim::Displays::Fault(function));
-}
-
-// Reports an injected failure through SetLastError.
-bool Injected(const char* function)
-{
-    if (const DWORD code = InjectedCode(function); code != 0) {
-        SetLastError(code);
+    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function), qualifier)) {
+        SetLastError(*code);
         return true;
     }
     return false;
 }
 
-// An injected code is a Win32 code, or an HRESULT when its top bit is set.
 HRESULT InjectedHresult(const char* function, const QString& qualifier)
 {
-    const DWORD code = InjectedCode(function, qualifier);
-    if (code == 0) {
-        return S_OK;
+    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function), qualifier)) {
+        SetLastError((*code & 0x80000000u) != 0 ? (*code & 0xFFFFu) : *code);
+        return (*code & 0x80000000u) != 0 ? HRESULT(*code) : HRESULT_FROM_WIN32(*code);
     }
-    SetLastError((code & 0x80000000u) != 0 ? (code & 0xFFFFu) : code);
-    return (code & 0x80000000u) != 0 ? HRESULT(code) : HRESULT_FROM_WIN32(code);
+    return S_OK;
 }
 
 HRESULT FailHresult(DWORD code)
@@ -236,7 +220,7 @@ BOOL WcsGetCalibrationManagementState(BOOL* isEnabled)
     if (isEnabled == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("wcsGetCalibrationManagementState")) {
+    if (Injected("WcsGetCalibrationManagementState")) {
         return FALSE;
     }
     *isEnabled = State().value(QStringLiteral("calibrationManagement")).toBool() ? TRUE : FALSE;
@@ -245,7 +229,7 @@ BOOL WcsGetCalibrationManagementState(BOOL* isEnabled)
 
 BOOL WcsSetCalibrationManagementState(BOOL isEnabled)
 {
-    if (Injected("wcsSetCalibrationManagementState")) {
+    if (Injected("WcsSetCalibrationManagementState")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -263,7 +247,7 @@ BOOL WcsGetUsePerUserProfiles(LPCWSTR deviceName, DWORD deviceClass, BOOL* usePe
     if (deviceName == nullptr || usePerUserProfiles == nullptr || deviceClass != CLASS_MONITOR) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("wcsGetUsePerUserProfiles")) {
+    if (Injected("WcsGetUsePerUserProfiles")) {
         return FALSE;
     }
     *usePerUserProfiles =
@@ -276,7 +260,7 @@ BOOL WcsSetUsePerUserProfiles(LPCWSTR deviceName, DWORD deviceClass, BOOL usePer
     if (deviceName == nullptr || deviceClass != CLASS_MONITOR) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("wcsSetUsePerUserProfiles")) {
+    if (Injected("WcsSetUsePerUserProfiles")) {
         return FALSE;
     }
     const QString device = FromWide(deviceName);
@@ -291,7 +275,7 @@ BOOL WcsSetDefaultColorProfile(WCS_PROFILE_MANAGEMENT_SCOPE scope, LPCWSTR devic
     if (deviceName == nullptr || profileName == nullptr || type != CPT_ICC || SubTypeName(subType).isEmpty()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("wcsSetDefaultColorProfile")) {
+    if (Injected("WcsSetDefaultColorProfile")) {
         return FALSE;
     }
     if (scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
@@ -319,7 +303,7 @@ BOOL WcsGetDefaultColorProfile(WCS_PROFILE_MANAGEMENT_SCOPE scope, LPCWSTR devic
     if (deviceName == nullptr || profileName == nullptr || type != CPT_ICC || SubTypeName(subType).isEmpty()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("wcsGetDefaultColorProfile")) {
+    if (Injected("WcsGetDefaultColorProfile")) {
         return FALSE;
     }
     const QJsonValue name =
@@ -340,7 +324,7 @@ BOOL AssociateColorProfileWithDeviceW(LPCWSTR machineName, LPCWSTR profileName, 
     if (machineName != nullptr || profileName == nullptr || deviceName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("associateColorProfileWithDevice")) {
+    if (Injected("AssociateColorProfileWithDeviceW")) {
         return FALSE;
     }
     const QString name = ProfileFileName(FromWide(profileName));
@@ -359,7 +343,7 @@ BOOL DisassociateColorProfileFromDeviceW(LPCWSTR machineName, LPCWSTR profileNam
     if (machineName != nullptr || profileName == nullptr || deviceName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("disassociateColorProfileFromDevice")) {
+    if (Injected("DisassociateColorProfileFromDeviceW")) {
         return FALSE;
     }
     const QString name = ProfileFileName(FromWide(profileName));
@@ -382,7 +366,7 @@ BOOL InstallColorProfileA(LPCSTR machineName, LPCSTR profileName)
     if (machineName != nullptr || profileName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("installColorProfile")) {
+    if (Injected("InstallColorProfileA")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -421,7 +405,7 @@ BOOL UninstallColorProfileA(LPCSTR machineName, LPCSTR profileName, BOOL deleteF
     if (machineName != nullptr || profileName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("uninstallColorProfile")) {
+    if (Injected("UninstallColorProfileA")) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {
@@ -451,7 +435,7 @@ BOOL GetColorDirectoryA(LPCSTR machineName, LPSTR buffer, LPDWORD size)
     if (machineName != nullptr) {
         return Fail(ERROR_NOT_SUPPORTED);
     }
-    if (Injected("getColorDirectory")) {
+    if (Injected("GetColorDirectoryA")) {
         return FALSE;
     }
     return DeliverDirectory<char>(buffer, size, WinSim::ColorDirectory().toStdString());
@@ -462,7 +446,7 @@ BOOL GetColorDirectoryW(LPCWSTR machineName, LPWSTR buffer, LPDWORD size)
     if (machineName != nullptr) {
         return Fail(ERROR_NOT_SUPPORTED);
     }
-    if (Injected("getColorDirectory")) {
+    if (Injected("GetColorDirectoryW")) {
         return FALSE;
     }
     return DeliverDirectory<wchar_t>(buffer, size, WinSim::ColorDirectory().toStdWString());
@@ -476,7 +460,7 @@ HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profile
     if (profileName == nullptr) {
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
-    if (const HRESULT injected = InjectedHresult("colorProfileAddDisplayAssociation", QString::number(adapter.LowPart))) {
+    if (const HRESULT injected = InjectedHresult("ColorProfileAddDisplayAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -511,7 +495,7 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     if (const HRESULT injected =
-            InjectedHresult("colorProfileRemoveDisplayAssociation", QString::number(adapter.LowPart))) {
+            InjectedHresult("ColorProfileRemoveDisplayAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -552,7 +536,7 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     if (const HRESULT injected =
-            InjectedHresult("colorProfileSetDisplayDefaultAssociation", QString::number(adapter.LowPart))) {
+            InjectedHresult("ColorProfileSetDisplayDefaultAssociation", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -589,7 +573,7 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     *profileName = nullptr;
-    if (const HRESULT injected = InjectedHresult("colorProfileGetDisplayDefault", QString::number(adapter.LowPart))) {
+    if (const HRESULT injected = InjectedHresult("ColorProfileGetDisplayDefault", QString::number(adapter.LowPart))) {
         return injected;
     }
     if (!KnownAdapter(adapter)) {
@@ -613,8 +597,8 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
 
 const bool registered = WinSim::RegisterModule(
     "mscms.dll",
-    {{"wcsGetCalibrationManagementState", WinSim::Export(&WcsGetCalibrationManagementState)},
-     {"wcsSetCalibrationManagementState", WinSim::Export(&WcsSetCalibrationManagementState)}},
+    {{"WcsGetCalibrationManagementState", WinSim::Export(&WcsGetCalibrationManagementState)},
+     {"WcsSetCalibrationManagementState", WinSim::Export(&WcsSetCalibrationManagementState)}},
     {{ColorProfileAddDisplayAssociationOrdinal, WinSim::Export(&AddDisplayAssociation)},
      {ColorProfileRemoveDisplayAssociationOrdinal, WinSim::Export(&RemoveDisplayAssociation)},
      {ColorProfileSetDisplayDefaultAssociationOrdinal, WinSim::Export(&SetDisplayDefaultAssociation)},

@@ -1,13 +1,10 @@
 // Windows Color System stand-in: installed profiles (the machine's colour directory), device
 // associations and defaults per scope, the per-user switch, calibration management, and the
 // display-association functions of mscms.dll that callers bind by ordinal (230, 231, 232, 234).
-// The state lives in "<machine>/colour.json"; `winsim colour` prints it. A test makes a call fail
-// with "faults.<call>" in the description (the call's name in lower camel case: "installColorProfile",
-// "colorProfileAddDisplayAssociation"; "faults.<call>@<LUID low part>" for one adapter).
+// The state lives in "<machine>/colour.json"; `winsim colour` prints it.
 #pragma once
 
-#include "WindowsStandIn/Com.h"
-#include "WindowsStandIn/DisplayConfig.h"
+#include "WindowsStandIn/Dxgi.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Win32.h"
 
@@ -41,11 +38,6 @@ enum COLORPROFILESUBTYPE {
     CPST_STANDARD_DISPLAY_COLOR_MODE = 7,
     CPST_EXTENDED_DISPLAY_COLOR_MODE = 8,
 };
-
-inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD code)
-{
-    return code == 0 ? S_OK : HRESULT((code & 0xFFFFu) | 0x80070000u);
-}
 
 constexpr DWORD CLASS_MONITOR = 0x6D6E7472;  // 'mntr'
 constexpr DWORD ERROR_INVALID_PROFILE = 2011;

@@ -17,7 +17,7 @@ std::atomic<bool> securityInitialised{false};
 
 HRESULT CoInitializeEx(LPVOID, DWORD coInit)
 {
-    if (const HRESULT fault = WinSim::Displays::Fault("coInitialize"); fault != 0) {
+    if (const HRESULT fault = WinSim::Displays::FaultResult("CoInitializeEx"); fault != 0) {
         return fault;
     }
     if (apartment.count > 0 && apartment.model != coInit) {
@@ -41,7 +41,7 @@ void CoUninitialize()
 
 HRESULT CoInitializeSecurity(LPVOID, LONG, LPVOID, LPVOID, DWORD, DWORD, LPVOID, DWORD, LPVOID)
 {
-    if (const HRESULT fault = WinSim::Displays::Fault("coInitializeSecurity"); fault != 0) {
+    if (const HRESULT fault = WinSim::Displays::FaultResult("CoInitializeSecurity"); fault != 0) {
         return fault;
     }
     return securityInitialised.exchange(true) ? RPC_E_TOO_LATE : S_OK;

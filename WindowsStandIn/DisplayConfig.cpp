@@ -62,7 +62,7 @@ LONG GetDisplayConfigBufferSizes(UINT32 flags, UINT32* pathCount, UINT32* modeCo
     if (pathCount == nullptr || modeCount == nullptr || (flags & (QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS | QDC_DATABASE_CURRENT)) == 0) {
         return LONG(ERROR_INVALID_PARAMETER);
     }
-    if (const LONG fault = WinSim::Displays::Fault("getDisplayConfigBufferSizes"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("GetDisplayConfigBufferSizes"); fault != 0) {
         return fault;
     }
     const qsizetype count = ActiveDisplays(WinSim::Displays::Load()).size();
@@ -79,7 +79,7 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         database != (topology != nullptr)) {
         return LONG(ERROR_INVALID_PARAMETER);
     }
-    if (const LONG fault = WinSim::Displays::Fault("queryDisplayConfig"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("QueryDisplayConfig"); fault != 0) {
         return fault;
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();
@@ -101,7 +101,11 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         std::memset(&path, 0, sizeof path);
         path.sourceInfo.adapterId = luid;
         path.sourceInfo.id = sourceId;
-        path.sourceInfo.modeInfoIdx = virtualModeAware ? (sourceMode << 16) | 0xFFFF : sourceMode;
+        // "sourceMode": false gives a path without a source mode (the invalid index marker).
+        const bool hasSourceMode = display.json.value(QStringLiteral("sourceMode")).toBool(true);
+        const UINT32 sourceIndex = hasSourceMode ? sourceMode : DISPLAYCONFIG_SOURCE_MODE_IDX_INVALID;
+        path.sourceInfo.modeInfoIdx = virtualModeAware ? (sourceIndex << 16) | 0xFFFF
+                                                       : (hasSourceMode ? sourceMode : DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
         path.targetInfo.adapterId = luid;
         path.targetInfo.id = display.targetId;
         path.targetInfo.modeInfoIdx = virtualModeAware ? (0xFFFFu << 16) | targetMode : targetMode;
@@ -145,7 +149,7 @@ LONG DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* request)
         request->size != sizeof(DISPLAYCONFIG_GET_ADVANCED_COLOR_INFO)) {
         return LONG(ERROR_INVALID_PARAMETER);
     }
-    if (const LONG fault = WinSim::Displays::Fault("displayConfigGetDeviceInfo"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("DisplayConfigGetDeviceInfo"); fault != 0) {
         return fault;
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();
@@ -169,7 +173,7 @@ LONG DisplayConfigSetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* request)
         request->size != sizeof(DISPLAYCONFIG_SET_ADVANCED_COLOR_STATE)) {
         return LONG(ERROR_INVALID_PARAMETER);
     }
-    if (const LONG fault = WinSim::Displays::Fault("displayConfigSetDeviceInfo"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("DisplayConfigSetDeviceInfo"); fault != 0) {
         return fault;
     }
     const WinSim::Displays::Machine machine = WinSim::Displays::Load();

@@ -3,16 +3,9 @@
 // colour state of each target ("displays.N.hdr.supported", "displays.N.hdr.enabled"). A
 // display's desktop position is "displays.N.position" {x, y}; by default the first active
 // display sits at the origin, the others beside it (all at the origin in clone topology).
-// Failures a test switches on: "faults.getDisplayConfigBufferSizes", "faults.queryDisplayConfig",
-// "faults.displayConfigGetDeviceInfo", "faults.displayConfigSetDeviceInfo".
 #pragma once
 
 #include "WindowsStandIn/Win32.h"
-
-struct LUID {
-    DWORD LowPart;
-    LONG HighPart;
-};
 
 
 constexpr UINT32 QDC_ALL_PATHS = 0x1;

@@ -100,18 +100,19 @@ void Copy(Char (&target)[Size], const QString& text)
 }
 
 template <typename Device>
-BOOL Enumerate(const QString& device, DWORD index, Device* out, DWORD flags)
+BOOL Enumerate(const char* Function, const QString& device, DWORD index, Device* out, DWORD flags)
 {
     if (out == nullptr || out->cb != sizeof(Device)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (const LONG fault = WinSim::Displays::Fault("enumDisplayDevices"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault(Function); fault != 0) {
         SetLastError(DWORD(fault));
         return FALSE;
     }
     Entry entry;
     if (!Find(device, index, flags, entry)) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
         return FALSE;
     }
     Copy(out->DeviceName, entry.name);
@@ -126,10 +127,12 @@ BOOL Enumerate(const QString& device, DWORD index, Device* out, DWORD flags)
 
 BOOL EnumDisplayDevicesA(LPCSTR device, DWORD index, DISPLAY_DEVICEA* displayDevice, DWORD flags)
 {
-    return Enumerate(device != nullptr ? QString::fromLocal8Bit(device) : QString(), index, displayDevice, flags);
+    return Enumerate("EnumDisplayDevicesA", device != nullptr ? QString::fromLocal8Bit(device) : QString(), index,
+                     displayDevice, flags);
 }
 
 BOOL EnumDisplayDevicesW(LPCWSTR device, DWORD index, DISPLAY_DEVICEW* displayDevice, DWORD flags)
 {
-    return Enumerate(device != nullptr ? QString::fromWCharArray(device) : QString(), index, displayDevice, flags);
+    return Enumerate("EnumDisplayDevicesW", device != nullptr ? QString::fromWCharArray(device) : QString(), index,
+                     displayDevice, flags);
 }

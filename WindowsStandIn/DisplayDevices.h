@@ -1,5 +1,6 @@
 // Display device enumeration: the GDI sources of the machine's displays (with no device name)
-// and the monitors of one source. "faults.enumDisplayDevices" makes every call fail.
+// and the monitors of one source (present displays; inactive ones without the active flag). A
+// monitor's DeviceID is "displays.N.deviceId" when given, else made from its PnP ID.
 #pragma once
 
 #include "WindowsStandIn/Win32.h"

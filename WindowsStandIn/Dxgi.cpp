@@ -1,8 +1,11 @@
 #include "WindowsStandIn/Dxgi.h"
 
+#include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/SimulatedDisplays.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -38,7 +41,7 @@ public:
         if (description == nullptr) {
             return E_INVALIDARG;
         }
-        if (const HRESULT fault = WinSim::Displays::Fault("dxgiGetDesc1"); fault != 0) {
+        if (const HRESULT fault = WinSim::Displays::FaultResult("IDXGIOutput6::GetDesc1"); fault != 0) {
             return fault;
         }
         // The state at the time of the call.
@@ -71,22 +74,7 @@ private:
 
 class Adapter final : public IDXGIAdapter1 {
 public:
-    Adapter(WinSim::Displays::Adapter adapter, QList<Display> outputs)
-        : adapter(std::move(adapter)), outputs(std::move(outputs))
-    {
-    }
-    HRESULT GetDesc1(DXGI_ADAPTER_DESC1* description) override
-    {
-        if (description == nullptr) {
-            return E_INVALIDARG;
-        }
-        *description = {};
-        const std::wstring name = adapter.description.toStdWString();
-        std::copy_n(name.begin(), std::min<size_t>(name.size(), 127), description->Description);
-        description->AdapterLuid = LUID{adapter.luidLow, adapter.luidHigh};
-        description->Flags = adapter.software ? DXGI_ADAPTER_FLAG_SOFTWARE : DXGI_ADAPTER_FLAG_NONE;
-        return S_OK;
-    }
+    explicit Adapter(QList<Display> outputs) : outputs(std::move(outputs)) {}
     HRESULT EnumOutputs(UINT index, IDXGIOutput** output) override
     {
         if (output == nullptr) {
@@ -106,7 +94,6 @@ public:
     }
 
 private:
-    WinSim::Displays::Adapter adapter;
     QList<Display> outputs;
 };
 
@@ -122,16 +109,8 @@ public:
         if (index >= UINT(machine.adapters.size())) {
             return DXGI_ERROR_NOT_FOUND;
         }
-        *adapter = new Adapter(machine.adapters[qsizetype(index)], Outputs(machine, int(index)));
+        *adapter = new Adapter(Outputs(machine, int(index)));
         return S_OK;
-    }
-    HRESULT QueryFactory6() override
-    {
-        return WinSim::Displays::Fault("dxgiFactory6") != 0 ? E_NOINTERFACE : S_OK;
-    }
-    HRESULT EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE, IDXGIAdapter1** adapter) override
-    {
-        return EnumAdapters1(index, adapter);
     }
     BOOL IsCurrent() override
     {
@@ -159,22 +138,53 @@ private:
     WinSim::Displays::Machine machine;
 };
 
-}  // namespace
-
-HRESULT CreateDXGIFactory1(IDXGIFactory** factory)
+HRESULT CreateFactory(const char* function, IDXGIFactory** factory)
 {
     if (factory == nullptr) {
         return E_INVALIDARG;
     }
     *factory = nullptr;
-    if (const HRESULT fault = WinSim::Displays::Fault("dxgiCreateFactory"); fault != 0) {
+    if (const HRESULT fault = WinSim::Displays::FaultResult(function); fault != 0) {
         return fault;
     }
     *factory = new Factory;
     return S_OK;
 }
 
+}  // namespace
+
+HRESULT CreateDXGIFactory1(IDXGIFactory** factory)
+{
+    return CreateFactory("CreateDXGIFactory1", factory);
+}
+
 HRESULT CreateDXGIFactory2(UINT, IDXGIFactory** factory)
 {
-    return CreateDXGIFactory1(factory);
+    return CreateFactory("CreateDXGIFactory2", factory);
+}
+
+HRESULT CreateDXGIFactory6(UINT)
+{
+    if (const HRESULT fault = WinSim::Displays::FaultResult("CreateDXGIFactory2"); fault != 0) {
+        return fault;
+    }
+    return WinSim::Displays::FaultResult("IDXGIFactory6");
+}
+
+HRESULT EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE, DXGI_ADAPTER_DESC1* desc)
+{
+    const QJsonArray adapters = WinSim::DescriptionValue(QStringLiteral("adapters")).toArray();
+    if (index >= UINT(adapters.size())) {
+        return DXGI_ERROR_NOT_FOUND;
+    }
+    if (desc == nullptr) {
+        return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
+    }
+    const QJsonObject adapter = adapters[qsizetype(index)].toObject();
+    const QJsonObject luid = adapter.value(QStringLiteral("luid")).toObject();
+    desc->Description = adapter.value(QStringLiteral("description")).toString().toStdWString();
+    desc->AdapterLuid.LowPart = DWORD(luid.value(QStringLiteral("low")).toInteger());
+    desc->AdapterLuid.HighPart = LONG(luid.value(QStringLiteral("high")).toInteger());
+    desc->Flags = adapter.value(QStringLiteral("software")).toBool() ? DXGI_ADAPTER_FLAG_SOFTWARE : DXGI_ADAPTER_FLAG_NONE;
+    return S_OK;
 }

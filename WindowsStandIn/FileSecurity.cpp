@@ -71,7 +71,7 @@ DWORD GetNamedSecurityInfoW(LPCWSTR objectName, SE_OBJECT_TYPE type, SECURITY_IN
     if (objectName == nullptr || type != SE_FILE_OBJECT || descriptor == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const LONG fault = WinSim::Displays::Fault("getNamedSecurityInfo"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("GetNamedSecurityInfoW"); fault != 0) {
         return DWORD(fault);
     }
     const QFileInfo file(WinSim::MapWindowsPath(QString::fromWCharArray(objectName)));
@@ -99,7 +99,7 @@ DWORD SetEntriesInAclW(ULONG count, EXPLICIT_ACCESS_W* entries, PACL oldAcl, PAC
     if (newAcl == nullptr || (count > 0 && entries == nullptr)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const LONG fault = WinSim::Displays::Fault("setEntriesInAcl"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("SetEntriesInAclW"); fault != 0) {
         return DWORD(fault);
     }
     const DWORD old = oldAcl != nullptr ? oldAcl->count : 0;
@@ -128,7 +128,7 @@ DWORD SetNamedSecurityInfoW(LPWSTR objectName, SE_OBJECT_TYPE type, SECURITY_INF
     if (objectName == nullptr || type != SE_FILE_OBJECT || (info & DACL_SECURITY_INFORMATION) == 0 || dacl == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const LONG fault = WinSim::Displays::Fault("setNamedSecurityInfo"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("SetNamedSecurityInfoW"); fault != 0) {
         return DWORD(fault);
     }
     QFile file(WinSim::MapWindowsPath(QString::fromWCharArray(objectName)));

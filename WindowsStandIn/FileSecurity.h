@@ -1,8 +1,6 @@
 // File security stand-ins: a file's discretionary ACL on the simulated machine maps to its
 // permission bits. An entry for the world SID (S-1-1-0) that grants GENERIC_READ and/or
 // GENERIC_WRITE makes the file readable and/or writable by group and others.
-// Failures a test switches on: "faults.getNamedSecurityInfo", "faults.setEntriesInAcl",
-// "faults.setNamedSecurityInfo" (the Win32 error each call returns).
 #pragma once
 
 #include "WindowsStandIn/Win32.h"
@@ -23,8 +21,6 @@ enum SE_OBJECT_TYPE { SE_UNKNOWN_OBJECT_TYPE = 0, SE_FILE_OBJECT = 1 };
 using SECURITY_INFORMATION = DWORD;
 constexpr SECURITY_INFORMATION DACL_SECURITY_INFORMATION = 0x4;
 
-constexpr DWORD GENERIC_READ = 0x80000000;
-constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD NO_INHERITANCE = 0x0;
 
 enum ACCESS_MODE { NOT_USED_ACCESS = 0, GRANT_ACCESS = 1, SET_ACCESS = 2, DENY_ACCESS = 3 };

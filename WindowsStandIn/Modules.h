@@ -20,6 +20,7 @@ using FARPROC = void (*)();
 
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800;
 
 // An ordinal passed as the name of GetProcAddress.
 inline LPCSTR MAKEINTRESOURCEA(WORD ordinal)

@@ -48,9 +48,11 @@ NvApi::Status DdsQuery(NvApi::DdsQuery* query)
     QJsonArray targets = gpu.value(QStringLiteral("ddsTargets")).toArray();
     if (!gpu.value(QStringLiteral("ddsTargets")).isArray()) {
         const int mode = gpu.value(QStringLiteral("ddsMode")).toInt(0);
-        if (mode == 1 || mode == 2) {
-            targets = {QJsonObject{{"targetId", 0x1100}, {"flags", mode == 1 ? 1 : 0}},
-                       QJsonObject{{"targetId", 0x2100}, {"flags", mode == 2 ? 1 : 0}}};
+        // The integrated GPU's target is entry 0; entry 1 is listed only while the discrete GPU drives the panel.
+        if (mode == 1) {
+            targets = {QJsonObject{{"targetId", 0x1100}, {"flags", 1}}};
+        } else if (mode == 2) {
+            targets = {QJsonObject{{"targetId", 0x1100}, {"flags", 0}}, QJsonObject{{"targetId", 0x2100}, {"flags", 1}}};
         }
     }
     for (int i = 0; i < NvApi::DdsTargetCount; ++i) {

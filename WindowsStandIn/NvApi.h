@@ -1,7 +1,7 @@
 // The GPU driver library "nvapi.dll": one export, "nvapi_QueryInterface", that gives the
 // address of a driver function by its 32-bit interface ID. The stand-in module is available
 // when "gpu.nvapi" is true. Its dynamic-display-switching query answers from "gpu.ddsMode"
-// (0 none, 1 integrated: entry 0 flagged, 2 discrete: entry 1 flagged), or from
+// (0 none, 1 integrated: entry 0 flagged, 2 discrete: entry 1 flagged, entry 0 not), or from
 // "gpu.ddsTargets" ([{"targetId", "flags"}], entries from 0) when given; "gpu.ddsStatus" is
 // the status the query returns instead (-104: not supported). "gpu.initializeStatus" is the
 // status of the initialise function. Initialise and release calls are journalled.

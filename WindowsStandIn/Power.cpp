@@ -38,7 +38,7 @@ DWORD PowerGetActiveScheme(HKEY, GUID** activePolicy)
     if (activePolicy == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const LONG fault = WinSim::Displays::Fault("powerGetActiveScheme"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("PowerGetActiveScheme"); fault != 0) {
         return DWORD(fault);
     }
     auto* guid = static_cast<GUID*>(std::malloc(sizeof(GUID)));
@@ -55,12 +55,12 @@ DWORD PowerGetActiveScheme(HKEY, GUID** activePolicy)
 
 DWORD PowerWriteACValueIndex(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value)
 {
-    return WriteValue("powerWriteACValueIndex", scheme, subgroup, setting, value, QStringLiteral("ac"));
+    return WriteValue("PowerWriteACValueIndex", scheme, subgroup, setting, value, QStringLiteral("ac"));
 }
 
 DWORD PowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID* subgroup, const GUID* setting, DWORD value)
 {
-    return WriteValue("powerWriteDCValueIndex", scheme, subgroup, setting, value, QStringLiteral("dc"));
+    return WriteValue("PowerWriteDCValueIndex", scheme, subgroup, setting, value, QStringLiteral("dc"));
 }
 
 DWORD PowerSetActiveScheme(HKEY, const GUID* scheme)
@@ -68,7 +68,7 @@ DWORD PowerSetActiveScheme(HKEY, const GUID* scheme)
     if (scheme == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const LONG fault = WinSim::Displays::Fault("powerSetActiveScheme"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("PowerSetActiveScheme"); fault != 0) {
         return DWORD(fault);
     }
     const QString name = GuidToText(*scheme);

@@ -1,8 +1,6 @@
 // Power-scheme stand-ins. The active scheme is "power.activeScheme" (a GUID text; Balanced when
 // absent); written values are kept as "power.schemes.<SCHEME>.<SETTING>" = {"ac", "dc"}.
 // Activating a scheme applies its display-brightness AC value to the brightness device.
-// Failures a test switches on: "faults.powerGetActiveScheme", "faults.powerWriteACValueIndex",
-// "faults.powerWriteDCValueIndex", "faults.powerSetActiveScheme".
 #pragma once
 
 #include "WindowsStandIn/Guid.h"

@@ -165,7 +165,7 @@ LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameS
     QString name;
     WinSim::Registry::Value value;
     if (!IsPredefined(key) && key->snapshot) {
-        if (const LONG fault = WinSim::Displays::Fault("deviceKeyEnumValue"); fault != 0) {
+        if (const LONG fault = WinSim::Displays::Fault("RegEnumValueA"); fault != 0) {
             return fault;
         }
         if (index >= key->snapshot->size()) {

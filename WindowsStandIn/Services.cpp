@@ -1,6 +1,5 @@
 #include "WindowsStandIn/Services.h"
 
-#include "WindowsStandIn/SimulatedDisplays.h"
 #include "WindowsStandIn/StateFile.h"
 
 #include <QJsonObject>
@@ -33,8 +32,8 @@ BOOL Fail(DWORD code)
 
 bool Injected(const char* function)
 {
-    if (const LONG code = WinSim::Displays::Fault(function); code != 0) {
-        SetLastError(DWORD(code));
+    if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function))) {
+        SetLastError(*code);
         return true;
     }
     return false;
@@ -60,7 +59,7 @@ SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR, DWORD desiredAccess)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (Injected("openSCManager")) {
+    if (Injected("OpenSCManagerA")) {
         return nullptr;
     }
     if ((desiredAccess & ~SC_MANAGER_CONNECT) != 0 && !WinSim::IsElevated()) {
@@ -80,7 +79,7 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAcces
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (Injected("openService")) {
+    if (Injected("OpenServiceA")) {
         return nullptr;
     }
     const QString name = QString::fromLatin1(serviceName);
@@ -103,7 +102,7 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status)
     if (status == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("queryServiceStatus")) {
+    if (Injected("QueryServiceStatus")) {
         return FALSE;
     }
     const QString state = WinSim::ServiceState(service->name);
@@ -127,7 +126,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
     if ((service->access & SERVICE_STOP) == 0) {
         return Fail(ERROR_ACCESS_DENIED);
     }
-    if (Injected("controlService")) {
+    if (Injected("ControlService")) {
         return FALSE;
     }
     if (WinSim::ServiceState(service->name) != QLatin1String("running")) {
@@ -151,7 +150,7 @@ BOOL StartServiceA(SC_HANDLE service, DWORD, LPCSTR*)
     if ((service->access & SERVICE_START) == 0) {
         return Fail(ERROR_ACCESS_DENIED);
     }
-    if (Injected("startService")) {
+    if (Injected("StartServiceA")) {
         return FALSE;
     }
     if (WinSim::ServiceState(service->name) == QLatin1String("running")) {

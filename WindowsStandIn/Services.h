@@ -1,8 +1,6 @@
 // Service Control Manager stand-in over the machine's service states ("services.json", first
 // taken from the description's "services": name -> "running" | "stopped"; a service that is not
-// listed does not exist). Opening the manager with full access needs elevation. "faults.openSCManager",
-// "faults.openService", "faults.queryServiceStatus", "faults.controlService", "faults.startService"
-// make a call fail with that code.
+// listed does not exist). Opening the manager with full access needs elevation.
 #pragma once
 
 #include "WindowsStandIn/Win32.h"

@@ -26,7 +26,7 @@ bool Fail(DWORD code)
 
 HDEVINFO SetupDiGetClassDevsExW(const GUID* classGuid, LPCWSTR, HWND, DWORD flags, HDEVINFO, LPCWSTR, LPVOID)
 {
-    if (const LONG fault = WinSim::Displays::Fault("setupDiGetClassDevs"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("SetupDiGetClassDevsExW"); fault != 0) {
         SetLastError(DWORD(fault));
         return INVALID_HANDLE_VALUE;
     }
@@ -48,7 +48,7 @@ BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA*, const GUID*, DW
         interfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (const LONG fault = WinSim::Displays::Fault("setupDiEnumInterfaces"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("SetupDiEnumDeviceInterfaces"); fault != 0) {
         return Fail(DWORD(fault));
     }
     const auto* devices = static_cast<DeviceSet*>(set);
@@ -103,7 +103,7 @@ HKEY SetupDiOpenDevRegKey(HDEVINFO set, SP_DEVINFO_DATA* deviceInfo, DWORD, DWOR
         SetLastError(ERROR_INVALID_PARAMETER);
         return invalid;
     }
-    if (const LONG fault = WinSim::Displays::Fault("setupDiOpenDevRegKey"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("SetupDiOpenDevRegKey"); fault != 0) {
         SetLastError(DWORD(fault));
         return invalid;
     }

@@ -1,9 +1,7 @@
 // SetupAPI stand-in for the present monitor interfaces and their hardware registry keys. A
 // monitor's key holds the values of "displays.N.deviceValues" ([{"name", "hex"}], binary, in
 // that order) and then "EDID" (REG_BINARY, "displays.N.edid") when the display has one.
-// Failures a test switches on: "faults.setupDiGetClassDevs", "faults.setupDiEnumInterfaces"
-// (every index fails with it, the end included), "faults.setupDiOpenDevRegKey",
-// "faults.deviceKeyEnumValue" (every value index of a device key fails with it).
+// An injected "SetupDiEnumDeviceInterfaces" failure applies to every index, the end included.
 #pragma once
 
 #include "WindowsStandIn/Guid.h"

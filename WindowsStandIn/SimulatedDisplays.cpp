@@ -1,6 +1,8 @@
 #include "WindowsStandIn/SimulatedDisplays.h"
 
+#include "WindowsStandIn/Com.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <QJsonArray>
 
@@ -25,6 +27,9 @@ QString PnpIdFromEdid(const QByteArray& edid)
 
 QString Display::MonitorDeviceId() const
 {
+    if (const QJsonValue given = json.value(QStringLiteral("deviceId")); given.isString()) {
+        return given.toString();
+    }
     return QStringLiteral("MONITOR\\%1\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\%2")
         .arg(pnpId)
         .arg(index, 4, 10, QChar('0'));
@@ -49,8 +54,7 @@ Machine Load()
         const QJsonObject luid = object.value(QStringLiteral("luid")).toObject();
         machine.adapters.append({object.value(QStringLiteral("description")).toString(),
                                  DWORD(luid.value(QStringLiteral("low")).toInteger()),
-                                 LONG(luid.value(QStringLiteral("high")).toInteger()),
-                                 object.value(QStringLiteral("software")).toBool(false)});
+                                 LONG(luid.value(QStringLiteral("high")).toInteger())});
     }
     const QJsonArray displays = description.value(QStringLiteral("displays")).toArray();
     for (int i = 0; i < displays.size(); ++i) {
@@ -65,7 +69,7 @@ Machine Load()
         display.instance = object.value(QStringLiteral("instance")).toString(QStringLiteral("5&1f2e3d4c&0&UID%1").arg(4352 + i));
         display.outputTechnology = object.value(QStringLiteral("outputTechnology"));
         display.present = object.value(QStringLiteral("present")).toBool(true);
-        display.active = display.present && object.value(QStringLiteral("active")).toBool(false);
+        display.active = display.present && object.value(QStringLiteral("active")).toBool(true);
         display.mirroring = object.value(QStringLiteral("mirroring")).toBool(false);
         display.targetId = UINT32(object.value(QStringLiteral("targetId")).toInteger(0x1100 + i));
         machine.displays.append(display);
@@ -74,16 +78,16 @@ Machine Load()
     return machine;
 }
 
-LONG Fault(const char* name)
+LONG Fault(const char* function, const QString& qualifier)
 {
-    const QJsonValue value = DescriptionValue(QStringLiteral("faults.") + QLatin1String(name));
-    // Codes are given as numbers (HRESULTs may be written unsigned) or as "0x..." texts.
-    if (value.isString()) {
-        bool ok = false;
-        const qulonglong number = value.toString().toULongLong(&ok, 0);
-        return ok ? LONG(quint32(number)) : 0;
-    }
-    return LONG(quint32(qint64(value.toDouble(0))));
+    const std::optional<DWORD> code = InjectedFailure(QLatin1String(function), qualifier);
+    return code ? LONG(*code) : 0;
+}
+
+HRESULT FaultResult(const char* function)
+{
+    const DWORD code = DWORD(Fault(function));
+    return (code & 0x80000000u) != 0 ? HRESULT(code) : HRESULT_FROM_WIN32(code);
 }
 
 void SetDisplayValue(int index, const QString& key, const QJsonValue& value)

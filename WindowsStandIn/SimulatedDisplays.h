@@ -1,4 +1,4 @@
-// The displays, adapters and switchable failures of the machine description, as the display
+// The displays and adapters of the machine description, as the display
 // stand-ins (device enumeration, SetupAPI, WMI, display configuration, DXGI, brightness,
 // power, GPU driver) read them. Each call reads the description anew, so `winsim set` is seen
 // at once.
@@ -18,7 +18,6 @@ struct Adapter {
     QString description;
     DWORD luidLow = 0;
     LONG luidHigh = 0;
-    bool software = false;  // a software rasteriser ("software")
 };
 
 struct Display {
@@ -30,12 +29,12 @@ struct Display {
     QByteArray edid;
     QJsonValue outputTechnology;
     bool present = true;       // connected: listed by SetupAPI and WMI
-    bool active = false;       // shows part of the desktop
+    bool active = true;        // shows part of the desktop ("active", true when absent)
     bool mirroring = false;
     UINT32 targetId = 0;
     QJsonObject json;          // the whole entry, for area-specific fields
 
-    QString MonitorDeviceId() const;   // MONITOR\<pnp>\{class}\<nnnn>
+    QString MonitorDeviceId() const;   // "deviceId", else MONITOR\<pnp>\{class}\<nnnn>
     QString InterfacePath() const;     // \\?\DISPLAY#<pnp>#<instance>#{monitor interface class}
     QString WmiInstanceName() const;   // DISPLAY\<pnp>\<instance>_0
 };
@@ -48,8 +47,10 @@ struct Machine {
 
 Machine Load();
 
-// The code of a failure a test switched on ("faults.<name>" in the description), 0 when none.
-LONG Fault(const char* name);
+// The code of a failure a test injected for a stand-in function (`winsim fail`), 0 when none.
+LONG Fault(const char* function, const QString& qualifier = QString());
+// The same as an HRESULT: a code with its top bit set as it is, a Win32 code in the Win32 facility.
+HRESULT FaultResult(const char* function);
 
 // Sets "displays.<index>.<key>" in the description (journalled).
 void SetDisplayValue(int index, const QString& key, const QJsonValue& value);

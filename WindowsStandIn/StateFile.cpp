@@ -39,3 +39,50 @@ bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)
 
 }  // namespace WinSim::Detail
 
+namespace WinSim {
+namespace {
+const QString FailuresFile = QStringLiteral("failures.json");
+}
+
+void SetInjectedFailure(const QString& function, DWORD code, const QString& qualifier, const QString& machine)
+{
+    const QString key = qualifier.isEmpty() ? function : function + "@" + qualifier;
+    const bool written = Detail::UpdateStateFile(
+        FailuresFile,
+        [&](QJsonObject& failures) {
+            if (code == 0) {
+                failures.remove(key);
+            } else {
+                failures.insert(key, qint64(code));
+            }
+            return true;
+        },
+        QJsonObject(), machine);
+    if (!written) {
+        throw MachineError(("cannot write " + Detail::StateFilePath(FailuresFile, machine)).toStdString());
+    }
+    Journal(QStringLiteral("fail"), key + "=" + QString::number(code), machine);
+}
+
+std::optional<DWORD> InjectedFailure(const QString& function, const QString& qualifier)
+{
+    const QJsonObject failures = Detail::ReadStateFile(FailuresFile);
+    if (!qualifier.isEmpty()) {
+        const QJsonValue specific = failures.value(function + "@" + qualifier);
+        if (specific.isDouble()) {
+            return DWORD(specific.toInteger());
+        }
+    }
+    const QJsonValue general = failures.value(function);
+    if (general.isDouble()) {
+        return DWORD(general.toInteger());
+    }
+    return std::nullopt;
+}
+
+QJsonObject InjectedFailures(const QString& machine)
+{
+    return Detail::ReadStateFile(FailuresFile, QJsonObject(), machine);
+}
+
+}  // namespace WinSim

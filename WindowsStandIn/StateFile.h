@@ -23,3 +23,15 @@ bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)
 
 }  // namespace WinSim::Detail
 
+namespace WinSim {
+
+// Failures a test asks for: the named stand-in call fails with `code`. A `qualifier` narrows the
+// failure to one instance (an adapter's LUID low part for the display-association functions).
+// Code 0 clears the entry.
+void SetInjectedFailure(const QString& function, DWORD code, const QString& qualifier = QString(),
+                        const QString& machine = MachineDirectory());
+// The injected code for a call, looking first for "function@qualifier", then for "function".
+std::optional<DWORD> InjectedFailure(const QString& function, const QString& qualifier = QString());
+QJsonObject InjectedFailures(const QString& machine = MachineDirectory());
+
+}  // namespace WinSim

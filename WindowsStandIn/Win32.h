@@ -40,6 +40,11 @@ using LRESULT = std::intptr_t;
 struct HWND__;
 using HWND = HWND__*;
 
+struct LUID {
+    DWORD LowPart = 0;
+    LONG HighPart = 0;
+};
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
@@ -91,6 +96,10 @@ constexpr REGSAM KEY_SET_VALUE = 0x0002;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_WRITE = 0x20006;
 constexpr REGSAM KEY_WOW64_64KEY = 0x0100;
+
+// Generic access rights.
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
 
 // FormatMessage.
 constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x00000100;

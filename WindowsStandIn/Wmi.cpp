@@ -96,7 +96,7 @@ public:
             return E_INVALIDARG;
         }
         *returned = 0;
-        if (const HRESULT fault = WinSim::Displays::Fault("wmiNext"); fault != 0) {
+        if (const HRESULT fault = WinSim::Displays::FaultResult("IEnumWbemClassObject::Next"); fault != 0) {
             return fault;
         }
         while (*returned < count && position < instances.size()) {
@@ -125,7 +125,7 @@ public:
             return E_INVALIDARG;
         }
         *result = nullptr;
-        if (const HRESULT fault = WinSim::Displays::Fault("wmiQuery"); fault != 0) {
+        if (const HRESULT fault = WinSim::Displays::FaultResult("IWbemServices::ExecQuery"); fault != 0) {
             return fault;
         }
         static const QRegularExpression select(QStringLiteral("^\\s*SELECT\\s+.+\\s+FROM\\s+(\\w+)\\s*$"),
@@ -160,7 +160,7 @@ public:
             return E_INVALIDARG;
         }
         *services = nullptr;
-        if (const HRESULT fault = WinSim::Displays::Fault("wbemConnect"); fault != 0) {
+        if (const HRESULT fault = WinSim::Displays::FaultResult("IWbemLocator::ConnectServer"); fault != 0) {
             return fault;
         }
         const QString nameSpace = QString::fromWCharArray(networkResource);
@@ -186,7 +186,7 @@ HRESULT CreateWbemLocator(IWbemLocator** locator)
         return E_INVALIDARG;
     }
     *locator = nullptr;
-    if (const HRESULT fault = WinSim::Displays::Fault("wbemLocator"); fault != 0) {
+    if (const HRESULT fault = WinSim::Displays::FaultResult("CoCreateInstance"); fault != 0) {
         return fault;
     }
     *locator = new Locator;
@@ -198,5 +198,5 @@ HRESULT CoSetProxyBlanket(IWbemServices* proxy, DWORD, DWORD, LPWSTR, DWORD, DWO
     if (proxy == nullptr) {
         return E_INVALIDARG;
     }
-    return WinSim::Displays::Fault("wbemProxyBlanket");
+    return WinSim::Displays::FaultResult("CoSetProxyBlanket");
 }

@@ -6,8 +6,8 @@
 // Win32_ComputerSystemProduct (Name, Version from "bios.model", "bios.productVersion");
 // ROOT\WMI WmiMonitorConnectionParams (InstanceName, VideoOutputTechnology) for every present
 // display. "wmi.<Class>" (an array of objects) replaces a class's instances.
-// Failures a test switches on: "faults.wbemLocator", "faults.wbemConnect",
-// "faults.wbemProxyBlanket", "faults.wmiQuery", "faults.wmiNext".
+// Injectable failures: "CoCreateInstance" (the locator), "IWbemLocator::ConnectServer",
+// "CoSetProxyBlanket", "IWbemServices::ExecQuery", "IEnumWbemClassObject::Next".
 #pragma once
 
 #include "WindowsStandIn/Com.h"

@@ -173,25 +173,13 @@ void ProfileHelper::AssociateSrgbProfile()
 std::vector<LUID> ProfileHelper::FindAdapter()
 {
     std::vector<LUID> adapters;
-    IDXGIFactory* created = nullptr;
-    if (FAILED(CreateDXGIFactory2(0, &created)) || created == nullptr) {
+    if (FAILED(CreateDXGIFactory6(0))) {
         return adapters;
     }
-    const std::unique_ptr<IDXGIFactory, void (*)(IDXGIFactory*)> factory(created,
-                                                                        [](IDXGIFactory* f) { f->Release(); });
-    if (FAILED(factory->QueryFactory6())) {
-        return adapters;
-    }
-    for (UINT index = 0;; ++index) {
-        IDXGIAdapter1* adapter = nullptr;
-        if (FAILED(factory->EnumAdapterByGpuPreference(index, DXGI_GPU_PREFERENCE_UNSPECIFIED, &adapter)) ||
-            adapter == nullptr) {
-            break;
-        }
-        DXGI_ADAPTER_DESC1 desc{};
-        const HRESULT described = adapter->GetDesc1(&desc);
-        adapter->Release();
-        if (SUCCEEDED(described) && (desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) == 0) {
+    DXGI_ADAPTER_DESC1 desc;
+    for (UINT index = 0;
+         SUCCEEDED(EnumAdapterByGpuPreference(index, DXGI_GPU_PREFERENCE_UNSPECIFIED, &desc)); ++index) {
+        if ((desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) == 0) {
             adapters.push_back(desc.AdapterLuid);
         }
     }

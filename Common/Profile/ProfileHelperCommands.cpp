@@ -31,7 +31,12 @@ template <typename Failure>
 QString QuoteValue(const QString& value, const QString& what)
 {
     CheckValue<Failure>(value, what);
-    return "\"" + value + "\"";
+    // Backslashes before the closing quote are doubled, so that Windows' argument rules give them back.
+    qsizetype trailing = 0;
+    while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
+        ++trailing;
+    }
+    return "\"" + value + QString(trailing, '\\') + "\"";
 }
 
 template <typename Failure>

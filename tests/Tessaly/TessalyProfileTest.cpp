@@ -6,6 +6,7 @@
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/Services.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -233,17 +234,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 0, {}, {"KV_sRGB.icm"},
                     {"colour-install KV_sRGB.icm"}, "missing"},
         ProfileCase{"RefusedServiceStopEndsBeforeInstalling", true,
-                    [] { WinSim::SetDescriptionValue("faults.controlService", int(ERROR_ACCESS_DENIED)); },
+                    [] { WinSim::SetInjectedFailure("ControlService", ERROR_ACCESS_DENIED); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 5,
                     {"Failed to stop \"Display Enhancement Service\". Please stop it manually."}, {}, {}},
         ProfileCase{"HelperFailureIsReported", false,
-                    [] { WinSim::SetDescriptionValue("faults.enumDisplayDevices", int(ERROR_GEN_FAILURE)); },
+                    [] { WinSim::SetInjectedFailure("EnumDisplayDevicesW", ERROR_GEN_FAILURE); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, int(ERROR_GEN_FAILURE),
                     {"Failed to install profile: {dir}/KV_sRGB.icm.\nReason: Failed to get Display Device ID for "
                      "device name: \\\\.\\DISPLAY1.\nA device attached to the system is not functioning."},
                     {}, {}},
         ProfileCase{"FailureWithoutCodeExitsNonzero", false,
-                    [] { WinSim::SetDescriptionValue("faults.installColorProfile", 0x500); },
+                    [] { WinSim::SetInjectedFailure("InstallColorProfileA", 0x500); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 255, {"Failed to install profile:"}, {}, {}}),
     [](const testing::TestParamInfo<ProfileCase>& info) { return std::string(info.param.name); });
 

@@ -3,6 +3,7 @@
 
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -119,8 +120,8 @@ TEST(TessalyCommandLine, ParserRejectsUnknownOptionAndMissingValue)
 TEST(TessalyCommandLine, RegistryCommandsNeedNoDisplay)
 {
     TemporaryMachine machine;
-    WinSim::SetDescriptionValue(QStringLiteral("faults.enumDisplayDevices"), 31);
-    WinSim::SetDescriptionValue(QStringLiteral("faults.getColorDirectory"), 5);
+    WinSim::SetInjectedFailure("EnumDisplayDevicesW", 31);
+    WinSim::SetInjectedFailure("GetColorDirectoryA", 5);
     const ProcessResult result =
         RunTessaly({"--set-registry-path", PanelKey, "--add-registry-key", "K", "--registry-value", "V"}, true);
     EXPECT_EQ(result.exitCode, 0) << result.out;

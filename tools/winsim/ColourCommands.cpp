@@ -1,8 +1,9 @@
-// winsim colour and service: the colour system and the services.
+// winsim colour, service, fail: the colour system, the services and injected failures.
 #include "tools/winsim/Command.h"
 
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Services.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <QJsonDocument>
 
@@ -31,12 +32,34 @@ int Service(QStringList args)
     return 0;
 }
 
+int FailCall(QStringList args)
+{
+    QString qualifier;
+    if (args.size() == 4 && args[2] == "--adapter") {
+        qualifier = args.takeLast();
+        args.removeLast();
+    }
+    Expect(args, 2);
+    bool ok = false;
+    const DWORD code = args[1].startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? args[1].mid(2).toUInt(&ok, 16)
+                                                                                     : args[1].toUInt(&ok, 10);
+    if (!ok) {
+        throw UsageError{"\"" + args[1] + "\" is not an error code"};
+    }
+    WinSim::SetInjectedFailure(args[0], code, qualifier);
+    return 0;
+}
+
 const bool registered =
     RegisterCommand(QStringLiteral("colour"), QStringLiteral("colour"),
                     QStringLiteral("prints the colour-system state as JSON (installed profiles, defaults per scope "
                                    "and subtype, associations, per-user switch, calibration management)"),
                     Colour) &&
     RegisterCommand(QStringLiteral("service"), QStringLiteral("service NAME [running|stopped|missing]"),
-                    QStringLiteral("prints or sets the state of a service"), Service);
+                    QStringLiteral("prints or sets the state of a service"), Service) &&
+    RegisterCommand(QStringLiteral("fail"), QStringLiteral("fail FUNCTION CODE [--adapter LUID-LOW]"),
+                    QStringLiteral("makes a stand-in call fail with CODE (decimal or 0x...; 0 clears), for one "
+                                   "adapter only with --adapter"),
+                    FailCall);
 
 }  // namespace

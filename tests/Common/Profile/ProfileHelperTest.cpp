@@ -6,6 +6,7 @@
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -82,7 +83,9 @@ TEST_P(Hdr10Activation, UsesFirstAdapterThatAcceptsBothCalls)
 {
     const ActivationCase& c = GetParam();
     WinSim::SetDescriptionValue(QStringLiteral("adapters"), c.adapters);
-    WinSim::SetDescriptionValue(QStringLiteral("faults"), c.faults);
+    for (const QString& call : c.faults.keys()) {
+        WinSim::SetInjectedFailure(call.section('@', 0, 0), DWORD(c.faults[call].toInteger()), call.section('@', 1));
+    }
     Install(DebianAdobe, QStringLiteral("KV_HDR10.icm"));
     ProfileHelper helper;
 
@@ -117,18 +120,18 @@ INSTANTIATE_TEST_SUITE_P(
         ActivationCase{"NoAdapter", QJsonArray{}, {}, std::nullopt, " - no suitable adapter found"},
         ActivationCase{"SoftwareAdapterOnly", QJsonArray{AdapterEntry("Basic Render Driver", 300, true)}, {},
                        std::nullopt, " - no suitable adapter found"},
-        ActivationCase{"NoFactory6", TwoAdapters, QJsonObject{{"dxgiFactory6", 1}}, std::nullopt,
+        ActivationCase{"NoFactory6", TwoAdapters, QJsonObject{{"IDXGIFactory6", 1}}, std::nullopt,
                        " - no suitable adapter found"},
         ActivationCase{"LuidLowPartZeroIsSkipped", QJsonArray{AdapterEntry("Zero", 0, false, 7)}, {}, std::nullopt},
         ActivationCase{"FirstAdapterAccepts", TwoAdapters, {}, 100},
         ActivationCase{"FirstRefusesAssociation", TwoAdapters,
-                       QJsonObject{{"colorProfileAddDisplayAssociation@100", 5}}, 200},
+                       QJsonObject{{"ColorProfileAddDisplayAssociation@100", 5}}, 200},
         ActivationCase{"FirstRefusesDefault", TwoAdapters,
-                       QJsonObject{{"colorProfileSetDisplayDefaultAssociation@100", 5}}, 200},
+                       QJsonObject{{"ColorProfileSetDisplayDefaultAssociation@100", 5}}, 200},
         ActivationCase{"SoftwareAdapterBeforeHardware",
                        QJsonArray{AdapterEntry("Basic Render Driver", 300, true), AdapterEntry("Hardware", 400)}, {},
                        400},
-        ActivationCase{"EveryAdapterRefuses", TwoAdapters, QJsonObject{{"colorProfileAddDisplayAssociation", 5}},
+        ActivationCase{"EveryAdapterRefuses", TwoAdapters, QJsonObject{{"ColorProfileAddDisplayAssociation", 5}},
                        std::nullopt}),
     [](const testing::TestParamInfo<ActivationCase>& info) { return std::string(info.param.name); });
 
@@ -182,10 +185,9 @@ TEST_F(ProfileHelperTest, UserProfileListAndCalibrationState)
 TEST_F(ProfileHelperTest, StateCallFailuresRaiseTheirExceptions)
 {
     ProfileHelper helper;
-    WinSim::SetDescriptionValue(QStringLiteral("faults"),
-                                QJsonObject{{"wcsGetUsePerUserProfiles", 5},
-                                            {"wcsSetUsePerUserProfiles", 5},
-                                            {"wcsGetCalibrationManagementState", 5}});
+    for (const char* call : {"WcsGetUsePerUserProfiles", "WcsSetUsePerUserProfiles", "WcsGetCalibrationManagementState"}) {
+        WinSim::SetInjectedFailure(call, ERROR_ACCESS_DENIED);
+    }
     EXPECT_FALSE(helper.IsUserProfileListEnabled());
     EXPECT_THROW(helper.EnableUserProfileList(), EnableUserProfileListException);
     EXPECT_THROW(helper.DisableUserProfileList(), DisableUserProfileListException);
@@ -196,7 +198,7 @@ TEST_F(ProfileHelperTest, DeviceIdFallsBackToStoredValue)
 {
     EXPECT_TRUE(ProfileHelper().GetDeviceId().startsWith("MONITOR\\")) << ProfileHelper().GetDeviceId();
 
-    WinSim::SetDescriptionValue(QStringLiteral("faults.enumDisplayDevices"), 31);
+    WinSim::SetInjectedFailure("EnumDisplayDevicesW", 31);
     EXPECT_THROW(ProfileHelper(), GetDeviceIdException);
     ASSERT_EQ(WinSim::Registry::SetValue(
                   QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\KorvelTintwise\\PanelInfo"),
@@ -205,7 +207,7 @@ TEST_F(ProfileHelperTest, DeviceIdFallsBackToStoredValue)
               ERROR_SUCCESS);
     EXPECT_EQ(ProfileHelper().GetDeviceId(), QStringLiteral("MONITOR\\Stored"));
 
-    WinSim::SetDescriptionValue(QStringLiteral("faults.getColorDirectory"), 5);
+    WinSim::SetInjectedFailure("GetColorDirectoryA", 5);
     EXPECT_THROW(ProfileHelper(), GetColorDirectoryPathException);
 }
 
