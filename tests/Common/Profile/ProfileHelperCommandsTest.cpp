@@ -260,3 +260,16 @@ TEST_F(ProfileHelperCommands, InstalledProfileIsActivatedAndShownByWinsim)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProfileHelperCommands, ValuesArriveUnchanged)
+{
+    for (const QString& value : {QStringLiteral("ends with \\"), QStringLiteral("50% of %PATH%"),
+                                 QStringLiteral("a & b > c")}) {
+        helper->UninstallProfilesWithRequiredProfiles({"never installed.icm"}, value);
+        EXPECT_EQ(Stored("RequiredProfiles"), value);
+    }
+}
+
+}  // namespace
