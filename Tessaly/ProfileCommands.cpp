@@ -2,22 +2,121 @@
 
 #include "Tessaly/Output.h"
 
-#include "WindowsStandIn/Win32.h"
+#include "Common/Profile/InternalProfileHelper.h"
+#include "WindowsStandIn/Machine.h"
 
-// The profile commands need the profile helper, which comes with the elevated command runner.
+#include <QFileInfo>
+
+#include <memory>
+
 namespace Tessaly {
 namespace {
-int Unavailable()
+
+using Korvel::DisplayCalibration::Common::Exception::OsErrorException;
+using Korvel::DisplayCalibration::Common::Profile::InternalProfileHelper;
+
+QString Text(const OsErrorException& error)
 {
-    Out() << Qt::endl << "Profile commands are not available in this build." << Qt::endl;
-    return FailureExitCode(ERROR_NOT_SUPPORTED);
+    return QString::fromUtf8(error.what());
 }
+
+int SwitchCalibration(bool enable)
+{
+    try {
+        InternalProfileHelper helper;
+        if (enable) {
+            helper.EnableColorCalibration();
+            Out() << "Successfully enabled Color Calibration." << Qt::endl;
+        } else {
+            helper.DisableColorCalibration();
+            Out() << "Successfully disabled Color Calibration." << Qt::endl;
+        }
+        return 0;
+    } catch (const OsErrorException& error) {
+        Out() << (enable ? "Failed to enable color calibration." : "Failed to disable color calibration.") << Qt::endl
+              << "Reason: " << Text(error);
+        Out().flush();
+        return FailureExitCode(std::uint32_t(error.Code()));
+    }
+}
+
+// Every file must be there before anything installed is removed.
+bool AllExist(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (!QFileInfo(WinSim::MapWindowsPath(path)).isFile()) {
+            Out() << "Profile " << path << " does not exist." << Qt::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+int Install(const QStringList& paths, bool hdr10)
+{
+    if (!AllExist(paths)) {
+        return 2;
+    }
+    QString current = paths.value(0);
+    try {
+        InternalProfileHelper helper;
+        if (hdr10) {
+            helper.RemoveInstalledHdr10Profiles();
+        } else {
+            helper.RemoveInstalledSdrProfiles();
+        }
+        for (const QString& path : paths) {
+            current = path;
+            if (!hdr10) {
+                helper.DisassociateProfile(path);
+            }
+            helper.InstallProfile(path);
+            Out() << "Successfully installed profile " << path << Qt::endl;
+        }
+        return 0;
+    } catch (const OsErrorException& error) {
+        Out() << "Failed to install profile: " << current << "." << Qt::endl << "Reason: " << Text(error) << Qt::endl;
+        return FailureExitCode(std::uint32_t(error.Code()));
+    }
+}
+
 }  // namespace
 
-int EnableColorCalibrationCommand() { return Unavailable(); }
-int DisableColorCalibrationCommand() { return Unavailable(); }
-int InstallProfilesCommand(const QStringList&) { return Unavailable(); }
-int InstallHdr10ProfilesCommand(const QStringList&) { return Unavailable(); }
-int UninstallProfilesCommand(const QStringList&) { return Unavailable(); }
+int EnableColorCalibrationCommand()
+{
+    return SwitchCalibration(true);
+}
+
+int DisableColorCalibrationCommand()
+{
+    return SwitchCalibration(false);
+}
+
+int InstallProfilesCommand(const QStringList& paths)
+{
+    return Install(paths, false);
+}
+
+int InstallHdr10ProfilesCommand(const QStringList& paths)
+{
+    return Install(paths, true);
+}
+
+int UninstallProfilesCommand(const QStringList& names)
+{
+    QString current = names.value(0);
+    try {
+        InternalProfileHelper helper;
+        for (const QString& name : names) {
+            current = name;
+            helper.UninstallProfile(name);
+            Out() << "Successfully uninstalled profile " << name << Qt::endl;
+        }
+        return 0;
+    } catch (const OsErrorException& error) {
+        Out() << "Failed to uninstall profile: " << current << "." << Qt::endl << "Reason: " << Text(error) << Qt::endl;
+        return FailureExitCode(std::uint32_t(error.Code()));
+    }
+}
 
 }  // namespace Tessaly

@@ -421,7 +421,9 @@ BOOL UninstallColorProfileA(LPCSTR machineName, LPCSTR profileName, BOOL deleteF
     Update([&](QJsonObject& state) {
         for (const QString& key : {QStringLiteral("associations"), QStringLiteral("defaults"),
                                    QStringLiteral("displayAssociations")}) {
-            ForgetProfile(state[key], name);
+            if (state.contains(key)) {
+                ForgetProfile(state[key], name);
+            }
         }
     });
     WinSim::Journal(QStringLiteral("colour-uninstall"), name);

@@ -3,6 +3,7 @@
 
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
+#include "WindowsStandIn/StateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,17 @@ TEST(TessalyCommandLine, ParserRejectsUnknownOptionAndMissingValue)
     TemporaryMachine machine;
     EXPECT_EQ(RunTessaly({"--no-such-option", "x"}, true).exitCode, 1);
     EXPECT_EQ(RunTessaly({"--install-profile"}, true).exitCode, 1);
+}
+
+TEST(TessalyCommandLine, RegistryCommandsNeedNoDisplay)
+{
+    TemporaryMachine machine;
+    WinSim::SetInjectedFailure("EnumDisplayDevicesW", 31);
+    WinSim::SetInjectedFailure("GetColorDirectoryA", 5);
+    const ProcessResult result =
+        RunTessaly({"--set-registry-path", PanelKey, "--add-registry-key", "K", "--registry-value", "V"}, true);
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(Stored(PanelKey, "K"), QStringLiteral("V"));
 }
 
 TEST(TessalyCommandLine, CurrentUserKeyNeedsNoElevation)

@@ -45,7 +45,7 @@ TEST(MultiScreenHandlerTest, TableIsFilledOnceWithTheActiveMonitors)
 TEST(MultiScreenHandlerTest, FailingMonitorInfoLeavesTheTableEmpty)
 {
     const TemporaryMachine machine;
-    WinSim::SetInjectedFailure("getMonitorInfo", 1461);
+    WinSim::SetInjectedFailure("GetMonitorInfoA", 1461);
     const TQalloMultiScreenHandler handler;
     EXPECT_EQ(TMultiScreenHandler::GetMonitorDeviceName(0), "");
 }
@@ -53,7 +53,7 @@ TEST(MultiScreenHandlerTest, FailingMonitorInfoLeavesTheTableEmpty)
 TEST(MultiScreenHandlerTest, MissingUser32LeavesTheTableEmpty)
 {
     const TemporaryMachine machine;
-    WinSim::SetInjectedFailure("user32", 126);
+    WinSim::SetInjectedFailure("LoadLibrary(user32.dll)", 126);
     const TMultiScreenHandler handler;
     EXPECT_EQ(TMultiScreenHandler::GetMonitorDeviceName(0), "");
 }
