@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Common/Exception/OsErrorException.h"
+
+namespace Korvel::DisplayCalibration::Common::Profile {
+
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetDefaultProfileColorSpaceException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetDefaultProfileGammaException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetHdrSupportedException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetSupportedProfilesException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetProfileFormatException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(RemoveDefaultProfileColorSpaceException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(RemoveDefaultProfileGammaException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(RemoveHdrSupportedException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(RemoveSupportedProfilesException);
+KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetAllRegistryParametersException);
+
+}  // namespace Korvel::DisplayCalibration::Common::Profile
