@@ -10,14 +10,7 @@
 
 namespace {
 
-class BrightnessDevice final : public WinSim::Detail::HandleObject {
-public:
-    DWORD Wait(DWORD) override
-    {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-};
+struct BrightnessDevice : WinSim::Detail::HandleObject {};
 
 // The display that owns the brightness device, or -1.
 int PanelIndex(const WinSim::Displays::Machine& machine, QJsonObject* brightness)

@@ -1,8 +1,14 @@
 #include "WindowsStandIn/Handles.h"
 
+DWORD WinSim::Detail::HandleObject::Wait(DWORD)
+{
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+}
+
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    if (handle == nullptr) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
@@ -11,7 +17,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 
 BOOL CloseHandle(HANDLE handle)
 {
-    if (handle == nullptr) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -18,8 +18,9 @@ namespace WinSim::Detail {
 class HandleObject {
 public:
     virtual ~HandleObject() = default;
-    // WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED (with the last error set).
-    virtual DWORD Wait(DWORD milliseconds) = 0;
+    // WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED (with the last error set); objects that cannot
+    // be waited for fail with ERROR_INVALID_HANDLE.
+    virtual DWORD Wait(DWORD milliseconds);
 };
 
 }  // namespace WinSim::Detail

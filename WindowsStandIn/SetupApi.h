@@ -8,7 +8,6 @@
 #include "WindowsStandIn/Win32.h"
 
 using HDEVINFO = void*;
-using HWND = void*;
 
 constexpr DWORD DIGCF_PRESENT = 0x2;
 constexpr DWORD DIGCF_DEVICEINTERFACE = 0x10;

@@ -181,7 +181,7 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info)
     }
     auto* process = new ProcessHandle(pid);
     if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
-        info->hProcess = process;
+        info->hProcess = static_cast<WinSim::Detail::HandleObject*>(process);
     } else {
         delete process;
         info->hProcess = nullptr;

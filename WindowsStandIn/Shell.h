@@ -9,8 +9,6 @@
 
 #include <QString>
 
-struct HWND__;
-using HWND = HWND__*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 

@@ -37,6 +37,9 @@ struct LUID {
     LONG HighPart = 0;
 };
 
+struct HWND__;
+using HWND = HWND__*;
+
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
