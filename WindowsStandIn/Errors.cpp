@@ -38,6 +38,7 @@ const struct {
     {1155, "No application is associated with the specified file for this operation."},
     {1168, "Element not found."},
     {1223, "The operation was canceled by the user."},
+    {1461, "Invalid monitor handle."},
     {2011, "The specified color profile is invalid."},
     {5023, "The group or resource is not in the correct state to perform the requested operation."},
     {0x80004005, "Unspecified error"},

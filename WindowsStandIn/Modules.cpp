@@ -105,8 +105,19 @@ bool RegisterModule(const std::string& fileName, const std::map<std::string, FAR
 {
     ModuleTable& table = Table();
     std::lock_guard lock(table.mutex);
-    table.modules[Key(QString::fromStdString(fileName))] =
-        std::make_unique<HINSTANCE__>(HINSTANCE__{byName, byOrdinal, std::move(available)});
+    // Areas may export from the same module: later registrations add their exports.
+    std::unique_ptr<HINSTANCE__>& module = table.modules[Key(QString::fromStdString(fileName))];
+    if (!module) {
+        module = std::make_unique<HINSTANCE__>(HINSTANCE__{byName, byOrdinal, std::move(available)});
+        return true;
+    }
+    module->byName.insert(byName.begin(), byName.end());
+    module->byOrdinal.insert(byOrdinal.begin(), byOrdinal.end());
+    if (available) {
+        auto previous = std::move(module->available);
+        module->available = previous ? std::function<bool()>([previous, available] { return previous() && available(); })
+                                     : std::move(available);
+    }
     return true;
 }
 

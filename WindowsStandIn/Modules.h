@@ -42,7 +42,9 @@ FARPROC Export(Function* function)
     return reinterpret_cast<FARPROC>(function);
 }
 
-// Registers a module by file name (matched ignoring case and any folder). Returns true.
+// Registers a module by file name (matched ignoring case and any folder). Registering a module
+// again adds its exports (a name keeps its first registration), and the module loads
+// only when every `available` check says yes. Returns true.
 bool RegisterModule(const std::string& fileName, const std::map<std::string, FARPROC>& byName,
                     const std::map<WORD, FARPROC>& byOrdinal, std::function<bool()> available);
 

@@ -37,6 +37,11 @@ struct LUID {
     LONG HighPart = 0;
 };
 
+using UCHAR = unsigned char;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
 struct HWND__;
 using HWND = HWND__*;
 
@@ -73,6 +78,7 @@ constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
 constexpr DWORD ERROR_NO_ASSOCIATION = 1155;
 constexpr DWORD ERROR_NOT_FOUND = 1168;
 constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD ERROR_INVALID_MONITOR_HANDLE = 1461;
 constexpr DWORD ERROR_INVALID_STATE = 5023;
 
 // Registry.
