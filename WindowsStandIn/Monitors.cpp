@@ -52,7 +52,7 @@ const bool registered = WinSim::RegisterModule(
     {{"EnumDisplayMonitors", WinSim::Export(&EnumDisplayMonitors)},
      {"GetMonitorInfoA", WinSim::Export(&GetMonitorInfoA)},
      {"MonitorFromWindow", WinSim::Export(&MonitorFromWindow)}},
-    {}, [] { return WinSim::Displays::Fault("user32") == 0; });
+    {}, [] { return WinSim::Displays::Fault("LoadLibrary", QStringLiteral("user32.dll")) == 0; });
 
 }  // namespace
 
@@ -74,7 +74,7 @@ BOOL EnumDisplayMonitors(HDC dc, LPCRECT clip, MONITORENUMPROC callback, LPARAM 
 
 BOOL GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info)
 {
-    if (const LONG fault = WinSim::Displays::Fault("getMonitorInfo"); fault != 0) {
+    if (const LONG fault = WinSim::Displays::Fault("GetMonitorInfoA"); fault != 0) {
         SetLastError(DWORD(fault));
         return FALSE;
     }

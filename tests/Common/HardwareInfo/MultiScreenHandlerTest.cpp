@@ -1,6 +1,7 @@
 // The monitor table is process-wide and filled once: each test runs in a process of its own.
 #include "Common/HardwareInfo/MultiScreenHandler.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/StateFile.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QJsonObject>
@@ -44,7 +45,7 @@ TEST(MultiScreenHandlerTest, TableIsFilledOnceWithTheActiveMonitors)
 TEST(MultiScreenHandlerTest, FailingMonitorInfoLeavesTheTableEmpty)
 {
     const TemporaryMachine machine;
-    WinSim::SetDescriptionValue("faults.getMonitorInfo", 1461);
+    WinSim::SetInjectedFailure("GetMonitorInfoA", 1461);
     const TQalloMultiScreenHandler handler;
     EXPECT_EQ(TMultiScreenHandler::GetMonitorDeviceName(0), "");
 }
@@ -52,7 +53,7 @@ TEST(MultiScreenHandlerTest, FailingMonitorInfoLeavesTheTableEmpty)
 TEST(MultiScreenHandlerTest, MissingUser32LeavesTheTableEmpty)
 {
     const TemporaryMachine machine;
-    WinSim::SetDescriptionValue("faults.user32", 126);
+    WinSim::SetInjectedFailure("LoadLibrary", 126, "user32.dll");
     const TMultiScreenHandler handler;
     EXPECT_EQ(TMultiScreenHandler::GetMonitorDeviceName(0), "");
 }
