@@ -199,4 +199,20 @@ std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath)
     return settings;
 }
 
+void RevertToStore(QSettings& settings, const QString& name)
+{
+    const QString hive = settings.fileName() == Registry::HiveFile(Registry::Hive::LocalMachine)
+                             ? Registry::HiveName(Registry::Hive::LocalMachine)
+                             : Registry::HiveName(Registry::Hive::CurrentUser);
+    const QString group = settings.group();
+    Value stored;
+    if (Registry::GetValue(group.isEmpty() ? hive : hive + "\\" + QString(group).replace('/', '\\'), name, stored) ==
+        ERROR_SUCCESS) {
+        settings.setValue(name, ToVariant(stored));
+    } else {
+        settings.remove(name);
+    }
+    settings.sync();
+}
+
 }  // namespace WinSim

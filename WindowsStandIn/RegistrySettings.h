@@ -25,4 +25,10 @@ QSettings::Format RegistryFormat();
 // not name a hive ("HKEY_LOCAL_MACHINE\\...", "HKEY_CURRENT_USER\\...").
 std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath);
 
+// QSettings keeps a change the store refused in its cache, shared by every settings object of
+// the process on that hive, and offers it again at each sync(). After such a refusal this sets
+// the value `name` of the object's current group back to what the store holds (removes it when
+// the store has none), so that reads and later syncs agree with the registry.
+void RevertToStore(QSettings& settings, const QString& name);
+
 }  // namespace WinSim

@@ -1,5 +1,7 @@
 #include "Common/Application/Constants.h"
 
+#include "WindowsStandIn/Machine.h"
+
 #include <QObject>
 #include <QPageSize>
 #include <QSizeF>
@@ -80,7 +82,18 @@ const std::vector<std::uint32_t> InternalOutputTechnologies = {0x80000000u, 11u,
 const QString WithGuiSwitch = QStringLiteral("--withGUI");
 const QString NoTrayNotificationOnStartupSwitch = QStringLiteral("--no-tray-notification-on-startup");
 const QString LidSwitchStateChangeGuid = QStringLiteral("{BA3E0F4D-B817-4094-A2D1-D56379E6A0F3}");
-const QString ProfileServerHost = QStringLiteral("https://profiles.korvel.example");
+QString ProfileServerHost()
+{
+    try {
+        const QString host = WinSim::DescriptionValue(QStringLiteral("network.profileServer")).toString();
+        if (!host.isEmpty()) {
+            return host;
+        }
+    } catch (const WinSim::MachineError&) {
+    }
+    return QStringLiteral("profiles.korvel.example");
+}
+const QString ProfileServerClientId = QStringLiteral("Wm4qTz8vRk2NcJ7pLx0bQe5HsY1uGd9aKf3iVo6rBt0=");
 const QString ProfileDownloadPath = QStringLiteral("/v3/ColorCalibration/GetFileBySn?sn=%1");
 const QString UpdateFeedHost = QStringLiteral("https://download.korvel.example");
 const QString UpdateFeedFolder = QStringLiteral("/downloads/autoupdate/KorvelTintwise/Vantrel");

@@ -93,7 +93,10 @@ extern const std::vector<std::uint32_t> InternalOutputTechnologies;
 extern const QString WithGuiSwitch;
 extern const QString NoTrayNotificationOnStartupSwitch;
 extern const QString LidSwitchStateChangeGuid;  // GUID_LIDSWITCH_STATE_CHANGE
-extern const QString ProfileServerHost;
+// Host (and port) of the profile server: the simulated machine's "network.profileServer", or the
+// vendor's host when the machine names none.
+QString ProfileServerHost();
+extern const QString ProfileServerClientId;  // the client's identity towards the profile server
 extern const QString ProfileDownloadPath;  // "/v3/ColorCalibration/GetFileBySn?sn=%1"
 extern const QString UpdateFeedHost;
 extern const QString UpdateFeedFolder;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Common/Logging/Loggable.h"
+#include "Common/Network/IArchiveDownloader.h"
+
+#include <QList>
+#include <QMap>
+#include <QNetworkRequest>
+#include <QSslError>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace Korvel::DisplayCalibration::Common::Network {
+
+// Two HTTPS requests: the first returns the archive's address as text (optionally in double quotes),
+// the second fetches the archive from that https address.
+class TwoPhaseArchiveDownloader : public IArchiveDownloader, public Logging::Loggable {
+    Q_OBJECT
+
+public:
+    TwoPhaseArchiveDownloader();
+    ~TwoPhaseArchiveDownloader() override;
+
+    void DownloadArchive(const QUrl& url) override;
+
+    // Adds a header to every request; a header of the same name is replaced.
+    void AddRawHeader(const QString& name, const QString& value);
+    // A request with the raw headers in ascending name order, TLS 1.2 or later over the default configuration.
+    QNetworkRequest CreateRequest(const QUrl& url) const;
+    // Logs `prefix` and the Base64 of `text` encrypted with the resource public key (one 512-byte RSA
+    // message per 373 bytes of UTF-8), at ERROR. Never throws; the text itself is never logged in plain.
+    void LogEncrypted(const QString& prefix, const QString& text);
+
+public slots:
+    void OnArchiveUrlReceived(QNetworkReply* reply);
+    void OnArchiveReceived(QNetworkReply* reply);
+    void onSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+
+private:
+    // Detaches `replyManager` from this downloader, so that it reaches no handler after the download's outcome.
+    void EndDownload(QNetworkAccessManager* replyManager);
+    // Detaches the current manager and schedules its deletion: a handler of its own reply may still run.
+    void ReleaseManager();
+    static QString SupportText(bool fullStop);
+
+    QNetworkAccessManager* manager = nullptr;
+    QMap<QString, QString> rawHeaders;
+};
+
+}  // namespace Korvel::DisplayCalibration::Common::Network
