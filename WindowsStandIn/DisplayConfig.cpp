@@ -98,7 +98,7 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         const UINT32 sourceId = UINT32(display.deviceName.mid(display.deviceName.indexOf(QLatin1String("DISPLAY")) + 7).toUInt()) - 1;
 
         DISPLAYCONFIG_PATH_INFO& path = paths[i];
-        std::memset(&path, 0, sizeof path);
+        path = DISPLAYCONFIG_PATH_INFO{};
         path.sourceInfo.adapterId = luid;
         path.sourceInfo.id = sourceId;
         // "sourceMode": false gives a path without a source mode (the invalid index marker).
@@ -115,7 +115,7 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         path.flags = DISPLAYCONFIG_PATH_ACTIVE;
 
         DISPLAYCONFIG_MODE_INFO& source = modes[sourceMode];
-        std::memset(&source, 0, sizeof source);
+        source = DISPLAYCONFIG_MODE_INFO{};
         source.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE;
         source.id = sourceId;
         source.adapterId = luid;
@@ -130,7 +130,7 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* pathCount, DISPLAYCONFIG_PATH_INFO
         }
 
         DISPLAYCONFIG_MODE_INFO& target = modes[targetMode];
-        std::memset(&target, 0, sizeof target);
+        target = DISPLAYCONFIG_MODE_INFO{};
         target.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
         target.id = display.targetId;
         target.adapterId = luid;

@@ -86,17 +86,25 @@ bool Find(const QString& device, DWORD index, DWORD flags, Entry& entry)
     return false;
 }
 
+// Copies `text` with its terminating zero; false when it does not fit.
 template <typename Char, size_t Size>
-void Copy(Char (&target)[Size], const QString& text)
+bool Copy(Char (&target)[Size], const QString& text)
 {
     std::fill(std::begin(target), std::end(target), Char(0));
     if constexpr (sizeof(Char) == 1) {
         const QByteArray bytes = text.toLocal8Bit();
-        std::memcpy(target, bytes.constData(), std::min<size_t>(size_t(bytes.size()), Size - 1));
+        if (size_t(bytes.size()) + 1 > Size) {
+            return false;
+        }
+        std::memcpy(target, bytes.constData(), size_t(bytes.size()));
     } else {
         const std::wstring wide = text.toStdWString();
-        std::copy_n(wide.begin(), std::min(wide.size(), Size - 1), target);
+        if (wide.size() + 1 > Size) {
+            return false;
+        }
+        std::copy(wide.begin(), wide.end(), target);
     }
+    return true;
 }
 
 template <typename Device>
@@ -115,11 +123,12 @@ BOOL Enumerate(const char* Function, const QString& device, DWORD index, Device*
         SetLastError(ERROR_NO_MORE_ITEMS);
         return FALSE;
     }
-    Copy(out->DeviceName, entry.name);
-    Copy(out->DeviceString, entry.string);
+    if (!Copy(out->DeviceName, entry.name) || !Copy(out->DeviceString, entry.string) || !Copy(out->DeviceID, entry.id) ||
+        !Copy(out->DeviceKey, entry.key)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
     out->StateFlags = entry.flags;
-    Copy(out->DeviceID, entry.id);
-    Copy(out->DeviceKey, entry.key);
     return TRUE;
 }
 

@@ -52,7 +52,7 @@ const bool registered = WinSim::RegisterModule(
     {{"EnumDisplayMonitors", WinSim::Export(&EnumDisplayMonitors)},
      {"GetMonitorInfoA", WinSim::Export(&GetMonitorInfoA)},
      {"MonitorFromWindow", WinSim::Export(&MonitorFromWindow)}},
-    {}, [] { return WinSim::Displays::Fault("LoadLibrary(user32.dll)") == 0; });
+    {}, [] { return WinSim::Displays::Fault("LoadLibrary", QStringLiteral("user32.dll")) == 0; });
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // Monitors of the desktop (user32), bound at run time from "user32.dll". Each active display of
 // the description is one monitor, 1920 x 1200, at "displays.N.position" {x, y} or else beside the
 // previous one (all at the origin in clone topology); the monitor at the origin is the primary.
-// Failures a test switches on (by name): "LoadLibrary(user32.dll)" (the module does not load),
-// "GetMonitorInfoA" (it fails with that code).
+// Injectable failures: "LoadLibrary" with the qualifier "user32.dll" (the module does not load),
+// "GetMonitorInfoA" (fails with that code).
 #pragma once
 
 #include "WindowsStandIn/Win32.h"

@@ -9,7 +9,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 namespace DisplayFixtures {
@@ -157,6 +159,18 @@ inline QByteArray ExternalEdid(const QByteArray& manufacturer = "DEL", std::uint
     spec.second = {0xFC, "DELL U2720Q\n"};
     spec.third = {0xFF, "7XK2L93\n"};
     return MakeEdid(spec);
+}
+
+// The message of the exception `action` throws, or "(no exception)".
+template <typename Exception>
+std::string Message(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Exception& error) {
+        return error.what();
+    }
+    return "(no exception)";
 }
 
 }  // namespace DisplayFixtures

@@ -28,17 +28,6 @@ DisplaySpec Panel(const QByteArray& edid = PanelEdid(), const QString& deviceNam
     return spec;
 }
 
-template <typename Exception>
-std::string Message(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
-
 TEST(DisplayHelperTest, IdentifiesThePanelFromItsEdid)
 {
     const TemporaryMachine machine;

@@ -33,17 +33,6 @@ void InternalAndExternal(bool internalActive = true)
     SetDisplays({panel, {ExternalEdid(), 10, true, "\\\\.\\DISPLAY2"}});
 }
 
-template <typename Exception>
-std::string Message(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.what();
-    }
-    return "(no exception)";
-}
-
 QStringList BrightnessChanges()
 {
     QStringList levels;

@@ -53,7 +53,7 @@ TEST(MultiScreenHandlerTest, FailingMonitorInfoLeavesTheTableEmpty)
 TEST(MultiScreenHandlerTest, MissingUser32LeavesTheTableEmpty)
 {
     const TemporaryMachine machine;
-    WinSim::SetInjectedFailure("LoadLibrary(user32.dll)", 126);
+    WinSim::SetInjectedFailure("LoadLibrary", 126, "user32.dll");
     const TMultiScreenHandler handler;
     EXPECT_EQ(TMultiScreenHandler::GetMonitorDeviceName(0), "");
 }
