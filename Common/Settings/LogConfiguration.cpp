@@ -267,16 +267,27 @@ void LogConfiguration::ReplacePlaceholder(QString& format, const QString& placeh
     format.replace(placeholder, value);
 }
 
+namespace {
+
+// A log configuration together with the helpers it reads the computer's identity through.
+struct OwningLogConfiguration {
+    std::unique_ptr<HardwareInfo::IDisplayHelper> displayHelper;
+    std::unique_ptr<HardwareInfo::IBiosTools> biosTools;
+    LogConfiguration configuration;
+};
+
+}  // namespace
+
 std::shared_ptr<ILogConfiguration> CreateLogConfiguration(const QString& internalPanelId)
 {
     std::unique_ptr<HardwareInfo::IDisplayHelper> displayHelper(
         HardwareInfo::DisplayHelperFactory().Create(internalPanelId));
     std::unique_ptr<HardwareInfo::IBiosTools> biosTools(HardwareInfo::BiosToolsFactory().Create());
-    auto configuration = std::make_shared<LogConfiguration>(biosTools.get(), displayHelper.get());
-    // Both helpers stay for the life of the process.
-    displayHelper.release();
-    biosTools.release();
-    return configuration;
+    HardwareInfo::IBiosTools* bios = biosTools.get();
+    HardwareInfo::IDisplayHelper* display = displayHelper.get();
+    const std::shared_ptr<OwningLogConfiguration> owner(
+        new OwningLogConfiguration{std::move(displayHelper), std::move(biosTools), LogConfiguration(bios, display)});
+    return std::shared_ptr<ILogConfiguration>(owner, &owner->configuration);
 }
 
 }  // namespace Korvel::DisplayCalibration::Common::Settings
