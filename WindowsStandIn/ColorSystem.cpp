@@ -454,20 +454,31 @@ BOOL GetColorDirectoryW(LPCWSTR machineName, LPWSTR buffer, LPDWORD size)
 
 namespace {
 
+// The checks every display-association call makes before it touches the state: an injected
+// failure for this adapter, an adapter the machine has, and elevation for machine-wide changes.
+HRESULT CheckDisplayAssociationCall(const char* function, LUID adapter, WCS_PROFILE_MANAGEMENT_SCOPE scope,
+                                    bool changesState)
+{
+    if (const HRESULT injected = InjectedHresult(function, QString::number(adapter.LowPart))) {
+        return injected;
+    }
+    if (!KnownAdapter(adapter)) {
+        return FailHresult(ERROR_NOT_FOUND);
+    }
+    if (changesState && scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
+        return FailHresult(ERROR_ACCESS_DENIED);
+    }
+    return S_OK;
+}
+
 HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profileName, LUID adapter, UINT32 sourceId,
                               BOOL setAsDefault, BOOL advancedColor)
 {
     if (profileName == nullptr) {
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
-    if (const HRESULT injected = InjectedHresult("ColorProfileAddDisplayAssociation", QString::number(adapter.LowPart))) {
-        return injected;
-    }
-    if (!KnownAdapter(adapter)) {
-        return FailHresult(ERROR_NOT_FOUND);
-    }
-    if (scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
-        return FailHresult(ERROR_ACCESS_DENIED);
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileAddDisplayAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
     }
     const QString name = ProfileFileName(FromWide(profileName));
     if (!IsInstalled(name)) {
@@ -494,15 +505,8 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
     if (profileName == nullptr) {
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
-    if (const HRESULT injected =
-            InjectedHresult("ColorProfileRemoveDisplayAssociation", QString::number(adapter.LowPart))) {
-        return injected;
-    }
-    if (!KnownAdapter(adapter)) {
-        return FailHresult(ERROR_NOT_FOUND);
-    }
-    if (scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
-        return FailHresult(ERROR_ACCESS_DENIED);
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileRemoveDisplayAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
     }
     const QString name = ProfileFileName(FromWide(profileName));
     const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
@@ -535,15 +539,8 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
         (subType != CPST_STANDARD_DISPLAY_COLOR_MODE && subType != CPST_EXTENDED_DISPLAY_COLOR_MODE)) {
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
-    if (const HRESULT injected =
-            InjectedHresult("ColorProfileSetDisplayDefaultAssociation", QString::number(adapter.LowPart))) {
-        return injected;
-    }
-    if (!KnownAdapter(adapter)) {
-        return FailHresult(ERROR_NOT_FOUND);
-    }
-    if (scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
-        return FailHresult(ERROR_ACCESS_DENIED);
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileSetDisplayDefaultAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
     }
     const QString name = ProfileFileName(FromWide(profileName));
     const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
@@ -573,11 +570,9 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
         return FailHresult(ERROR_INVALID_PARAMETER);
     }
     *profileName = nullptr;
-    if (const HRESULT injected = InjectedHresult("ColorProfileGetDisplayDefault", QString::number(adapter.LowPart))) {
-        return injected;
-    }
-    if (!KnownAdapter(adapter)) {
-        return FailHresult(ERROR_NOT_FOUND);
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileGetDisplayDefault", adapter, scope, false);
+        refused != S_OK) {
+        return refused;
     }
     const QJsonValue name = At(State(), {QStringLiteral("displayAssociations"), ScopeName(scope),
                                          DisplayKey(adapter, sourceId), QStringLiteral("defaults"),
