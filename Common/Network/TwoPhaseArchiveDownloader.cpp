@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
+#include <QThread>
 
 #include <exception>
 #include <stdexcept>
@@ -27,7 +28,10 @@ void TwoPhaseArchiveDownloader::ReleaseManager()
         return;
     }
     manager->disconnect(this);
-    if (QCoreApplication::instance() != nullptr) {
+    // Inside the event loop a handler of this manager's reply may be running: delete it later.
+    // Once the loop has ended nothing would delete it later, and its network thread would
+    // outlive the application: delete it now.
+    if (QCoreApplication::instance() != nullptr && QThread::currentThread()->loopLevel() > 0) {
         manager->deleteLater();
     } else {
         delete manager;

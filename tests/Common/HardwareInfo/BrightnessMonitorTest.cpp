@@ -29,7 +29,7 @@ struct MismatchCounter {
 
 std::shared_ptr<HardwareInfo::IDisplayHelper> MakeHelper()
 {
-    DisplaySpec panel{PanelEdid()};
+    DisplaySetup panel{PanelEdid()};
     panel.withBrightness = true;
     SetDisplays({panel});
     return std::shared_ptr<HardwareInfo::IDisplayHelper>(HardwareInfo::DisplayHelperFactory().Create("SHP14C4"));

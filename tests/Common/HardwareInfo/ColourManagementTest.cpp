@@ -36,7 +36,7 @@ void SetDisplayVersion(const QString& version)
 
 std::unique_ptr<HardwareInfo::IDisplayHelper> MakeHelper()
 {
-    DisplaySpec panel{PanelEdid()};
+    DisplaySetup panel{PanelEdid()};
     panel.withBrightness = true;
     SetDisplays({panel});
     return std::unique_ptr<HardwareInfo::IDisplayHelper>(HardwareInfo::DisplayHelperFactory().Create("SHP14C4"));

@@ -21,7 +21,7 @@ struct Descriptor {
     QByteArray text;       // up to 13 bytes, written as given and padded with blanks
 };
 
-struct EdidSpec {
+struct EdidFields {
     QByteArray manufacturer = "KVL";  // three letters; '@' gives the letter code 0
     std::uint16_t productCode = 0x4A1C;
     std::uint32_t serialNumber = 0;
@@ -35,7 +35,7 @@ struct EdidSpec {
 };
 
 // A 128-byte EDID 1.4 base block.
-inline QByteArray MakeEdid(const EdidSpec& spec)
+inline QByteArray MakeEdid(const EdidFields& fields)
 {
     QByteArray edid(128, '\0');
     const auto set = [&edid](int offset, unsigned value) { edid[offset] = char(value & 0xFF); };
@@ -45,22 +45,22 @@ inline QByteArray MakeEdid(const EdidSpec& spec)
     }
     unsigned word = 0;
     for (int i = 0; i < 3; ++i) {
-        word = (word << 5) | unsigned((spec.manufacturer[i] - 0x40) & 31);
+        word = (word << 5) | unsigned((fields.manufacturer[i] - 0x40) & 31);
     }
     set(8, word >> 8);
     set(9, word);
-    set(10, spec.productCode);
-    set(11, spec.productCode >> 8);
+    set(10, fields.productCode);
+    set(11, fields.productCode >> 8);
     for (int i = 0; i < 4; ++i) {
-        set(12 + i, spec.serialNumber >> (8 * i));
+        set(12 + i, fields.serialNumber >> (8 * i));
     }
     set(16, 12);    // week
     set(17, 34);    // 2024
     set(18, 1);
     set(19, 4);
     set(20, 0xA5);  // digital, 8 bits, DisplayPort
-    set(21, (spec.widthMm + 5) / 10);
-    set(22, (spec.heightMm + 5) / 10);
+    set(21, (fields.widthMm + 5) / 10);
+    set(22, (fields.heightMm + 5) / 10);
     set(23, 0x78);
     set(24, 0x02);
     const unsigned char colour[] = {0xEE, 0x95, 0xA3, 0x54, 0x4C, 0x99, 0x26, 0x0F, 0x50, 0x54};
@@ -75,12 +75,12 @@ inline QByteArray MakeEdid(const EdidSpec& spec)
     for (int i = 0; i < 12; ++i) {
         set(54 + i, timing[i]);
     }
-    set(66, spec.widthMm);
-    set(67, spec.heightMm);
-    set(68, ((spec.widthMm >> 8) << 4) | (spec.heightMm >> 8));
+    set(66, fields.widthMm);
+    set(67, fields.heightMm);
+    set(68, ((fields.widthMm >> 8) << 4) | (fields.heightMm >> 8));
     set(71, 0x1A);
     int offset = 72;
-    for (const Descriptor* descriptor : {&spec.second, &spec.third, &spec.fourth}) {
+    for (const Descriptor* descriptor : {&fields.second, &fields.third, &fields.fourth}) {
         if (descriptor->tag == 0) {
             set(offset + 3, 0x10);  // dummy descriptor
         } else {
@@ -95,7 +95,7 @@ inline QByteArray MakeEdid(const EdidSpec& spec)
     for (int i = 0; i < 127; ++i) {
         sum += static_cast<unsigned char>(edid[i]);
     }
-    set(127, (256 - sum % 256) % 256 + (spec.badChecksum ? 1 : 0));
+    set(127, (256 - sum % 256) % 256 + (fields.badChecksum ? 1 : 0));
     return edid;
 }
 
@@ -105,7 +105,7 @@ inline QString Hex(const QByteArray& bytes)
 }
 
 // A display entry of the machine description.
-struct DisplaySpec {
+struct DisplaySetup {
     QByteArray edid;
     qint64 outputTechnology = 0x80000000LL;
     bool active = true;
@@ -114,26 +114,26 @@ struct DisplaySpec {
     bool withBrightness = false;
 };
 
-inline QJsonObject DisplayEntry(const DisplaySpec& spec)
+inline QJsonObject DisplayEntry(const DisplaySetup& setup)
 {
-    QJsonObject entry{{"deviceName", spec.deviceName},
-                      {"adapter", spec.adapter},
-                      {"edid", Hex(spec.edid)},
-                      {"outputTechnology", spec.outputTechnology},
-                      {"active", spec.active},
+    QJsonObject entry{{"deviceName", setup.deviceName},
+                      {"adapter", setup.adapter},
+                      {"edid", Hex(setup.edid)},
+                      {"outputTechnology", setup.outputTechnology},
+                      {"active", setup.active},
                       {"hdr", QJsonObject{{"supported", true}, {"enabled", false}}},
                       {"bitsPerColor", 8}};
-    if (spec.withBrightness) {
+    if (setup.withBrightness) {
         entry.insert("brightness", QJsonObject{{"levels", QJsonArray{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
                                                {"current", 60}});
     }
     return entry;
 }
 
-inline void SetDisplays(std::initializer_list<DisplaySpec> displays)
+inline void SetDisplays(std::initializer_list<DisplaySetup> displays)
 {
     QJsonArray array;
-    for (const DisplaySpec& display : displays) {
+    for (const DisplaySetup& display : displays) {
         array.append(DisplayEntry(display));
     }
     WinSim::SetDescriptionValue(QStringLiteral("displays"), array);
@@ -142,23 +142,23 @@ inline void SetDisplays(std::initializer_list<DisplaySpec> displays)
 // The internal panel of the tests: SHP14C4 with serial text and panel text.
 inline QByteArray PanelEdid()
 {
-    EdidSpec spec;
-    spec.manufacturer = "SHP";
-    spec.productCode = 0x14C4;
-    spec.second = {0xFF, "AB12 CD34\n   "};
-    spec.third = {0xFE, "SHARP\n"};
-    spec.fourth = {0xFE, "LQ140M1JW49\n"};
-    return MakeEdid(spec);
+    EdidFields fields;
+    fields.manufacturer = "SHP";
+    fields.productCode = 0x14C4;
+    fields.second = {0xFF, "AB12 CD34\n   "};
+    fields.third = {0xFE, "PANELWORKS\n"};
+    fields.fourth = {0xFE, "PW140M1A49\n"};
+    return MakeEdid(fields);
 }
 
 inline QByteArray ExternalEdid(const QByteArray& manufacturer = "DEL", std::uint16_t product = 0xA0B1)
 {
-    EdidSpec spec;
-    spec.manufacturer = manufacturer;
-    spec.productCode = product;
-    spec.second = {0xFC, "DELL U2720Q\n"};
-    spec.third = {0xFF, "7XK2L93\n"};
-    return MakeEdid(spec);
+    EdidFields fields;
+    fields.manufacturer = manufacturer;
+    fields.productCode = product;
+    fields.second = {0xFC, "OFFICE 27Q\n"};
+    fields.third = {0xFF, "7XK2L93\n"};
+    return MakeEdid(fields);
 }
 
 // The message of the exception `action` throws, or "(no exception)".

@@ -20,12 +20,12 @@ std::unique_ptr<HardwareInfo::IDisplayHelper> MakeHelper(const QString& panelId 
     return std::unique_ptr<HardwareInfo::IDisplayHelper>(HardwareInfo::DisplayHelperFactory().Create(panelId));
 }
 
-DisplaySpec Panel(const QByteArray& edid = PanelEdid(), const QString& deviceName = QStringLiteral("\\\\.\\DISPLAY1"))
+DisplaySetup Panel(const QByteArray& edid = PanelEdid(), const QString& deviceName = QStringLiteral("\\\\.\\DISPLAY1"))
 {
-    DisplaySpec spec{edid};
-    spec.deviceName = deviceName;
-    spec.withBrightness = true;
-    return spec;
+    DisplaySetup setup{edid};
+    setup.deviceName = deviceName;
+    setup.withBrightness = true;
+    return setup;
 }
 
 TEST(DisplayHelperTest, IdentifiesThePanelFromItsEdid)
@@ -37,7 +37,7 @@ TEST(DisplayHelperTest, IdentifiesThePanelFromItsEdid)
     EXPECT_EQ(helper->GetManufacturerId(), QStringLiteral("SHP"));
     EXPECT_EQ(helper->GetProductCode(), QStringLiteral("14C4"));
     EXPECT_EQ(helper->GetSerialNumber(), QStringLiteral("AB12CD34"));
-    EXPECT_EQ(helper->GetPanelText(), QStringLiteral("LQ140M1JW49"));
+    EXPECT_EQ(helper->GetPanelText(), QStringLiteral("PW140M1A49"));
     EXPECT_EQ(helper->GetAdapterDeviceName(), QStringLiteral("\\\\.\\DISPLAY2"));
     EXPECT_EQ(helper->GetAvailableBrightnessLevels(), (QList<std::uint32_t>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
 
@@ -66,7 +66,7 @@ TEST(DisplayHelperTest, IdentityFromUnusualEdids)
         QString productCode;
         QString serial;
     };
-    EdidSpec tiny;
+    EdidFields tiny;
     tiny.manufacturer = "SHP";
     tiny.productCode = 0x000A;
     tiny.second = {0xFF, "  X9 Y8\n"};

@@ -27,7 +27,7 @@ std::unique_ptr<HardwareInfo::IDisplayHelper> MakeHelper()
 // The internal panel on DISPLAY1 (with the brightness device) and an external monitor on DISPLAY2.
 void InternalAndExternal(bool internalActive = true)
 {
-    DisplaySpec panel{PanelEdid()};
+    DisplaySetup panel{PanelEdid()};
     panel.withBrightness = true;
     panel.active = internalActive;
     SetDisplays({panel, {ExternalEdid(), 10, true, "\\\\.\\DISPLAY2"}});

@@ -55,7 +55,7 @@ Reading DecodeWithEdidDecode(const QByteArray& edid)
 
 struct EdidCase {
     const char* name;
-    EdidSpec spec;
+    EdidFields setup;
     QString panelText;
 };
 
@@ -63,8 +63,8 @@ TEST(EdidTest, DecodesLikeEdidDecode)
 {
     const EdidCase cases[] = {
         {"serial with inner blank and trailing padding",
-         {"SHP", 0x14C4, 0, 309, 174, {0xFF, "AB12 CD34\n   "}, {0xFC, "LQ140M1JW49\n"}, {0xFE, "LP140WFA-SPD1"}, false},
-         "LP140WFA-SPD"},
+         {"SHP", 0x14C4, 0, 309, 174, {0xFF, "AB12 CD34\n   "}, {0xFC, "PW140M1A49\n"}, {0xFE, "PW140WFA-SPD1"}, false},
+         "PW140WFA-SPD"},
         {"numeric serial, name last",
          {"KVL", 0x000A, 0x01020304, 1210, 680, {0xFE, "KVL\n"}, {0xFF, "X1\n"}, {0xFC, "Vantrel 14\n"}, false},
          "Vantrel 14"},
@@ -77,7 +77,7 @@ TEST(EdidTest, DecodesLikeEdidDecode)
     };
     for (const EdidCase& test : cases) {
         SCOPED_TRACE(test.name);
-        const QByteArray edid = MakeEdid(test.spec);
+        const QByteArray edid = MakeEdid(test.setup);
         HardwareInfo::MonitorEdidRecord record;
         ASSERT_TRUE(HardwareInfo::DecodeEdid(edid, record));
         const Reading reading = DecodeWithEdidDecode(edid);
@@ -98,24 +98,24 @@ TEST(EdidTest, DecodesLikeEdidDecode)
 
 TEST(EdidTest, TextsKeepTheirTerminatorAndPadding)
 {
-    EdidSpec spec;
-    spec.second = {0xFF, "AB12 CD34\n"};
-    spec.third = {0xFC, "  Panel\n"};
-    spec.fourth = {0xFE, "LP140WFA-SPD1"};
+    EdidFields setup;
+    setup.second = {0xFF, "AB12 CD34\n"};
+    setup.third = {0xFC, "  Panel\n"};
+    setup.fourth = {0xFE, "PW140WFA-SPD1"};
     HardwareInfo::MonitorEdidRecord record;
-    ASSERT_TRUE(HardwareInfo::DecodeEdid(MakeEdid(spec), record));
+    ASSERT_TRUE(HardwareInfo::DecodeEdid(MakeEdid(setup), record));
     EXPECT_EQ(record.SerialText, QStringLiteral("AB12 CD34\n   "));
     EXPECT_EQ(record.MonitorName, QStringLiteral("Panel"));
-    EXPECT_EQ(record.AlphanumericText, QStringLiteral("LP140WFA-SPD1"));
-    EXPECT_EQ(record.PanelText, QStringLiteral("LP140WFA-SPD"));
+    EXPECT_EQ(record.AlphanumericText, QStringLiteral("PW140WFA-SPD1"));
+    EXPECT_EQ(record.PanelText, QStringLiteral("PW140WFA-SPD"));
 }
 
 TEST(EdidTest, LetterCodeZeroGivesTheAtSign)
 {
-    EdidSpec spec;
-    spec.manufacturer = "S@P";
+    EdidFields setup;
+    setup.manufacturer = "S@P";
     HardwareInfo::MonitorEdidRecord record;
-    ASSERT_TRUE(HardwareInfo::DecodeEdid(MakeEdid(spec), record));
+    ASSERT_TRUE(HardwareInfo::DecodeEdid(MakeEdid(setup), record));
     EXPECT_EQ(record.ManufacturerId, QStringLiteral("S@P"));
 
     QByteArray shp = MakeEdid({});

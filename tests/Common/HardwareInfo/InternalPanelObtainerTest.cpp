@@ -37,7 +37,7 @@ TEST(InternalPanelObtainerTest, FindsTheInternalPanelAmongMonitors)
 {
     struct Case {
         const char* name;
-        std::initializer_list<DisplaySpec> displays;
+        std::initializer_list<DisplaySetup> displays;
         QString expected;
     };
     const QByteArray panel = PanelEdid();

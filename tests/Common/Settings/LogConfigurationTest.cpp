@@ -80,10 +80,10 @@ protected:
 
     static void SetPanelSerial(const QByteArray& serialText)
     {
-        DisplayFixtures::EdidSpec spec;
-        spec.second = {0xFF, serialText};
-        DisplayFixtures::DisplaySpec display;
-        display.edid = DisplayFixtures::MakeEdid(spec);
+        DisplayFixtures::EdidFields setup;
+        setup.second = {0xFF, serialText};
+        DisplayFixtures::DisplaySetup display;
+        display.edid = DisplayFixtures::MakeEdid(setup);
         display.withBrightness = true;
         DisplayFixtures::SetDisplays({display});
     }
