@@ -7,7 +7,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
-#include <QThread>
 
 #include <exception>
 #include <stdexcept>
@@ -28,10 +27,9 @@ void TwoPhaseArchiveDownloader::ReleaseManager()
         return;
     }
     manager->disconnect(this);
-    // Inside the event loop a handler of this manager's reply may be running: delete it later.
-    // Once the loop has ended nothing would delete it later, and its network thread would
-    // outlive the application: delete it now.
-    if (QCoreApplication::instance() != nullptr && QThread::currentThread()->loopLevel() > 0) {
+    // A handler of this manager's reply may be running: delete it later (the application, its
+    // parent, deletes it at the latest, so its network thread never outlives the application).
+    if (QCoreApplication::instance() != nullptr) {
         manager->deleteLater();
     } else {
         delete manager;
@@ -59,7 +57,7 @@ QNetworkRequest TwoPhaseArchiveDownloader::CreateRequest(const QUrl& url) const
 void TwoPhaseArchiveDownloader::DownloadArchive(const QUrl& url)
 {
     ReleaseManager();
-    manager = new QNetworkAccessManager();
+    manager = new QNetworkAccessManager(QCoreApplication::instance());
     connect(manager, &QNetworkAccessManager::sslErrors, this, &TwoPhaseArchiveDownloader::onSslErrors);
     connect(manager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveUrlReceived);
     manager->clearConnectionCache();
