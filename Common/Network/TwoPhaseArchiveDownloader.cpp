@@ -27,8 +27,7 @@ void TwoPhaseArchiveDownloader::ReleaseManager()
         return;
     }
     manager->disconnect(this);
-    // A handler of this manager's reply may be running: delete it later (the application, its
-    // parent, deletes it at the latest, so its network thread never outlives the application).
+    // A handler of this manager's reply may be running: delete it later.
     if (QCoreApplication::instance() != nullptr) {
         manager->deleteLater();
     } else {
@@ -57,7 +56,7 @@ QNetworkRequest TwoPhaseArchiveDownloader::CreateRequest(const QUrl& url) const
 void TwoPhaseArchiveDownloader::DownloadArchive(const QUrl& url)
 {
     ReleaseManager();
-    manager = new QNetworkAccessManager(QCoreApplication::instance());
+    manager = new QNetworkAccessManager();
     connect(manager, &QNetworkAccessManager::sslErrors, this, &TwoPhaseArchiveDownloader::onSslErrors);
     connect(manager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveUrlReceived);
     manager->clearConnectionCache();

@@ -14,7 +14,9 @@ class QNetworkReply;
 namespace Korvel::DisplayCalibration::Common::Network {
 
 // Two HTTPS requests: the first returns the archive's address as text (optionally in double quotes),
-// the second fetches the archive from that https address.
+// the second fetches the archive from that https address. Its network manager is released with
+// deleteLater: an owner that destroys it after the event loop has ended lets deferred deletes run
+// (QCoreApplication::sendPostedEvents with QEvent::DeferredDelete) before the application goes.
 class TwoPhaseArchiveDownloader : public IArchiveDownloader, public Logging::Loggable {
     Q_OBJECT
 

@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
         std::fputs("usage: downloadarchive SN OUTPUT\n", stderr);
         return 2;
     }
-    const auto downloader = Network::TwoPhaseArchiveDownloaderFactory().Create();
+    auto downloader = Network::TwoPhaseArchiveDownloaderFactory().Create();
     QObject::connect(downloader.get(), &Network::IArchiveDownloader::ArchiveDownloadFinished,
                      [&](const QByteArray& archive) {
                          QFile output(QString::fromLocal8Bit(argv[2]));
@@ -34,5 +34,10 @@ int main(int argc, char* argv[])
     const QString identity = QString::fromLocal8Bit(argv[1]);
     downloader->DownloadArchive(QUrl("https://" + ProfileServerHost() +
                                      ProfileDownloadPath.arg(QString::fromLatin1(QUrl::toPercentEncoding(identity)))));
-    return QCoreApplication::exec();
+    const int exitCode = QCoreApplication::exec();
+    // The network manager is released with deleteLater: let that run while the application
+    // exists, so its network thread ends before the process does.
+    downloader.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return exitCode;
 }
