@@ -5,7 +5,9 @@
 
 #include <QFileDevice>
 #include <QJsonDocument>
+#include <QSet>
 
+#include <mutex>
 #include <optional>
 
 namespace WinSim {
@@ -61,6 +63,40 @@ void Flatten(const Key& key, const QString& prefix, QSettings::SettingsMap& map)
     }
 }
 
+// What this process last read or wrote of each hive through QSettings, as QSettings holds it: the
+// base against which a write tells the changes made through QSettings from changes other processes
+// made since. (QSettings may take a newer file's size and time for content it read before that file
+// replaced it, and then writes from that older view.)
+std::mutex basesMutex;
+QHash<QString, QSettings::SettingsMap>& Bases()
+{
+    static QHash<QString, QSettings::SettingsMap> bases;
+    return bases;
+}
+
+void RememberBase(const QIODevice& device, const QSettings::SettingsMap& map)
+{
+    if (const auto* file = qobject_cast<const QFileDevice*>(&device)) {
+        const std::lock_guard lock(basesMutex);
+        Bases().insert(file->fileName(), map);
+    }
+}
+
+QSettings::SettingsMap Base(const QString& fileName)
+{
+    const std::lock_guard lock(basesMutex);
+    return Bases().value(fileName);
+}
+
+QSet<QString> LowerCasePaths(const QSettings::SettingsMap& map)
+{
+    QSet<QString> paths;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        paths.insert(it.key().toLower());
+    }
+    return paths;
+}
+
 bool ReadHive(QIODevice& device, QSettings::SettingsMap& map)
 {
     QJsonParseError error{};
@@ -69,6 +105,7 @@ bool ReadHive(QIODevice& device, QSettings::SettingsMap& map)
         return false;
     }
     Flatten(Registry::HiveFromJson(document.object()), QString(), map);
+    RememberBase(device, map);
     return true;
 }
 
@@ -79,13 +116,12 @@ struct Change {
     std::optional<Value> value;  // none: removed
 };
 
-// Removes from `key` the values that `wanted` no longer holds (wanted keys are lower-cased paths).
-void RemoveMissing(Key& key, const QString& prefix, const QHash<QString, QVariant>& wanted, bool locked,
-                   QList<Change>& changes)
+// Removes from `key` the values whose lower-case path is in `removed`.
+void RemoveMissing(Key& key, const QString& prefix, const QSet<QString>& removed, bool locked, QList<Change>& changes)
 {
     locked = locked || key.readOnly;
     for (auto it = key.values.begin(); it != key.values.end();) {
-        if (!wanted.contains((prefix + it->first).toLower())) {
+        if (removed.contains((prefix + it->first).toLower())) {
             changes.append({prefix.chopped(prefix.isEmpty() ? 0 : 1), it->first, locked, std::nullopt});
             it = key.values.erase(it);
         } else {
@@ -93,7 +129,7 @@ void RemoveMissing(Key& key, const QString& prefix, const QHash<QString, QVarian
         }
     }
     for (Key& child : key.keys) {
-        RemoveMissing(child, prefix + child.name + "/", wanted, locked, changes);
+        RemoveMissing(child, prefix + child.name + "/", removed, locked, changes);
     }
 }
 
@@ -109,14 +145,18 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
     // QSettings holds the hive's lock while it calls us: the file on disk is current.
     Key root = Registry::HiveFromJson(QJsonDocument::fromJson(Detail::ReadWholeFile(file->fileName())).object());
 
-    QHash<QString, QVariant> wanted;
-    for (auto it = map.begin(); it != map.end(); ++it) {
-        wanted.insert(it.key().toLower(), it.value());
-    }
+    // Removed through QSettings: known in the base under some spelling, in the map under none.
+    // Values the base does not know were written by another process since, and stay.
+    const QSettings::SettingsMap base = Base(file->fileName());
+    const QSet<QString> removed = LowerCasePaths(base) - LowerCasePaths(map);
     QList<Change> changes;
-    RemoveMissing(root, QString(), wanted, false, changes);
+    RemoveMissing(root, QString(), removed, false, changes);
 
     for (auto it = map.begin(); it != map.end(); ++it) {
+        const auto known = base.constFind(it.key());
+        if (known != base.constEnd() && known.value() == it.value()) {
+            continue;  // not changed through QSettings: the file's value may be newer
+        }
         QStringList parts = it.key().split('/');
         const QString name = parts.takeLast();
         Key* key = &root;
@@ -147,9 +187,6 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
         changes.append({parts.join('/'), name, locked, value});
     }
 
-    if (changes.isEmpty()) {
-        return device.write(Detail::ReadWholeFile(file->fileName())) >= 0;
-    }
     for (const Change& change : changes) {
         if (change.locked || (isMachineHive && !IsElevated())) {
             return false;
@@ -158,6 +195,8 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
     if (device.write(QJsonDocument(Registry::HiveToJson(root)).toJson(QJsonDocument::Indented)) < 0) {
         return false;
     }
+    // QSettings now takes the merged map as what the file holds.
+    RememberBase(device, map);
     for (const Change& change : changes) {
         const QString keyPath = Registry::HiveName(hive) + (change.path.isEmpty() ? QString() : "/" + change.path);
         Journal(change.value ? QStringLiteral("registry-set") : QStringLiteral("registry-delete-value"),
