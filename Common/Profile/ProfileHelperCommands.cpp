@@ -31,12 +31,7 @@ template <typename Failure>
 QString QuoteValue(const QString& value, const QString& what)
 {
     CheckValue<Failure>(value, what);
-    // Backslashes before the closing quote are doubled, so that Windows' argument rules give them back.
-    qsizetype trailing = 0;
-    while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
-        ++trailing;
-    }
-    return "\"" + value + QString(trailing, '\\') + "\"";
+    return Windows::CommandLine::QuoteArgument(value);
 }
 
 template <typename Failure>

@@ -15,18 +15,14 @@ using namespace Korvel::DisplayCalibration::Common::Profile;
 
 namespace {
 
-// One command-line argument in double quotes, read back unchanged by the tool: backslashes before
-// the closing quote are doubled. A double quote inside would end the quoting for cmd and is refused.
+// One command-line argument in double quotes. A double quote inside would end the quoting for cmd
+// and is refused.
 QString QuoteValue(const QString& value)
 {
     if (value.contains('"')) {
         throw Common::Exception::OsErrorException("A registry value must not contain a double quote.");
     }
-    qsizetype trailing = 0;
-    while (trailing < value.size() && value.at(value.size() - 1 - trailing) == '\\') {
-        ++trailing;
-    }
-    return '"' + value + QString(trailing, '\\') + '"';
+    return Common::Windows::CommandLine::QuoteArgument(value);
 }
 
 QString RegistryPair(const QString& name, const QString& value)

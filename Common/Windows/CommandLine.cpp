@@ -49,6 +49,15 @@ QString CommandLine::QuotePath(const QString& path)
     return "\"" + QDir::toNativeSeparators(path) + "\"";
 }
 
+QString CommandLine::QuoteArgument(const QString& value)
+{
+    qsizetype trailing = 0;
+    while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
+        ++trailing;
+    }
+    return "\"" + value + QString(trailing, '\\') + "\"";
+}
+
 std::uint32_t CommandLine::Run(const QString& command, bool elevated, QString& output)
 {
     // The tray program and the updater share the scripts folder: one run at a time, across processes.

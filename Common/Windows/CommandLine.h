@@ -22,6 +22,9 @@ public:
 
     // The path with native separators, enclosed in double quotes.
     static QString QuotePath(const QString& path);
+    // One argument in double quotes that Windows' argument rules give back unchanged: backslashes
+    // before the closing quote are doubled. The caller refuses values holding a double quote.
+    static QString QuoteArgument(const QString& value);
 
 private:
     static void Cleanup();
