@@ -294,6 +294,9 @@ QList<qint64> ListeningPrograms(const QString& machine)
 
 std::optional<QJsonObject> Request(qint64 pid, const QJsonObject& request, int timeout, const QString& machine)
 {
+    if (pid == ::getpid()) {
+        return std::nullopt;  // this process's listener cannot answer while we wait
+    }
     const QByteArray reply = Exchange(
         machine, pid, UserRequestPrefix + QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n', timeout);
     const QJsonDocument document = QJsonDocument::fromJson(reply);

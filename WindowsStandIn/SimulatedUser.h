@@ -28,7 +28,7 @@ void SetRequestHandler(RequestHandler handler);
 QList<qint64> ListeningPrograms(const QString& machine = MachineDirectory());
 
 // Sends `request` to one program and waits up to `timeout` ms for its reply; nothing when the
-// program does not listen or does not reply in time.
+// program does not listen or does not reply in time (nor for this process itself).
 std::optional<QJsonObject> Request(qint64 pid, const QJsonObject& request, int timeout,
                                    const QString& machine = MachineDirectory());
 

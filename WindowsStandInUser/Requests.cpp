@@ -120,7 +120,7 @@ private:
         retry.stop();
         deleteLater();
         if (!action) {
-            reply({{"error", problem + " (waited " + QString::number(request.value("timeout").toInt(DefaultTimeout)) + " ms)"}});
+            reply({{"error", problem}, {"waited", true}});
             return;
         }
         Perform(action, Reply(reply), {{"done", true}});

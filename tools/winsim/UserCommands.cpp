@@ -80,8 +80,14 @@ int Show(const Options& options)
 {
     Expect(options.arguments, 0);
     QJsonArray programs;
-    for (const QJsonObject& program : GuiPrograms(options.program)) {
-        if (const auto shown = User::Request(program.value("pid").toInteger(), {{"action", "show"}}, ReplyTimeout)) {
+    for (const qint64 pid : User::ListeningPrograms()) {
+        const std::optional<QJsonObject> shown = User::Request(pid, {{"action", "show"}}, ReplyTimeout);
+        if (!shown) {
+            // A program whose GUI thread is busy is listed all the same.
+            if (User::IsTarget({{"pid", pid}}, options.program)) {
+                programs.append(QJsonObject{{"pid", pid}, {"error", "did not reply"}});
+            }
+        } else if (!shown->contains("error") && User::IsTarget(*shown, options.program)) {
             programs.append(*shown);
         }
     }
@@ -144,7 +150,9 @@ int Step(const QString& action, const Options& options, QJsonObject request)
         return Fail(Named(programs.first()) + " did not reply");
     }
     if (outcome->contains("error")) {
-        return Fail(outcome->value("error").toString());
+        const bool waited = outcome->value("waited").toBool();
+        return Fail(outcome->value("error").toString() +
+                    (waited ? " (waited " + QString::number(options.timeout) + " ms)" : QString()));
     }
     return 0;
 }
