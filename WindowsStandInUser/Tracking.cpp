@@ -214,8 +214,17 @@ private:
     static QString Describe(const QDialog* dialog, bool box)
     {
         if (box) {
-            return "icon=" + MessageBoxIcon(dialog) + " title=" + Quoted(dialog->windowTitle()) +
-                   " text=" + Quoted(MessageBoxText(dialog));
+            QString line = "icon=" + MessageBoxIcon(dialog) + " title=" + Quoted(dialog->windowTitle()) +
+                           " text=" + Quoted(MessageBoxText(dialog));
+            if (const auto* messageBox = qobject_cast<const QMessageBox*>(dialog)) {
+                if (!messageBox->informativeText().isEmpty()) {
+                    line += " informative=" + Quoted(messageBox->informativeText());
+                }
+                if (!messageBox->detailedText().isEmpty()) {
+                    line += " details=" + Quoted(messageBox->detailedText());
+                }
+            }
+            return line;
         }
         return "class=" + QString::fromLatin1(dialog->metaObject()->className()) + " object=" +
                Quoted(dialog->objectName()) + " title=" + Quoted(dialog->windowTitle());
@@ -378,9 +387,10 @@ bool IsWaiting(const QDialog* box)
 
 void AnswerWaitingBox(const Reply& reply)
 {
-    for (const ShownDialog& shown : CurrentWatcher()->dialogs) {
-        if (shown.waiting) {
-            Watcher::AnswerFromQueue(static_cast<QDialog*>(shown.window), reply);
+    const std::vector<ShownDialog>& dialogs = CurrentWatcher()->dialogs;
+    for (auto shown = dialogs.rbegin(); shown != dialogs.rend(); ++shown) {
+        if (shown->waiting) {
+            Watcher::AnswerFromQueue(static_cast<QDialog*>(shown->window), reply);
             return;
         }
     }

@@ -31,7 +31,7 @@ bool IsMessageBox(const QDialog* dialog);
 // A shown message box that no answer has reached yet.
 bool IsWaiting(const QDialog* box);
 
-// Gives the oldest waiting message box the first queued answer that fits it. Replies
+// Gives the waiting message box shown last (the one on top) the first queued answer that fits it. Replies
 // {"answered": false} when there is no waiting box or no answer for it.
 void AnswerWaitingBox(const Reply& reply);
 

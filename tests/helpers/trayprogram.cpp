@@ -38,6 +38,7 @@ void Ask()
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Question"), QStringLiteral("Go on?"),
                     QMessageBox::Yes | QMessageBox::No);
+    box.setInformativeText(QStringLiteral("Nothing changes yet."));
     const auto answer = QMessageBox::StandardButton(box.exec());
     Say("asked " + QString::fromLatin1(QMetaEnum::fromType<QMessageBox::StandardButtons>().valueToKey(answer)));
 }

@@ -185,16 +185,16 @@ TEST_F(SimulatedUserTest, AnswersMessageBoxesShownOrToCome)
             EXPECT_EQ(box["title"].toString(), "Question");
             EXPECT_TRUE(box["modal"].toBool());
             EXPECT_EQ(box["messageBox"].toObject(),
-                      QJsonObject({{"icon", "question"}, {"text", "Go on?"}, {"buttons", QJsonArray{"Yes", "No"}},
-                                   {"waiting", true}}));
+                      QJsonObject({{"icon", "question"}, {"text", "Go on?"}, {"informativeText", "Nothing changes yet."},
+                                   {"buttons", QJsonArray{"Yes", "No"}}, {"waiting", true}}));
             const ProcessResult answered = User(QStringList{"answer"} + c.answer);
             EXPECT_EQ(answered.out.trimmed(), "answered \"Question\" in trayprogram (" +
                                                   QString::number(program.process.processId()) + ")")
                 << answered.err;
         }
         program.Expect(c.printed);
-        EXPECT_EQ(UserJournal().last(), "message-box icon=question title=\"Question\" text=\"Go on?\" answer=\"" +
-                                            c.journalled + "\"");
+        EXPECT_EQ(UserJournal().last(), "message-box icon=question title=\"Question\" text=\"Go on?\" "
+                                        "informative=\"Nothing changes yet.\" answer=\"" + c.journalled + "\"");
         EXPECT_EQ(Show()["answers"].toArray(), QJsonArray());
     }
 
