@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -165,11 +166,18 @@ const bool registered = [] {
 
 namespace {
 
+// Like the listener, only on a machine: a program run outside one has no simulated user.
 void StartSimulatedUser()
 {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-        WinSim::User::Detail::StartWatching();
+    try {
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
+            !QFileInfo::exists(WinSim::DescriptionFile())) {
+            return;
+        }
+    } catch (const std::exception&) {
+        return;
     }
+    WinSim::User::Detail::StartWatching();
 }
 
 }  // namespace

@@ -103,6 +103,15 @@ bool IsControl(const QWidget* widget)
            (widget->inherits("QAbstractSlider") && !widget->inherits("QScrollBar"));
 }
 
+// The journal of a machine that may have gone (a test's machine removed under a running program).
+void JournalSafely(const QString& event, const QString& details)
+{
+    try {
+        Journal(event, details);
+    } catch (const std::exception&) {
+    }
+}
+
 QString Quoted(const QString& text)
 {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
@@ -195,7 +204,7 @@ private:
             } else if (const auto* messageBox = qobject_cast<QMessageBox*>(dialog); messageBox && messageBox->clickedButton()) {
                 answer = ShownText(messageBox->clickedButton()->text());
             }
-            Journal(QStringLiteral("message-box"), details + " answer=" + Quoted(answer));
+            JournalSafely(QStringLiteral("message-box"), details + " answer=" + Quoted(answer));
         } else {
             QString result = QStringLiteral("ended");
             if (dialog != nullptr) {
@@ -203,7 +212,7 @@ private:
                          : dialog->result() == QDialog::Rejected ? QStringLiteral("rejected")
                                                                  : QString::number(dialog->result());
             }
-            Journal(QStringLiteral("dialog"), details + " result=" + result);
+            JournalSafely(QStringLiteral("dialog"), details + " result=" + result);
         }
         for (const QMetaObject::Connection& connection : shown->connections) {
             disconnect(connection);
@@ -260,8 +269,14 @@ void Watcher::AnswerFromQueue(QDialog* box, const Reply& reply)
         return;
     }
     const QJsonObject identity = Identity();
-    const std::optional<QJsonObject> answer =
-        TakeAnswer([&identity](const QJsonObject& queued) { return IsTarget(identity, queued.value("program").toString()); });
+    std::optional<QJsonObject> answer;
+    try {
+        answer = TakeAnswer(
+            [&identity](const QJsonObject& queued) { return IsTarget(identity, queued.value("program").toString()); });
+    } catch (const std::exception& error) {
+        answered({{"error", QString::fromUtf8(error.what())}});
+        return;
+    }
     if (!answer) {
         answered({{"answered", false}});
         return;
@@ -281,7 +296,7 @@ void Watcher::AnswerFromQueue(QDialog* box, const Reply& reply)
         problem = "the button \"" + name + "\" of the message box \"" + title + "\" is disabled";
     }
     if (!problem.isEmpty()) {
-        Journal(QStringLiteral("answer-refused"), problem);
+        JournalSafely(QStringLiteral("answer-refused"), problem);
         answered({{"error", problem}});
         return;
     }
