@@ -117,6 +117,13 @@ void CloseWindow(QWidget* window)
 
 QString ChooseEntry(const MenuEntry& entry)
 {
+    // Closes the menus this step opened when the entry cannot be chosen.
+    const auto fail = [&entry](const QString& problem) {
+        for (qsizetype i = entry.menus.size() - 1; i >= (entry.shown ? 1 : 0); --i) {
+            entry.menus[i]->hide();
+        }
+        return problem;
+    };
     QPointer<QMenu> menu = entry.menus.first();
     if (!entry.shown) {
         menu->popup(QCursor::pos());
@@ -125,13 +132,13 @@ QString ChooseEntry(const MenuEntry& entry)
         menu->setActiveAction(entry.actions[i]);
         QMenu* submenu = entry.menus[i + 1];
         if (!submenu->isVisible()) {
-            return "the submenu \"" + ShownText(entry.actions[i]->text()) + "\" did not open";
+            return fail("the submenu \"" + ShownText(entry.actions[i]->text()) + "\" did not open");
         }
         menu = submenu;
     }
     menu->setActiveAction(entry.actions.last());
     if (menu->activeAction() != entry.actions.last()) {
-        return "the entry \"" + ShownText(entry.actions.last()->text()) + "\" cannot be chosen";
+        return fail("the entry \"" + ShownText(entry.actions.last()->text()) + "\" cannot be chosen");
     }
     SendKey(menu, Qt::Key_Return, QStringLiteral("\r"));
     return QString();

@@ -190,12 +190,12 @@ int UserCommand(QStringList args)
 const bool registered = RegisterCommand(
     QStringLiteral("user"),
     QStringLiteral("user show|answer|type|click|trigger [--program PID|NAME] [--timeout MS] ..."),
-    QStringLiteral("acts as the user of the machine's GUI programs:\n"
-                   "        show                 prints tray icons, menus and shown windows as JSON\n"
-                   "        answer BUTTON|--close  answers the message box shown, else the next one\n"
-                   "        type OBJECT TEXT     types TEXT into a widget, key by key\n"
+    QStringLiteral("acts as the user of the machine's GUI programs (steps wait up to MS, default 5000):\n"
+                   "        show                           prints tray icons, menus and shown windows as JSON\n"
+                   "        answer BUTTON|--close          answers the message box shown, else the next one\n"
+                   "        type OBJECT TEXT               types TEXT into a widget, key by key\n"
                    "        click OBJECT|tray [--context]  clicks a widget or the tray icon\n"
-                   "        trigger TEXT         chooses a menu entry or presses a button by its text"),
+                   "        trigger TEXT                   chooses a menu entry, else presses a button, by text"),
     UserCommand);
 
 }  // namespace
