@@ -1,7 +1,8 @@
 // The simulated user (`winsim user`). Requests reach a program over its native-event listener
-// (Messages.h) and are answered by the program's user-interface side, the WindowsStandInUser
-// library, which only GUI programs load and which registers itself as the request handler.
-// Answers to message boxes wait in the machine ("user.json") until a box takes them.
+// (Messages.h; the request functions come with WindowsStandInNetwork) and are answered by the
+// program's user-interface side, the WindowsStandInUser library, which only GUI programs load and
+// which registers itself as the request handler. Answers to message boxes wait in the machine
+// ("user.json") until a box takes them.
 #pragma once
 
 #include "WindowsStandIn/Machine.h"
