@@ -147,9 +147,9 @@ QString PictureIcon(const QDialog* box)
         {QStyle::SP_MessageBoxCritical, "critical"},
         {QStyle::SP_MessageBoxQuestion, "question"},
     };
-    for (const QLabel* label : box->findChildren<QLabel*>()) {
+    for (const QLabel* label : VisibleIn<QLabel>(box)) {
         const QPixmap picture = label->pixmap();
-        if (!label->isVisible() || picture.isNull()) {
+        if (picture.isNull()) {
             continue;
         }
         const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -233,8 +233,8 @@ QString MessageBoxText(const QDialog* box)
         return messageBox->text();
     }
     QStringList texts;
-    for (const QLabel* label : box->findChildren<QLabel*>()) {
-        if (label->isVisible() && !label->text().isEmpty()) {
+    for (const QLabel* label : VisibleIn<QLabel>(box)) {
+        if (!label->text().isEmpty()) {
             texts << label->text();
         }
     }
@@ -243,13 +243,7 @@ QString MessageBoxText(const QDialog* box)
 
 QList<QAbstractButton*> MessageBoxButtons(const QDialog* box)
 {
-    QList<QAbstractButton*> buttons;
-    for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
-        if (button->isVisible()) {
-            buttons << button;
-        }
-    }
-    return buttons;
+    return VisibleIn<QAbstractButton>(box);
 }
 
 QAbstractButton* MessageBoxButton(const QDialog* box, const QString& name)
@@ -276,11 +270,7 @@ Found<QWidget*> FindWidget(const QString& objectName)
         if ((*window)->objectName() == objectName) {
             candidates << *window;
         }
-        for (QWidget* widget : (*window)->findChildren<QWidget*>(objectName)) {
-            if (widget->isVisible()) {
-                candidates << widget;
-            }
-        }
+        candidates += VisibleIn<QWidget>(*window, objectName);
     }
     if (candidates.isEmpty()) {
         return {nullptr, "no visible widget \"" + objectName + "\""};
@@ -355,8 +345,8 @@ QString FindTrigger(const QString& text, MenuEntry& entry, QAbstractButton*& but
     const QWidget* modal = QApplication::activeModalWidget();
     QString problem = "no visible menu entry or button \"" + text + "\"";
     for (auto window = windows.rbegin(); window != windows.rend(); ++window) {
-        for (QAbstractButton* candidate : (*window)->findChildren<QAbstractButton*>()) {
-            if (!candidate->isVisible() || ShownText(candidate->text()) != text) {
+        for (QAbstractButton* candidate : VisibleIn<QAbstractButton>(*window)) {
+            if (ShownText(candidate->text()) != text) {
                 continue;
             }
             if (modal != nullptr && !InWindowOf(candidate, modal)) {

@@ -5,14 +5,28 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QWidget>
 
 class QAbstractButton;
 class QAction;
 class QDialog;
 class QMenu;
-class QWidget;
 
 namespace WinSim::User::Detail {
+
+// The visible widgets of type T in `window` itself (not in windows of its own, such as a dialog
+// made with `window` as parent), in tree order; with a name, only those of that object name.
+template <typename T>
+QList<T*> VisibleIn(const QWidget* window, const QString& objectName = QString())
+{
+    QList<T*> found;
+    for (T* widget : window->findChildren<T*>(objectName)) {
+        if (widget->isVisible() && widget->window() == window) {
+            found << widget;
+        }
+    }
+    return found;
+}
 
 // A text as the user sees it: "&" mnemonics and a "\t" shortcut part removed.
 QString ShownText(const QString& text);

@@ -170,7 +170,7 @@ private:
             return;
         }
         ShownDialog shown{window, box, box, Describe(dialog, box), {}};
-        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+        for (QAbstractButton* button : VisibleIn<QAbstractButton>(dialog)) {
             shown.connections << connect(button, &QAbstractButton::released, this, [this, button] {
                 releasing = button;
                 QTimer::singleShot(0, this, [this] { releasing = nullptr; });
@@ -381,8 +381,8 @@ bool IsMessageBox(const QDialog* dialog)
         return false;
     }
     bool buttons = false;
-    for (const QWidget* widget : dialog->findChildren<QWidget*>()) {
-        if (!widget->isVisible() || !IsControl(widget)) {
+    for (const QWidget* widget : VisibleIn<QWidget>(dialog)) {
+        if (!IsControl(widget)) {
             continue;
         }
         const auto* button = qobject_cast<const QPushButton*>(widget);
