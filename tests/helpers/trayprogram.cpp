@@ -2,8 +2,12 @@
 // (no parent) whose menu holds the checkable "Alpha" and "Beta", a submenu "More" with "Gamma",
 // "Ask..." (a question box), "Notice..." (a message box made as a plain dialog), "Dialog..." (a
 // number field with a validator, a check box, OK and Cancel), a disabled "Unavailable" and "Quit".
+// A display change shows a warning box from within the native event filter.
 // Prints "ready" once its event loop runs and a line for everything the user does; ends on Quit or
 // when its standard input closes.
+#include "WindowsStandIn/Messages.h"
+
+#include <QAbstractNativeEventFilter>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
@@ -94,6 +98,18 @@ void Entry()
     }
 }
 
+class DisplayChangeFilter : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType == WinSim::NativeEventType && static_cast<const MSG*>(message)->message == WM_DISPLAYCHANGE) {
+            QMessageBox::warning(nullptr, QStringLiteral("Displays"), QStringLiteral("Displays changed."));
+            Say(QStringLiteral("display change seen"));
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -125,6 +141,9 @@ int main(int argc, char* argv[])
     QObject::connect(&tray, &QSystemTrayIcon::activated,
                      [](QSystemTrayIcon::ActivationReason reason) { Say("activated " + QString::number(reason)); });
     tray.show();
+
+    DisplayChangeFilter filter;
+    application.installNativeEventFilter(&filter);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&application] {

@@ -215,6 +215,37 @@ TEST_F(SimulatedUserTest, AnswersMessageBoxesShownOrToCome)
                                     }));
 }
 
+TEST_F(SimulatedUserTest, BoxesOnTopOfBoxesAndNativeEvents)
+{
+    TrayProgram program;
+    ASSERT_TRUE(program.ready) << program.seen.join('|');
+
+    // A native event whose handler shows a box while another box waits: the sender is not held up
+    // by the box, and answers go to the box on top.
+    Act({"trigger", "Ask..."});
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ProcessResult sent = RunWinsim({"event", "display-change"});
+    EXPECT_EQ(sent.out.trimmed(), "delivered to 1 program") << sent.err;
+    EXPECT_LT(elapsed.elapsed(), 4000) << "the sender waited for the box";
+    const QJsonObject shown = Show();
+    ASSERT_EQ(shown["programs"][0]["windows"].toArray().size(), 2);
+    EXPECT_EQ(Window(shown, 1)["title"].toString(), "Displays");
+    EXPECT_EQ(Window(shown, 1)["messageBox"].toObject()["icon"].toString(), "warning");
+
+    EXPECT_TRUE(User({"answer", "OK"}).out.startsWith("answered \"Displays\""));
+    program.Expect("display change seen");
+    EXPECT_TRUE(User({"answer", "No"}).out.startsWith("answered \"Question\""));
+    program.Expect("asked No");
+    EXPECT_EQ(UserJournal(), QStringList({
+                                 "message-box icon=warning title=\"Displays\" text=\"Displays changed.\" answer=\"OK\"",
+                                 "message-box icon=question title=\"Question\" text=\"Go on?\" "
+                                 "informative=\"Nothing changes yet.\" answer=\"No\"",
+                             }));
+    Act({"trigger", "Beta"});  // the program goes on
+    program.Expect("checked Beta");
+}
+
 TEST_F(SimulatedUserTest, TypesAndClicksInADialog)
 {
     TrayProgram program;
