@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -58,12 +59,13 @@ Options Parse(QStringList args, const QStringList& flags)
     return options;
 }
 
-// The identities of the running GUI programs that `target` names (all of them for an empty one).
-QList<QJsonObject> GuiPrograms(const QString& target)
+// The identities of the running GUI programs that `target` names (all of them for an empty one);
+// a program that does not reply within `timeout` ms is left out.
+QList<QJsonObject> GuiPrograms(const QString& target, int timeout = ReplyTimeout)
 {
     QList<QJsonObject> programs;
     for (const qint64 pid : User::ListeningPrograms()) {
-        const std::optional<QJsonObject> identity = User::Request(pid, {{"action", "hello"}}, ReplyTimeout);
+        const std::optional<QJsonObject> identity = User::Request(pid, {{"action", "hello"}}, timeout);
         if (identity && identity->value("gui").toBool() && User::IsTarget(*identity, target)) {
             programs << *identity;
         }
@@ -128,7 +130,8 @@ int Step(const QString& action, const Options& options, QJsonObject request)
 {
     const QDeadlineTimer deadline(options.timeout);
     QList<QJsonObject> programs;
-    while ((programs = GuiPrograms(options.program)).isEmpty() && !deadline.hasExpired()) {
+    const auto helloTimeout = [&deadline] { return int(std::clamp<qint64>(deadline.remainingTime(), 100, ReplyTimeout)); };
+    while ((programs = GuiPrograms(options.program, helloTimeout())).isEmpty() && !deadline.hasExpired()) {
         QThread::msleep(RetryInterval);
     }
     if (programs.isEmpty()) {
