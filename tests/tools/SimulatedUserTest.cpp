@@ -21,17 +21,17 @@ using TestSupport::WaitForLine;
 
 namespace {
 
-// A running trayprogram of the current machine, on the offscreen platform or (with a wrapper such
-// as xvfb-run) on another; it ends when the object does.
+// A running trayprogram of the current machine, on the offscreen platform or on an X display;
+// it ends when the object does.
 class TrayProgram {
 public:
-    explicit TrayProgram(const QStringList& wrapper = {}, const QString& platform = QStringLiteral("offscreen"))
+    explicit TrayProgram(const QString& display = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", platform);
+        environment.insert("QT_QPA_PLATFORM", display.isEmpty() ? "offscreen" : "xcb");
+        environment.insert("DISPLAY", display);
         process.setProcessEnvironment(environment);
-        const QStringList command = wrapper + QStringList{BinaryPath("trayprogram")};
-        process.start(command.first(), command.mid(1));
+        process.start(BinaryPath("trayprogram"), {});
         ready = WaitForLine(process, "ready", seen);
     }
 
@@ -367,7 +367,9 @@ TEST_F(SimulatedUserTest, TwoProgramsOnOneMachine)
 
 TEST_F(SimulatedUserTest, WorksUnderXvfb)
 {
-    TrayProgram program({"xvfb-run", "-a", "-s", "-nolisten tcp"}, "xcb");
+    const TestSupport::VirtualDisplay display;
+    ASSERT_FALSE(display.Name().isEmpty());
+    TrayProgram program(display.Name());
     ASSERT_TRUE(program.ready) << program.seen.join('|') << QString::fromUtf8(program.process.readAllStandardError());
 
     EXPECT_EQ(Texts(Show()["programs"][0]["tray"][0]["menu"].toArray()).size(), 9);
