@@ -121,6 +121,7 @@ QString Quoted(const QString& text)
 // A shown modal dialog or message box, from its showing to its hiding.
 struct ShownDialog {
     QWidget* window = nullptr;  // the key: the object may be ending when it hides
+    QPointer<QDialog> dialog;
     bool box = false;
     bool waiting = false;       // a box no answer has reached yet
     QString line;               // the journal details known when it was shown
@@ -169,7 +170,7 @@ private:
         if (!box && !dialog->isModal()) {
             return;
         }
-        ShownDialog shown{window, box, box, Describe(dialog, box), {}};
+        ShownDialog shown{window, dialog, box, box, Describe(dialog, box), {}};
         for (QAbstractButton* button : VisibleIn<QAbstractButton>(dialog)) {
             shown.connections << connect(button, &QAbstractButton::released, this, [this, button] {
                 releasing = button;
@@ -404,8 +405,8 @@ void AnswerWaitingBox(const Reply& reply)
 {
     const std::vector<ShownDialog>& dialogs = CurrentWatcher()->dialogs;
     for (auto shown = dialogs.rbegin(); shown != dialogs.rend(); ++shown) {
-        if (shown->waiting) {
-            Watcher::AnswerFromQueue(static_cast<QDialog*>(shown->window), reply);
+        if (shown->waiting && !shown->dialog.isNull()) {
+            Watcher::AnswerFromQueue(shown->dialog, reply);
             return;
         }
     }
