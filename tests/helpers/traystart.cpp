@@ -8,7 +8,7 @@
 #include "Common/Application/Constants.h"
 #include "Common/Application/DisplayChangedEventFilter.h"
 #include "Common/Application/MultipleInstancesGuard.h"
-#include "Common/Application/NewApplicationInstanceNotifier.h"
+#include "Common/Application/Network/NewApplicationInstanceNotifier.h"
 #include "Common/Application/OobeCompletedDetection.h"
 #include "Common/Application/Paths.h"
 #include "Common/HardwareInfo/TimestampedLog.h"

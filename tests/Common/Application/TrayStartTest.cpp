@@ -1,6 +1,6 @@
 // The tray program's start-up protocol run by processes of simulated machines (tests/helpers/traystart).
 #include "Common/Application/MultipleInstancesGuard.h"
-#include "Common/Application/NewApplicationInstanceNotifier.h"
+#include "Common/Application/Network/NewApplicationInstanceNotifier.h"
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
