@@ -182,6 +182,7 @@ TEST_F(WinsimTest, TaskToolKeepsTasksInTheMachine)
         {true, {"/Create", "/F", "/TN", "Logon", "/XML", notTask}, 1, "ERROR: The task XML is malformed."},
         {true, {"/Create", "/F", "/TN", "Logon", "/XML", noExec}, 1, "ERROR: The task XML is malformed."},
         {true, {"/Create", "/F", "/TN", "Log/on", "/XML", good}, 1, "ERROR: The filename"},
+        {true, {"/Create", "/F", "/TN", "Logon.tmp.12", "/XML", good}, 1, "ERROR: The filename"},
         {true, {"/Create", "/F", "/TN", "Other", "/XML", directory.filePath("missing.xml")}, 1, "cannot find the file"},
         {false, {"/Query", "/TN", "LOGON"}, 0, "Logon                                    N/A"},
         {false, {"/Query"}, 0, "Logon "},
