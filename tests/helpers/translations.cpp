@@ -3,21 +3,13 @@
 // prints "error texts: " and the translation of "Cancel" in context "QPlatformTheme"), then prints
 // the translation of each TEXT, one a line.
 #include "Common/Application/Translations.h"
+#include "tests/helpers/Interactive.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
 using namespace Korvel::DisplayCalibration::Common::Application;
-
-namespace {
-
-void Say(const QString& text)
-{
-    std::printf("%s\n", text.toUtf8().constData());
-}
-
-}  // namespace
 
 int main(int argc, char* argv[])
 {

@@ -12,27 +12,19 @@
 #include "Common/Application/OobeCompletedDetection.h"
 #include "Common/Application/Paths.h"
 #include "Common/HardwareInfo/TimestampedLog.h"
+#include "tests/helpers/Interactive.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 using namespace Korvel::DisplayCalibration::Common;
 using namespace Korvel::DisplayCalibration::Common::Application;
 
 namespace {
-
-void Say(const QString& text)
-{
-    std::printf("%s\n", text.toUtf8().constData());
-    std::fflush(stdout);
-}
 
 int SecondStart(QFile& initLog, MultipleInstancesGuard& guard, NewApplicationInstanceNotifier& notifier)
 {
@@ -90,15 +82,7 @@ int main(int argc, char* argv[])
     QObject::connect(&displayFilter, &DisplayChangedEventFilter::displaySettingsChanged,
                      [&clock] { Say("displaySettingsChanged " + QString::number(clock.elapsed())); });
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&application] {
-        char buffer[256];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
-            application.quit();
-        }
-    });
-    QTimer::singleShot(0, [] { Say("ready"); });
-    const int code = application.exec();
+    const int code = RunUntilInputCloses(application);
     application.removeNativeEventFilter(&displayFilter);
     return code;
 }
