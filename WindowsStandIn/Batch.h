@@ -9,7 +9,8 @@
 // - a program gets its arguments split by Windows' rules (SplitCommandLine);
 // - program paths: "\" is a separator and "C:" paths lie in the machine; a path to "X.exe" runs the
 //   built "X" beside it; a "Tessaly.exe" that is not there runs the Tessaly of the program folder;
-//   "SchTasks" runs the stand-in task tool (`winsim schtasks`).
+//   "SchTasks" runs the stand-in task tool (`winsim schtasks`); the description's "programs"
+//   ({"Tessaly.exe": "/path/of/a/program"}) puts a program of this system in place of a named one.
 // Every program run goes into the journal ("run" or "run-elevated") with its command line.
 #pragma once
 
@@ -25,6 +26,10 @@ int RunBatchFile(const QString& path);
 
 // Percent expansion of one batch line; `lookup` answers a variable name (any case) or a null string.
 QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup);
+
+// The program a command's first word names, mapped as above, or an empty string when there is none;
+// `leadingArguments` receives what the mapping puts before the command's own arguments.
+QString ResolveProgram(const QString& name, QStringList& leadingArguments);
 
 // Splits a command line's argument text into arguments as Windows programs do (backslashes before a
 // double quote, quoted runs, "" inside quotes).

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode
   xvfb
+  libxml2-utils qt6-translations-l10n qt6-l10n-tools
 )
 
 install_missing() {
