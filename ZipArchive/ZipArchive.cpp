@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@ constexpr std::uint16_t kVersionNeededDirectory = 20;
 constexpr std::uint16_t kHighestVersionSupported = 63;
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074b50;
 constexpr std::size_t kCopyBufferSize = 1 << 20;
+constexpr int kEndRecordLastByte = detail::EndOfCentralDirectoryBlock::kSignature >> 24;
 
 std::uint16_t Get16(const unsigned char* p)
 {
@@ -582,12 +584,13 @@ bool ZipArchive::ReadEndOfCentralDirectory()
         if (!ReadFixed(*zipStream, block.data(), block.size())) {
             return false;
         }
-        for (std::streamoff position = candidate; position >= blockStart; --position) {
-            const unsigned char* p = block.data() + (position - blockStart);
-            if (Get32(p) != detail::EndOfCentralDirectoryBlock::kSignature) {
-                continue;
-            }
-            if (!IsEndRecordAt(position, p)) {
+        // Signatures from the last candidate down: memrchr finds the last of their four bytes.
+        std::size_t searched = static_cast<std::size_t>(candidate - blockStart) + 1;
+        while (const void* found = memrchr(block.data() + 3, kEndRecordLastByte, searched)) {
+            const unsigned char* p = static_cast<const unsigned char*>(found) - 3;
+            searched = static_cast<std::size_t>(p - block.data());
+            const std::streamoff position = blockStart + static_cast<std::streamoff>(searched);
+            if (Get32(p) != detail::EndOfCentralDirectoryBlock::kSignature || !IsEndRecordAt(position, p)) {
                 continue;
             }
             zipStream->clear();
