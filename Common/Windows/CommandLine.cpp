@@ -51,6 +51,18 @@ QString CommandLine::QuotePath(const QString& path)
 
 QString CommandLine::QuoteArgument(const QString& value)
 {
+    using Exception::OsErrorException;
+    if (value.isEmpty()) {
+        throw OsErrorException("An empty value cannot be passed on a command line.");
+    }
+    if (value.contains('"') || value.contains('\r') || value.contains('\n') || value.contains(QChar(0))) {
+        throw OsErrorException("A value holding a double quote, a line break or a null character cannot be passed "
+                               "on a command line.");
+    }
+    if (value.size() > MaximumLineLength) {
+        throw OsErrorException("A value of " + std::to_string(value.size()) +
+                               " characters does not fit on a command line.");
+    }
     qsizetype trailing = 0;
     while (trailing < value.size() && value[value.size() - 1 - trailing] == '\\') {
         ++trailing;
@@ -106,8 +118,11 @@ void CommandLine::WriteScript(const QString& command)
     outputPath = folder + "/" + OutputFileName;
     exitCodePath = folder + "/" + ExitCodeFileName;
 
-    // A line break would start a second command in the batch file.
-    if (command.contains('\n') || command.contains('\r')) {
+    // A line break would start a second command in the batch file; cmd cuts a longer line.
+    const QString line = EscapeForBatch(command) + " > " + EscapeForBatch(QuotePath(outputPath)) + " 2>&1 &&" +
+                         " echo %errorLevel% > " + EscapeForBatch(QuotePath(exitCodePath));
+    if (command.contains('\n') || command.contains('\r') || command.contains(QChar(0)) ||
+        line.size() > MaximumLineLength) {
         throw CommandLineException(ScriptFailureMessage);
     }
     QFile::remove(scriptPath);
@@ -118,9 +133,7 @@ void CommandLine::WriteScript(const QString& command)
     QTextStream stream(&file);
     stream.setEncoding(QStringConverter::Utf8);
     stream.setGenerateByteOrderMark(false);
-    stream << "chcp 65001\r\n"
-           << EscapeForBatch(command) << " > " << EscapeForBatch(QuotePath(outputPath)) << " 2>&1 &&"
-           << " echo %errorLevel% > " << EscapeForBatch(QuotePath(exitCodePath));
+    stream << "chcp 65001\r\n" << line;
     stream.flush();
     const bool streamOk = stream.status() == QTextStream::Ok;
     file.close();
