@@ -90,6 +90,11 @@ bool Encode(std::FILE* file, const Image& image)
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, Quality, TRUE);
+    // Full-resolution colour: a preview shows the profile's effect on colour edges too.
+    for (int i = 0; i < info.num_components; ++i) {
+        info.comp_info[i].h_samp_factor = 1;
+        info.comp_info[i].v_samp_factor = 1;
+    }
     jpeg_start_compress(&info, TRUE);
     const std::size_t stride = std::size_t(image.width) * 3;
     while (info.next_scanline < info.image_height) {
