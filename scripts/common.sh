@@ -10,6 +10,7 @@ packages=(
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode
   xvfb
   libxml2-utils qt6-translations-l10n qt6-l10n-tools
+  libjpeg-dev liblcms2-utils libbenchmark-dev
 )
 
 install_missing() {
