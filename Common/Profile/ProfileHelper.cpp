@@ -7,13 +7,13 @@
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/DisplayDevices.h"
 #include "WindowsStandIn/Dxgi.h"
+#include "WindowsStandIn/Files.h"
 #include "WindowsStandIn/Modules.h"
 #include "WindowsStandIn/RegistrySettings.h"
 #include "WindowsStandIn/Time.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -23,7 +23,8 @@
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
-const QString SrgbProfileFileName = WindowsSrgbProfileFileName;
+// A reference: a copy made during static initialisation could be taken before the constant exists.
+const QString& SrgbProfileFileName = WindowsSrgbProfileFileName;
 
 namespace {
 
@@ -78,6 +79,13 @@ bool HasNameToken(const QString& fileName, const QString& token)
 {
     const QRegularExpression pattern("(^|[^A-Za-z0-9])" + QRegularExpression::escape(token) + "([^A-Za-z0-9]|$)");
     return pattern.match(fileName).hasMatch();
+}
+
+// The colour directory is the system's: without elevation Windows refuses the deletion (and the
+// profiles stay installed), so an unelevated clean-up loses nothing.
+void DeleteProfileFile(const QString& path)
+{
+    DeleteFileW(Wide(path).c_str());
 }
 
 }  // namespace
@@ -314,11 +322,11 @@ void ProfileHelper::RemoveInstalledSdrProfiles()
             continue;
         }
         if (HasNameToken(name, NativeProfileName) || HasNameToken(name, QStringLiteral("NO_MHC2"))) {
-            QFile::remove(path);
+            DeleteProfileFile(path);
             continue;
         }
         if (CarriesBrightnessMetadata(path)) {
-            QFile::remove(path);
+            DeleteProfileFile(path);
         }
     }
 }
@@ -327,7 +335,7 @@ void ProfileHelper::RemoveInstalledHdr10Profiles()
 {
     for (const QString& name : InstalledProfileFiles(colorDirectory)) {
         if (HasNameToken(name, QStringLiteral("HDR10"))) {
-            QFile::remove(colorDirectory + "/" + name);
+            DeleteProfileFile(colorDirectory + "/" + name);
         }
     }
 }

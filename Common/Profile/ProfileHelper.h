@@ -16,7 +16,7 @@ namespace Korvel::DisplayCalibration::Common::Profile {
 class TessalyCommand;
 
 // The Windows sRGB profile file name.
-extern const QString SrgbProfileFileName;
+extern const QString& SrgbProfileFileName;
 
 class ProfileHelper : public IProfileHelper {
 public:

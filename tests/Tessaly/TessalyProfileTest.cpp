@@ -47,12 +47,14 @@ void UseWindows10()
               ERROR_SUCCESS);
 }
 
+// The installed profiles besides Windows' own sRGB profile, which every machine has.
 QStringList Installed()
 {
     QStringList names;
     for (const QJsonValue name : WinSim::ColorSystemState().value(QStringLiteral("installed")).toArray()) {
         names << name.toString();
     }
+    names.removeOne(QStringLiteral("sRGB Color Space Profile.icm"));
     return names;
 }
 

@@ -279,6 +279,13 @@ TEST_F(ProfileHelperTest, CleanUpsRemoveOnlyTheSystemsOwnProfiles)
         Install(DebianSrgb, QString::fromLatin1(name));
     }
     ProfileHelper helper;
+    const QStringList before = Installed();
+    // The colour directory is the system's: without elevation nothing goes.
+    helper.RemoveInstalledSdrProfiles();
+    helper.RemoveInstalledHdr10Profiles();
+    EXPECT_EQ(Installed(), before);
+
+    const TestSupport::ScopedEnvironment elevated(WinSim::ElevationVariable, "1");
     helper.RemoveInstalledSdrProfiles();
     EXPECT_EQ(Installed(), (QStringList{"HDR10Plus.icm", "KV_HDR10_P3.icm", "MyNativeSpace.icm", "notes.txt",
                                         "sRGB Color Space Profile.icm", "vendor_hdr.icm"}));
