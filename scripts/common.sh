@@ -11,6 +11,7 @@ packages=(
   xvfb
   libxml2-utils qt6-translations-l10n qt6-l10n-tools
   libjpeg-dev liblcms2-utils libbenchmark-dev
+  locales
 )
 
 install_missing() {
