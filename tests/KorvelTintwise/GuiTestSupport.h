@@ -1,7 +1,15 @@
 // Shared pieces of the tray program's widget tests (offscreen platform).
 #pragma once
 
+#include "tests/fixtures/TestSupport.h"
+
 #include <QApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRect>
+#include <QTemporaryDir>
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -12,13 +20,42 @@
 
 namespace GuiTestSupport {
 
-// The application object of the test process, made on first use.
+// Screens of the offscreen platform, named as Windows names displays.
+inline const QRect FirstScreen(0, 0, 1920, 1080);
+inline const QRect SecondScreen(1920, 0, 2560, 1440);
+
+// The application object of the test process, made on first use, on two offscreen screens
+// "\\.\DISPLAY1" (FirstScreen) and "\\.\DISPLAY2" (SecondScreen).
 inline QApplication& Application()
 {
-    static int argc = 1;
-    static char name[] = "KorvelTintwiseTests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
+    static QApplication* application = [] {
+        static QTemporaryDir directory;
+        const QString config = directory.filePath(QStringLiteral("screens.json"));
+        QJsonArray screens;
+        int index = 1;
+        for (const QRect& area : {FirstScreen, SecondScreen}) {
+            screens.append(QJsonObject {{"name", QStringLiteral("\\\\.\\DISPLAY%1").arg(index++)},
+                                        {"x", area.x()},
+                                        {"y", area.y()},
+                                        {"width", area.width()},
+                                        {"height", area.height()},
+                                        {"logicalDpi", 96},
+                                        {"logicalBaseDpi", 96},
+                                        {"dpr", 1.0}});
+        }
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(QJsonDocument(QJsonObject {{"screens", screens}}).toJson());
+        }
+        file.close();
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+        }
+        static int argc = 1;
+        static char name[] = "KorvelTintwiseTests";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
     return *application;
 }
 
