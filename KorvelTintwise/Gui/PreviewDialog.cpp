@@ -1,5 +1,6 @@
 #include "Gui/PreviewDialog.h"
 
+#include "Common/Application/CheckedConnection.h"
 #include "Common/HardwareInfo/DisplayHelper.h"
 #include "ui_PreviewDialog.h"
 
@@ -17,7 +18,8 @@ PreviewDialog::PreviewDialog(Korvel::DisplayCalibration::Common::HardwareInfo::I
     setPalette(QPalette(QColor(127, 127, 127, 255)));
     ShowOnInternalPanel(false);
     ui->FullScreen_PreviewDialog_Label->setMinimumSize(1, 1);
-    connect(ui->Exit_PreviewDialog_PushButton, SIGNAL(clicked()), this, SLOT(close()));
+    Korvel::DisplayCalibration::Common::Application::ConnectChecked(ui->Exit_PreviewDialog_PushButton, SIGNAL(clicked()),
+                                                                    this, SLOT(close()));
 }
 
 PreviewDialog::~PreviewDialog()
