@@ -11,6 +11,7 @@ packages=(
   xvfb
   libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev
   qt6-svg-dev libqt6svg6 qt6-image-formats-plugins fonts-liberation
+  poppler-utils
 )
 
 install_missing() {
