@@ -19,13 +19,11 @@ using Security::DecrypterException;
 using Security::DecrypterFactory;
 using Security::EncrypterException;
 using Security::EncrypterFactory;
+using TestSupport::AesIvHex;
+using TestSupport::AesKeyHex;
 using TestSupport::Run;
 
 namespace {
-
-// The symmetric services' built-in key and IV, as the openssl command takes them.
-const QString AesKeyHex = QStringLiteral("21addeda19fce827840950510720dcb422c38619575612bd247454399a6b0dda");
-const QString AesIvHex = QStringLiteral("e96c8dd1f7e70ec2e1b7c25baba0d22d");
 
 QByteArray ReadFile(const QString& path)
 {
