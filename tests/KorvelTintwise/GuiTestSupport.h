@@ -52,7 +52,7 @@ inline QApplication& Application()
             qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
         }
         static int argc = 1;
-        static char name[] = "KorvelTintwiseTests";
+        static char name[] = "KorvelTintwise";
         static char* argv[] = {name, nullptr};
         return new QApplication(argc, argv);
     }();

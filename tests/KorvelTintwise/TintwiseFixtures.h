@@ -5,6 +5,7 @@
 #include "Common/Application/Widgets/TrayNotifier.h"
 #include "Common/HardwareInfo/BiosTools.h"
 #include "Common/Settings/ILogConfiguration.h"
+#include "tests/KorvelTintwise/GuiTestSupport.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QApplication>
@@ -18,14 +19,10 @@
 
 namespace TintwiseTest {
 
-// The application object of the test process (Qt's offscreen platform).
+// The application object of the test process (Qt's offscreen platform, GuiTestSupport's screens).
 inline QApplication* Application()
 {
-    static int argc = 1;
-    static char name[] = "KorvelTintwise";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return application;
+    return &GuiTestSupport::Application();
 }
 
 struct Notification {
