@@ -1,12 +1,15 @@
 // The tray program's start-up protocol run by processes of simulated machines (tests/helpers/traystart).
 #include "Common/Application/MultipleInstancesGuard.h"
+#include "Common/Application/Paths.h"
 #include "Common/Application/Network/NewApplicationInstanceNotifier.h"
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -172,6 +175,34 @@ TEST(TrayStartTest, InstancesOfTwoMachinesNeverMeet)
     EXPECT_TRUE(first.WaitFor("NewInstanceStarted 1 0"));
     EXPECT_EQ(firstOfOther.End().filter("NewInstanceStarted"), QStringList());
     first.End();
+}
+
+// A running start waits for OOBE and counts once winsim finishes it; a killed one is forgotten.
+TEST(TrayStartTest, FinishedOobeReachesRunningStartsOnly)
+{
+    const TemporaryMachine machine;
+    WinSim::SetDescriptionValue("time.waitScale", 0.01);
+    const QString countFile = Korvel::DisplayCalibration::Common::LogDirectory() + "/OobeTime.log";
+    for (const bool killed : {true, false}) {
+        SCOPED_TRACE(killed ? "killed" : "running");
+        WinSim::SetDescriptionValue("oobe.completed", false);
+        TrayStart tray(machine.Path());
+        ASSERT_TRUE(tray.WaitFor("ready"));
+        if (killed) {
+            tray.Kill();
+        }
+        EXPECT_EQ(RunWinsim({"event", "oobe-complete"}).out.trimmed(),
+                  killed ? "delivered to 0 programs" : "delivered to 1 program");
+        if (!killed) {
+            const QDeadlineTimer deadline(20000);
+            while (!QFile::exists(countFile) && !deadline.hasExpired()) {
+                QThread::msleep(10);
+            }
+            EXPECT_TRUE(QFile::exists(countFile));
+            tray.End();
+        }
+        EXPECT_EQ(QDir(machine.Path() + "/oobe-waits").entryList(QDir::System | QDir::Files), QStringList());
+    }
 }
 
 // Five display changes 500 ms apart: profiles are aligned at each, the settings change is handled
