@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 namespace WinSim {
@@ -16,11 +17,18 @@ QString TasksFolder()
     return MapWindowsPath(QStringLiteral("C:/Windows/System32/Tasks"));
 }
 
+// What the atomic writer leaves beside a file while it writes it: no task.
+bool TemporaryName(const QString& name)
+{
+    static const QRegularExpression temporary(QStringLiteral("\\.tmp\\.[0-9]+$"));
+    return temporary.match(name).hasMatch();
+}
+
 // Task names live in the root folder (a leading "\" names it); no other folders are kept.
 bool ValidName(const QString& name)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-    if (name.isEmpty() || name == "." || name == ".." || name.trimmed() != name) {
+    if (name.isEmpty() || name == "." || name == ".." || name.trimmed() != name || TemporaryName(name)) {
         return false;
     }
     for (const QChar c : name) {
@@ -147,7 +155,9 @@ std::optional<TaskDefinition> ParseTaskDefinition(const QByteArray& xml, QString
 
 QStringList TaskNames()
 {
-    return QDir(TasksFolder()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QStringList names = QDir(TasksFolder()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    names.removeIf(TemporaryName);
+    return names;
 }
 
 QString FindTask(const QString& name)

@@ -48,17 +48,17 @@ std::int64_t HostSteadyNanoseconds()
 
 }  // namespace
 
+DWORD ScaledWait(DWORD milliseconds)
+{
+    return static_cast<DWORD>(milliseconds * WaitScale());
+}
+
 void Pause(DWORD milliseconds)
 {
-    const auto scaled = static_cast<unsigned long>(milliseconds * WaitScale());
+    const DWORD scaled = ScaledWait(milliseconds);
     if (scaled > 0) {
         QThread::msleep(scaled);
     }
-}
-
-int ScaledInterval(int milliseconds)
-{
-    return int(std::lround(milliseconds * WaitScale()));
 }
 
 std::int64_t MonotonicNanoseconds()

@@ -13,8 +13,8 @@
 namespace WinSim {
 
 void Pause(DWORD milliseconds);
-// A timer interval of a program, scaled as Pause scales its waits.
-int ScaledInterval(int milliseconds);
+// A wait of `milliseconds` as the machine's "time.waitScale" makes it.
+DWORD ScaledWait(DWORD milliseconds);
 
 // The standard steady clock of the machine, in nanoseconds; a reboot starts it again from 0.
 std::int64_t MonotonicNanoseconds();

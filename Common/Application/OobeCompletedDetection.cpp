@@ -120,7 +120,7 @@ void OobeCompletedDetection::StartTimer()
     SaveRemainingOOBETime();
     delete timer;
     timer = new QTimer();
-    timer->setInterval(WinSim::ScaledInterval(StepMilliseconds));
+    timer->setInterval(int(WinSim::ScaledWait(StepMilliseconds)));
     timer->setTimerType(Qt::PreciseTimer);
     connect(timer, &QTimer::timeout, this, &OobeCompletedDetection::SaveRemainingOOBETime);
     timer->start();
