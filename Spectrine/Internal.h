@@ -89,4 +89,14 @@ bool ReplaceFile(const std::string& path, const std::function<bool(const std::st
 bool ReadMeasurementTag(cmsHPROFILE profile, std::string& text);
 bool WriteMeasurementTag(cmsHPROFILE profile, const std::string& text);
 
+// Wide characters (UTF-32 here) of UTF-8 text; invalid sequences become U+FFFD.
+std::wstring Utf8ToWide(const std::string& text);
+
+// Replaces the profile's description by the text, in English.
+KVStatus WriteDescription(cmsHPROFILE profile, const std::string& text);
+// Serialises the profile and writes it to `path` with ReplaceFile. With the 128-byte `header` of
+// the profile's source, the written header keeps its preferred CMM, platform and creator, and gets
+// an ID only when the source had one; without it, the profile gets an ID.
+KVStatus SaveProfile(cmsHPROFILE profile, const std::string& path, const std::uint8_t* header = nullptr);
+
 }  // namespace Spectrine::Detail
