@@ -18,15 +18,63 @@ constexpr std::size_t CreatorOffset = 80;
 constexpr std::size_t IdOffset = 84;
 constexpr std::size_t IdSize = 16;
 
+void Append32(std::vector<std::uint8_t>& bytes, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        bytes.push_back(std::uint8_t(value >> shift));
+    }
+}
+
+// The version 2 description type: 7-bit ASCII ("?" for anything else), the text in UTF-16 for
+// English, no ScriptCode text. (LittleCMS would put the low bytes of wide characters in the ASCII
+// part.)
+std::vector<std::uint8_t> TextDescription(const std::wstring& text)
+{
+    std::vector<std::uint8_t> bytes;
+    Append32(bytes, 0x64657363);  // 'desc'
+    Append32(bytes, 0);
+    Append32(bytes, std::uint32_t(text.size() + 1));
+    for (const wchar_t c : text) {
+        bytes.push_back(std::uint32_t(c) < 0x80 ? std::uint8_t(c) : std::uint8_t('?'));
+    }
+    bytes.push_back(0);
+    std::vector<std::uint16_t> utf16;
+    for (const wchar_t c : text) {
+        const auto code = std::uint32_t(c);
+        if (code >= 0x10000) {
+            utf16.push_back(std::uint16_t(0xD800 + ((code - 0x10000) >> 10)));
+            utf16.push_back(std::uint16_t(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            utf16.push_back(std::uint16_t(code));
+        }
+    }
+    utf16.push_back(0);
+    Append32(bytes, 0x656E5553);  // "enUS"
+    Append32(bytes, std::uint32_t(utf16.size()));
+    for (const std::uint16_t unit : utf16) {
+        bytes.push_back(std::uint8_t(unit >> 8));
+        bytes.push_back(std::uint8_t(unit));
+    }
+    bytes.insert(bytes.end(), 2 + 1 + 67, 0);
+    return bytes;
+}
+
 }  // namespace
 
 KVStatus WriteDescription(cmsHPROFILE profile, const std::string& text)
 {
+    const std::wstring wide = Utf8ToWide(text);
+    if (cmsGetEncodedICCversion(profile) < 0x4000000) {
+        const std::vector<std::uint8_t> bytes = TextDescription(wide);
+        return cmsWriteRawTag(profile, cmsSigProfileDescriptionTag, bytes.data(), cmsUInt32Number(bytes.size()))
+                   ? KVSuccess
+                   : KVErrorOutOfMemory;
+    }
     cmsMLU* description = cmsMLUalloc(nullptr, 1);
     if (description == nullptr) {
         return KVErrorOutOfMemory;
     }
-    const bool written = cmsMLUsetWide(description, "en", "US", Utf8ToWide(text).c_str()) &&
+    const bool written = cmsMLUsetWide(description, "en", "US", wide.c_str()) &&
                          cmsWriteTag(profile, cmsSigProfileDescriptionTag, description);
     cmsMLUfree(description);
     return written ? KVSuccess : KVErrorOutOfMemory;
