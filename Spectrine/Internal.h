@@ -72,6 +72,16 @@ KVColorRef* NewChart(std::size_t count);
 // The chromaticity x, y and luminance of a colour in XYZ; (0, 0, 0) when the coordinates sum to 0.
 std::array<double, 3> XyzToYxy(const std::array<double, 3>& xyz);
 
+// Chromaticity x, y of a CIE illuminant code (KVIlluminantD50 ...); false for another code.
+bool IlluminantChromaticity(std::int32_t illuminant, std::array<double, 2>& xy);
+
+// Range checks of the display parameters, shared by their setters and the measurement reader.
+bool ValidGamma(double gamma);
+bool ValidCustomGamma(const std::array<double, 5>& curve);
+bool ValidLevel(double value);  // a luminance, ratio or ambient: finite, 0 or more
+bool ValidProfileVersion(std::int32_t version);
+bool ValidProfileType(std::int32_t type);
+
 // The file system path of an engine string ("\" becomes "/").
 std::string FilePath(KVUniStringRef path);
 // The whole file; false with KVErrorFileNotFound or KVErrorFileRead.
