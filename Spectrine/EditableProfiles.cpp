@@ -119,20 +119,16 @@ KVColorRef* XyzChart(const std::vector<Xyz>& values, KVStatus* status)
 // The white point of a KVIlluminant code; false for another code.
 bool IlluminantXyz(std::int32_t illuminant, cmsCIEXYZ& xyz)
 {
-    static const cmsCIExyY chromaticities[] = {
-        {0.3457, 0.3585, 1.0},  // D50
-        {0.3324, 0.3474, 1.0},  // D55
-        {0.3127, 0.3290, 1.0},  // D65
-        {0.2990, 0.3149, 1.0},  // D75
-    };
-    if (illuminant < 0 || illuminant >= std::int32_t(std::size(chromaticities))) {
+    std::array<double, 2> xy{};
+    if (!Spectrine::Detail::IlluminantChromaticity(illuminant, xy)) {
         return false;
     }
     // The ICC's D50 exactly, so that adapting to it is what LittleCMS does.
     if (illuminant == KVIlluminantD50) {
         xyz = *cmsD50_XYZ();
     } else {
-        cmsxyY2XYZ(&xyz, &chromaticities[illuminant]);
+        const cmsCIExyY chromaticity = {xy[0], xy[1], 1.0};
+        cmsxyY2XYZ(&xyz, &chromaticity);
     }
     return true;
 }

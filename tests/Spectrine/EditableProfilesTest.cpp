@@ -1,4 +1,5 @@
 #include "Spectrine/Spectrine.h"
+#include "tests/Spectrine/EngineHandles.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QCryptographicHash>
@@ -19,19 +20,13 @@ namespace {
 const QString FreeProfiles = QStringLiteral("/usr/share/color/icc");
 const QString ColordProfiles = QStringLiteral("/usr/share/color/icc/colord");
 
-struct StringDeleter {
-    void operator()(KVUniString* string) const { KVUniStringRelease(string); }
-};
-struct EditableDeleter {
-    void operator()(KVEditableICCProfile* profile) const { KVEditableICCProfileRelease(profile); }
-};
-using String = std::unique_ptr<KVUniString, StringDeleter>;
-using Editable = std::unique_ptr<KVEditableICCProfile, EditableDeleter>;
+using EngineTest::Chart;
+using Editable = EngineTest::Owner<KVEditableICCProfile, KVEditableICCProfileRelease>;
 using Xyz = std::array<double, 3>;
 
-String Make(const QString& text)
+EngineTest::String Make(const QString& text)
 {
-    return String(KVUniStringCreateFromUtf8(text.toUtf8().constData()));
+    return EngineTest::Text(text);
 }
 
 Editable Open(const QString& path, KVStatus* status = nullptr)
@@ -39,18 +34,12 @@ Editable Open(const QString& path, KVStatus* status = nullptr)
     return Editable(KVEditableICCProfileFromPathCreate(Make(path).get(), status));
 }
 
-// A chart with its count, released with KVReleaseChart.
-struct Chart {
-    KVColorRef* colors = nullptr;
-    std::int32_t count = 0;
-    ~Chart() { KVReleaseChart(colors, count); }
-    Xyz At(std::int32_t i) const
-    {
-        Xyz xyz{};
-        KVColorGetCoordinates(colors[i], xyz.data(), nullptr);
-        return xyz;
-    }
-};
+Xyz At(const Chart& chart, std::int32_t i)
+{
+    Xyz xyz{};
+    KVColorGetCoordinates(chart.colors[i], xyz.data(), nullptr);
+    return xyz;
+}
 
 constexpr std::uint32_t Red = KVTagSignature("rXYZ");
 
@@ -152,12 +141,12 @@ TEST(SpectrineEditableProfilesTest, ColorantEditKeepsEveryOtherTagOfRealProfiles
             ASSERT_EQ(status, KVSuccess);
             ASSERT_EQ(chart.count, 1);
             EXPECT_EQ(KVColorGetNumberOfCoordinates(chart.colors[0], nullptr), 3);
-            EXPECT_EQ(chart.At(0), before.Colorant(tag));
+            EXPECT_EQ(At(chart, 0), before.Colorant(tag));
         }
 
         Chart red;
         red.colors = KVEditableICCProfileGetXYZTagValues(profile.get(), Red, &red.count, nullptr);
-        const Xyz old = red.At(0);
+        const Xyz old = At(red, 0);
         const Xyz changed = {old[0] + 0.0625, old[1] - 0.03125, old[2] + 0.5};
         KVColorSetCoordinates(red.colors[0], changed.data(), nullptr);
         status = -1;
@@ -226,7 +215,7 @@ TEST(SpectrineEditableProfilesTest, SavingOverTheSourceAndFailedSaves)
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"AdobeRGB1998.icc"});
 
     // Targets that cannot be written stay as they were; no temporary file is left.
-    const QString longName = copy(QString(240, 'a') + ".icc");
+    const QString longName = copy(QString(250, 'a') + ".icc");
     QDir(folder.path()).mkdir("folder");
     const struct {
         const char* name;
@@ -292,7 +281,7 @@ TEST(SpectrineEditableProfilesTest, RefusedArgumentsChangeNothing)
     ASSERT_NE(profile, nullptr);
     Chart red;
     red.colors = KVEditableICCProfileGetXYZTagValues(profile.get(), Red, &red.count, nullptr);
-    const Xyz stored = red.At(0);
+    const Xyz stored = At(red, 0);
 
     const double rgb[] = {255, 0, 0};
     const double huge[] = {40000, 0, 0};
@@ -322,7 +311,7 @@ TEST(SpectrineEditableProfilesTest, RefusedArgumentsChangeNothing)
     KVColorRelease(outOfRange[0]);
     Chart after;
     after.colors = KVEditableICCProfileGetXYZTagValues(profile.get(), Red, &after.count, nullptr);
-    EXPECT_EQ(after.At(0), stored);
+    EXPECT_EQ(At(after, 0), stored);
 
     const struct {
         const char* name;
@@ -384,7 +373,7 @@ TEST(SpectrineEditableProfilesTest, StandardColorantsMatchPublishedMatrices)
         for (std::int32_t i = 0; i < 3; ++i) {
             EXPECT_EQ(KVColorGetNumberOfCoordinates(chart.colors[i], nullptr), 3);
             for (std::size_t j = 0; j < 3; ++j) {
-                EXPECT_NEAR(chart.At(i)[j], c.expected[std::size_t(i)][j], 0.0005) << i << j;
+                EXPECT_NEAR(At(chart, i)[j], c.expected[std::size_t(i)][j], 0.0005) << i << j;
             }
         }
     }
@@ -399,7 +388,7 @@ TEST(SpectrineEditableProfilesTest, StandardColorantsMatchPublishedMatrices)
         std::int32_t row = 0;
         for (const cmsTagSignature tag : {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag}) {
             for (std::size_t j = 0; j < 3; ++j) {
-                EXPECT_NEAR(chart.At(row)[j], reference.Colorant(tag)[j], 0.0005) << path << row << j;
+                EXPECT_NEAR(At(chart, row)[j], reference.Colorant(tag)[j], 0.0005) << path << row << j;
             }
             ++row;
         }
