@@ -79,13 +79,14 @@ const Patch* FindPatch(const std::vector<Patch>& patches, double r, double g, do
     return found != patches.end() ? &*found : nullptr;
 }
 
-// Chromaticity of a measured colour of positive luminance.
-std::optional<cmsCIExyY> Chromaticity(const Patch* patch)
+// Chromaticity of a measured colour less the measured black (the flare every colour carries);
+// none unless that leaves a positive luminance.
+std::optional<cmsCIExyY> Chromaticity(const Patch* patch, const Triple& black)
 {
-    if (patch == nullptr || !(patch->xyz[1] > 0)) {
+    if (patch == nullptr || !(patch->xyz[1] - black[1] > 0)) {
         return std::nullopt;
     }
-    const cmsCIEXYZ xyz = {patch->xyz[0], patch->xyz[1], patch->xyz[2]};
+    const cmsCIEXYZ xyz = {patch->xyz[0] - black[0], patch->xyz[1] - black[1], patch->xyz[2] - black[2]};
     cmsCIExyY xyY;
     cmsXYZ2xyY(&xyY, &xyz);
     xyY.Y = 1.0;
@@ -217,10 +218,12 @@ bool WriteDictionary(cmsHPROFILE profile, const KVNameValueMap& map)
 KVStatus Build(const KVProfileDisplayParams& params, const std::vector<Patch>& patches, cmsHPROFILE& result)
 {
     const Patch* whitePatch = FindPatch(patches, 255, 255, 255);
-    const auto white = Chromaticity(whitePatch);
-    const auto red = Chromaticity(FindPatch(patches, 255, 0, 0));
-    const auto green = Chromaticity(FindPatch(patches, 0, 255, 0));
-    const auto blue = Chromaticity(FindPatch(patches, 0, 0, 255));
+    const Patch* blackPatch = FindPatch(patches, 0, 0, 0);
+    const Triple flare = blackPatch != nullptr ? blackPatch->xyz : Triple{0, 0, 0};
+    const auto white = Chromaticity(whitePatch, flare);
+    const auto red = Chromaticity(FindPatch(patches, 255, 0, 0), flare);
+    const auto green = Chromaticity(FindPatch(patches, 0, 255, 0), flare);
+    const auto blue = Chromaticity(FindPatch(patches, 0, 0, 255), flare);
     if (!white || !red || !green || !blue) {
         return KVErrorInvalidData;
     }

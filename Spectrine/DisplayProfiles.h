@@ -3,7 +3,8 @@
 //
 // The built profile is an RGB display profile of the parameters' version (4 unless set) with a
 // matrix and tone curves made with LittleCMS: primaries and white from the measured red, green,
-// blue and white patches (targets (255, 0, 0) ... (255, 255, 255)), Bradford-adapted to D50; one
+// blue and white patches (targets (255, 0, 0) ... (255, 255, 255)) less the measured black patch
+// (0, 0, 0) when there is one, Bradford-adapted to D50; one
 // curve of the parameters' gamma type for all channels (Standard: power law; Custom: the five-
 // parameter curve; sRGB; BT.1886 and DICOM (the grayscale standard display function of DICOM
 // PS3.14) between the black and white luminances, the black being the parameters' black luminance,

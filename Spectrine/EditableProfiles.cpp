@@ -87,9 +87,7 @@ KVStatus WriteXyzTag(cmsHPROFILE profile, std::uint32_t signature, const std::ve
             offset += 4;
         }
     }
-    return cmsWriteRawTag(profile, cmsTagSignature(signature), raw.data(), cmsUInt32Number(raw.size()))
-               ? KVSuccess
-               : KVErrorOutOfMemory;
+    return Spectrine::Detail::ReplaceRawTag(profile, signature, raw) ? KVSuccess : KVErrorOutOfMemory;
 }
 
 }  // namespace

@@ -61,14 +61,21 @@ std::vector<std::uint8_t> TextDescription(const std::wstring& text)
 
 }  // namespace
 
+bool ReplaceRawTag(cmsHPROFILE profile, std::uint32_t signature, const std::vector<std::uint8_t>& bytes)
+{
+    const auto tag = cmsTagSignature(signature);
+    if (cmsIsTag(profile, tag) && !cmsWriteTag(profile, tag, nullptr)) {
+        return false;
+    }
+    return cmsWriteRawTag(profile, tag, bytes.data(), cmsUInt32Number(bytes.size()));
+}
+
 KVStatus WriteDescription(cmsHPROFILE profile, const std::string& text)
 {
     const std::wstring wide = Utf8ToWide(text);
     if (cmsGetEncodedICCversion(profile) < 0x4000000) {
-        const std::vector<std::uint8_t> bytes = TextDescription(wide);
-        return cmsWriteRawTag(profile, cmsSigProfileDescriptionTag, bytes.data(), cmsUInt32Number(bytes.size()))
-                   ? KVSuccess
-                   : KVErrorOutOfMemory;
+        return ReplaceRawTag(profile, cmsSigProfileDescriptionTag, TextDescription(wide)) ? KVSuccess
+                                                                                          : KVErrorOutOfMemory;
     }
     cmsMLU* description = cmsMLUalloc(nullptr, 1);
     if (description == nullptr) {
