@@ -24,6 +24,8 @@ using Spectrine::UniString;
 
 constexpr int MinimumColorCount = 5;
 constexpr double SignificantChange = 0.005;
+// Far below the tags' resolution (1/65536): a difference of 0.005 computed in doubles counts as 0.005.
+constexpr double Rounding = 1e-9;
 constexpr double ResaveRaise = 0.000001;
 // Paths go to the engine through a buffer of 255 wide characters, terminator included.
 constexpr qsizetype PathBufferSize = 255;
@@ -626,7 +628,7 @@ bool ProfileModifier::editRgbXyzTag(KVEditableICCProfileRef profile, KVStatus* s
     }
     bool significant = false;
     for (int i = 0; i < 3; ++i) {
-        significant = significant || std::abs(old[i] - values[i]) > SignificantChange;
+        significant = significant || std::abs(old[i] - values[i]) > SignificantChange + Rounding;
     }
     if (!significant) {
         LogPieces(InfoLevel, "No significant change in new and old values, hence no change is required");
