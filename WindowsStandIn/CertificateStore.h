@@ -1,5 +1,5 @@
 // The machine's trusted root certificates: the stand-in for the Windows root store that feeds
-// Qt's default TLS configuration.
+// Qt's default TLS configuration (library WindowsStandInNetwork, defined in Network/).
 #pragma once
 
 #include "WindowsStandIn/Machine.h"

@@ -1,12 +1,12 @@
 // Windows messages the programs' native event filters receive, and their delivery to the running
 // programs of a machine.
 //
-// Every program with a QCoreApplication listens for messages: when its application object is made,
-// a listener (a local socket served on the GUI thread) starts and announces itself in the machine
-// directory ("listeners/<pid>"). SendNativeMessage hands one message to every listener of the
-// machine; each passes it as a MSG to the application's native event filters, event type
-// "windows_generic_MSG", on its GUI thread, then answers. `winsim event` sends the machine's
-// events this way.
+// Every program with a QCoreApplication that links WindowsStandInNetwork (defined in Network/)
+// listens for messages: when its application object is made, a listener (a local socket served on
+// the GUI thread) starts and announces itself in the machine directory ("listeners/<pid>").
+// SendNativeMessage hands one message to every listener of the machine; each passes it as a MSG
+// to the application's native event filters, event type "windows_generic_MSG", on its GUI thread,
+// then answers. `winsim event` sends the machine's events this way.
 #pragma once
 
 #include "WindowsStandIn/Guid.h"

@@ -3,8 +3,6 @@
 #include "WindowsStandIn/Machine.h"
 
 #include <QObject>
-#include <QPageSize>
-#include <QSizeF>
 
 namespace Korvel::DisplayCalibration::Common {
 
@@ -102,8 +100,6 @@ const QString UpdateFeedX64 = QStringLiteral("/KorvelTintwise_win64_appcast.xml"
 const QString UpdateFeedArm64 = QStringLiteral("/KorvelTintwise_winarm64_appcast.xml");
 const QString QualityReportsShortcutFileName = QStringLiteral("QualityReportsShortcut.txt");
 const QString NitsFormat = QStringLiteral("%1 nt");
-const double A4WidthToHeight = QPageSize::definitionSize(QPageSize::A4).width() /
-                               QPageSize::definitionSize(QPageSize::A4).height();
 
 const QString LidMustBeOpenedText =
     QObject::tr("The lid must be opened to apply color profiles created for the panel, so please open the lid to "

@@ -105,7 +105,7 @@ extern const QString UpdateFeedX64;
 extern const QString UpdateFeedArm64;
 extern const QString QualityReportsShortcutFileName;
 extern const QString NitsFormat;  // "%1 nt"
-extern const double A4WidthToHeight;
+extern const double A4WidthToHeight;  // in CommonApplicationGui (Qt Gui)
 
 // English texts fetched through the translation function before any translation is loaded.
 extern const QString LidMustBeOpenedText;
