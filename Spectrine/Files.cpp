@@ -2,6 +2,8 @@
 
 #include "WindowsStandIn/StateFile.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -12,6 +14,11 @@ namespace Spectrine::Detail {
 bool Injected(const char* function, KVStatus* status)
 {
     try {
+        // Never make the default machine just to look for failures in it.
+        if (qEnvironmentVariableIsEmpty(WinSim::MachineVariable) &&
+            !QFileInfo::exists(WinSim::DefaultMachineDirectory())) {
+            return false;
+        }
         if (const auto code = WinSim::InjectedFailure(QString::fromLatin1(function))) {
             SetStatus(status, KVStatus(*code));
             return true;
