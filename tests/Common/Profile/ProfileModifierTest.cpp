@@ -143,52 +143,61 @@ constexpr double D65[2] = {0.3127, 0.3290};
 TEST_F(ProfileModifierTest, RebuildAsBt1886KeepsBrightnessAndTheMeasurementsAsRead)
 {
     panel.luminance = 262.5;
-    const QString path = Factory("KVL_4A1C_REC709.icm");
-    const StoredData factory(path);
-    ProfileModifier modifier;
-    int gammaType = -7;
-    ASSERT_TRUE(modifier.ReadMeasurementsFromProfile(path, &gammaType));
-    EXPECT_EQ(gammaType, KVGammaTypeStandard);
+    // Built by the engine from the panel's patches, and by LittleCMS in the test-set maker.
+    const QString made = folder.filePath("makeicc.icm");
+    const TestSupport::ProcessResult maker =
+        TestSupport::Run(TestSupport::BinaryPath("makeicc"), {made, "--primaries", "0.64,0.33,0.30,0.60,0.15,0.06",
+                                                             "--luminance", "262.5", "--brightness", "80", "--measurements"});
+    ASSERT_EQ(maker.exitCode, 0) << maker.err;
+    for (const QString& source : {Factory("engine.icm"), made}) {
+        SCOPED_TRACE(source);
+        const QString path = Copy(source, "KVL_4A1C_REC709.icm");
+        const StoredData factory(path);
+        ProfileModifier modifier;
+        int gammaType = -7;
+        ASSERT_TRUE(modifier.ReadMeasurementsFromProfile(path, &gammaType));
+        EXPECT_EQ(gammaType, KVGammaTypeStandard);
 
-    const TestSupport::LogCapture log("ProfileModifier");
-    ASSERT_TRUE(modifier.BuildAndSaveProfile(path, D65, 249.9, -2.0));
-    const std::string name = path.toStdString();
-    EXPECT_TRUE(Logged(log, "Setting Luminosity: 249..."));
-    EXPECT_TRUE(Logged(log, "Successfully added Brightness attribute: 80"));
-    EXPECT_EQ(Count(log, "Successfully set Gamma REC709 for " + name + " profile"), 1);
-    EXPECT_TRUE(Logged(log, "[KVDisplayBackLightScaleMeasuremmentsForWhitePoint] WhitePoint [Y: 249.9, x: 0.3127, y: 0.329]"));
-    EXPECT_TRUE(Logged(log, "Saving profile '" + name + "' to file '" + name + "' succeeded"));
-    EXPECT_TRUE(Logged(log, "Successfully saved profile: " + name));
+        const TestSupport::LogCapture log("ProfileModifier");
+        ASSERT_TRUE(modifier.BuildAndSaveProfile(path, D65, 249.9, -2.0));
+        const std::string name = path.toStdString();
+        EXPECT_TRUE(Logged(log, "Setting Luminosity: 249..."));
+        EXPECT_TRUE(Logged(log, "Successfully added Brightness attribute: 80"));
+        EXPECT_EQ(Count(log, "Successfully set Gamma REC709 for " + name + " profile"), 1);
+        EXPECT_TRUE(Logged(log, "[KVDisplayBackLightScaleMeasuremmentsForWhitePoint] WhitePoint [Y: 249.9, x: 0.3127, y: 0.329]"));
+        EXPECT_TRUE(Logged(log, "Saving profile '" + name + "' to file '" + name + "' succeeded"));
+        EXPECT_TRUE(Logged(log, "Successfully saved profile: " + name));
 
-    EXPECT_TRUE(modifier.ReadMeasurementsFromProfile(path, &gammaType));
-    EXPECT_EQ(gammaType, KVGammaTypeBt1886);
-    EXPECT_EQ(MetaValue(path, "Brightness"), "80");
-    EXPECT_EQ(MetaValue(path, "CreatorApp"), "QalloProfiler");
-    KVStatus status = -1;
-    double* white = KVProfileGetWhiteXYZ(Utf8(path).Get(), &status);
-    ASSERT_EQ(status, KVSuccess);
-    EXPECT_DOUBLE_EQ(white[1], 249.0);
-    KVFree(white);
+        EXPECT_TRUE(modifier.ReadMeasurementsFromProfile(path, &gammaType));
+        EXPECT_EQ(gammaType, KVGammaTypeBt1886);
+        EXPECT_EQ(MetaValue(path, "Brightness"), "80");
+        EXPECT_EQ(MetaValue(path, "CreatorApp"), "QalloProfiler");
+        KVStatus status = -1;
+        double* white = KVProfileGetWhiteXYZ(Utf8(path).Get(), &status);
+        ASSERT_EQ(status, KVSuccess);
+        EXPECT_DOUBLE_EQ(white[1], 249.0);
+        KVFree(white);
 
-    const StoredData rebuilt(path);
-    EXPECT_EQ(KVProfileDisplayParamsGetProfileType(rebuilt.params.Get(), nullptr), KVProfileTypeMatrix);
-    EXPECT_TRUE(rebuilt.text.contains("Korvel Tintwise") && rebuilt.text.contains("2.56.0")) << rebuilt.text;
-    ASSERT_EQ(rebuilt.count, factory.count);
-    for (int i = 0; i < factory.count; ++i) {
-        EXPECT_EQ(rebuilt.Measured(i), factory.Measured(i)) << i;
+        const StoredData rebuilt(path);
+        EXPECT_EQ(KVProfileDisplayParamsGetProfileType(rebuilt.params.Get(), nullptr), KVProfileTypeMatrix);
+        EXPECT_TRUE(rebuilt.text.contains("Korvel Tintwise") && rebuilt.text.contains("2.56.0")) << rebuilt.text;
+        ASSERT_EQ(rebuilt.count, factory.count);
+        for (int i = 0; i < factory.count; ++i) {
+            EXPECT_EQ(rebuilt.Measured(i), factory.Measured(i)) << i;
+        }
+
+        // The stored measurements are unscaled, so a second rebuild makes the same profile.
+        const auto first = Tags(path);
+        ASSERT_TRUE(modifier.BuildAndSaveProfile(path, D65, 249.9, -2.0));
+        EXPECT_EQ(Tags(path), first);
+        // The panel's white at 249 cd/m²: LittleCMS's relative colorimetry gives the D50 white.
+        cmsHPROFILE profile = cmsOpenProfileFromFile(QFile::encodeName(path).constData(), "r");
+        ASSERT_NE(profile, nullptr);
+        const auto* red = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, cmsSigRedColorantTag));
+        EXPECT_NEAR(red->X, 0.4360747, 0.0005);
+        EXPECT_NEAR(red->Y, 0.2225045, 0.0005);
+        cmsCloseProfile(profile);
     }
-
-    // The stored measurements are unscaled, so a second rebuild makes the same profile.
-    const auto first = Tags(path);
-    ASSERT_TRUE(modifier.BuildAndSaveProfile(path, D65, 249.9, -2.0));
-    EXPECT_EQ(Tags(path), first);
-    // The panel's white at 249 cd/m²: LittleCMS's relative colorimetry gives the D50 white.
-    cmsHPROFILE profile = cmsOpenProfileFromFile(QFile::encodeName(path).constData(), "r");
-    ASSERT_NE(profile, nullptr);
-    const auto* red = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, cmsSigRedColorantTag));
-    EXPECT_NEAR(red->X, 0.4360747, 0.0005);
-    EXPECT_NEAR(red->Y, 0.2225045, 0.0005);
-    cmsCloseProfile(profile);
 }
 
 TEST_F(ProfileModifierTest, ConfigurationFollowsPathLuminanceAndGamma)
