@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
@@ -211,6 +212,12 @@ QString ResolveProgram(const QString& name, QStringList& leadingArguments)
 {
     QString path = MapPath(name);
     const QString base = path.section('/', -1);
+    const QJsonObject replacements = DescriptionValue(QStringLiteral("programs")).toObject();
+    for (auto it = replacements.begin(); it != replacements.end(); ++it) {
+        if (it.key().compare(base, Qt::CaseInsensitive) == 0) {
+            return it.value().toString();
+        }
+    }
     if (base.compare(QLatin1String("schtasks"), Qt::CaseInsensitive) == 0 ||
         base.compare(QLatin1String("schtasks.exe"), Qt::CaseInsensitive) == 0) {
         leadingArguments << QStringLiteral("schtasks");

@@ -9,7 +9,8 @@
 // - a program gets its arguments split by Windows' rules (SplitCommandLine);
 // - program paths: "\" is a separator and "C:" paths lie in the machine; a path to "X.exe" runs the
 //   built "X" beside it; a "Tessaly.exe" that is not there runs the Tessaly of the program folder;
-//   "SchTasks" runs the stand-in task tool (`winsim schtasks`).
+//   "SchTasks" runs the stand-in task tool (`winsim schtasks`); the description's "programs"
+//   ({"Tessaly.exe": "/path/of/a/program"}) puts a program of this system in place of a named one.
 // Every program run goes into the journal ("run" or "run-elevated") with its command line.
 #pragma once
 

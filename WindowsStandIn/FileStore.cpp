@@ -1,21 +1,103 @@
 #include "WindowsStandIn/FileStore.h"
 
+#include "WindowsStandIn/Machine.h"
+
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QThread>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace WinSim::Detail {
+namespace {
+
+constexpr const char* TemporarySuffix = ".tmp.";
+// QLockFile's default stale-lock time is 30 s; the machine's files are held for milliseconds.
+constexpr qint64 LockWaitMilliseconds = 40000;
+
+// Removes "<path>.tmp.<pid>" files whose writer no longer runs.
+void RemoveStaleTemporaries(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + TemporarySuffix;
+    const QDir directory = target.dir();
+    for (const QString& name : directory.entryList({prefix + "*"}, QDir::Files | QDir::Hidden)) {
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
+        if (ok && pid > 0 && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+            QFile::remove(directory.filePath(name));
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<QJsonObject> ReadJsonFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!file.exists()) {
+            return std::nullopt;
+        }
+        throw MachineError(("cannot read " + path + ": " + file.errorString()).toStdString());
+    }
+    return ParseJsonFile(path, file.readAll());
+}
+
+QJsonObject ParseJsonFile(const QString& path, const QByteArray& content)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(content, &error);
+    if (error.error != QJsonParseError::NoError) {
+        throw DamagedFileError(QStringLiteral("%1 is damaged: %2 at byte %3")
+                                   .arg(path, error.errorString())
+                                   .arg(qMin(qsizetype(error.offset), content.size()))
+                                   .toStdString());
+    }
+    if (!document.isObject()) {
+        throw DamagedFileError((path + " is damaged: it holds no JSON object").toStdString());
+    }
+    return document.object();
+}
+
+QByteArray JsonFileContent(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+void WriteJsonFile(const QString& path, const QJsonObject& object)
+{
+    if (!WriteFileAtomically(path, JsonFileContent(object))) {
+        throw MachineError(("cannot write " + path).toStdString());
+    }
+}
+
+void UpdateJsonFile(const QString& path, const std::function<bool(QJsonObject&)>& change, const QJsonObject& absent)
+{
+    QLockFile lock(path + ".lock");
+    if (!LockPromptly(lock)) {
+        throw MachineError(("cannot lock " + path).toStdString());
+    }
+    QJsonObject object = ReadJsonFile(path).value_or(absent);
+    if (change(object)) {
+        WriteJsonFile(path, object);
+    }
+}
 
 bool WriteFileAtomically(const QString& path, const QByteArray& content)
 {
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = target + ".tmp." + QByteArray::number(::getpid());
+    const QByteArray temporary = target + TemporarySuffix + QByteArray::number(::getpid());
+    RemoveStaleTemporaries(path);
 
     struct stat before {};
     const bool existed = ::stat(target.constData(), &before) == 0;
@@ -38,19 +120,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content)
         written += n;
     }
     if (existed) {
-        struct stat after {};
-        ::fstat(fd, &after);
-        // Keep modification times strictly increasing at millisecond resolution.
-        const auto ms = [](const timespec& t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
-        if (ms(after.st_mtim) <= ms(before.st_mtim)) {
-            const qint64 next = ms(before.st_mtim) + 1;
-            timespec times[2];
-            times[0].tv_sec = 0;
-            times[0].tv_nsec = UTIME_OMIT;
-            times[1].tv_sec = time_t(next / 1000);
-            times[1].tv_nsec = long(next % 1000) * 1000000;
-            ::futimens(fd, times);
-        }
+        AdvanceModificationTime(fd, before);
     }
     if (::close(fd) != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
         ::unlink(temporary.constData());
@@ -59,10 +129,31 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content)
     return true;
 }
 
+void AdvanceModificationTime(int fd, const struct stat& before)
+{
+    struct stat after {};
+    if (::fstat(fd, &after) != 0) {
+        return;
+    }
+    // Strictly increasing at millisecond resolution.
+    const auto ms = [](const timespec& t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
+    if (ms(after.st_mtim) <= ms(before.st_mtim)) {
+        const qint64 next = ms(before.st_mtim) + 1;
+        timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = time_t(next / 1000);
+        times[1].tv_nsec = long(next % 1000) * 1000000;
+        ::futimens(fd, times);
+    }
+}
+
 bool LockPromptly(QLockFile& lock)
 {
+    QElapsedTimer waited;
+    waited.start();
     while (!lock.tryLock(0)) {
-        if (lock.error() != QLockFile::LockFailedError) {
+        if (lock.error() != QLockFile::LockFailedError || waited.elapsed() > LockWaitMilliseconds) {
             return false;
         }
         QThread::msleep(2);

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLockFile>
 #include <QStandardPaths>
 
 #include <unistd.h>
@@ -49,24 +48,17 @@ void MakeDirectory(const QString& path)
     }
 }
 
-void WriteJson(const QString& path, const QJsonObject& object)
-{
-    if (!Detail::WriteFileAtomically(path, QJsonDocument(object).toJson(QJsonDocument::Indented))) {
-        throw MachineError(("cannot write " + path).toStdString());
-    }
-}
-
 // Fills `directory` with a new machine made from `preset`.
 void PopulateMachine(const QString& directory, const QJsonObject& preset)
 {
     const QJsonObject description = preset.value(QStringLiteral("description")).toObject();
     MakeDirectory(directory);
-    WriteJson(directory + "/" + DescriptionName, description);
+    Detail::WriteJsonFile(directory + "/" + DescriptionName, description);
 
     MakeDirectory(directory + "/registry");
     const QJsonObject hives = preset.value(QStringLiteral("registry")).toObject();
     for (const Registry::Hive hive : {Registry::Hive::LocalMachine, Registry::Hive::CurrentUser}) {
-        WriteJson(Registry::HiveFile(hive, directory), hives.value(Registry::HiveName(hive)).toObject());
+        Detail::WriteJsonFile(Registry::HiveFile(hive, directory), hives.value(Registry::HiveName(hive)).toObject());
     }
 
     const QString user = description.value(QStringLiteral("user")).toObject().value(QStringLiteral("name")).toString();
@@ -167,12 +159,11 @@ QString DescriptionFile(const QString& machine)
 
 QJsonObject LoadDescription(const QString& machine)
 {
-    bool exists = false;
-    const QByteArray content = Detail::ReadWholeFile(DescriptionFile(machine), &exists);
-    if (!exists) {
+    const std::optional<QJsonObject> description = Detail::ReadJsonFile(DescriptionFile(machine));
+    if (!description) {
         throw MachineError(("no simulated machine in " + machine).toStdString());
     }
-    return QJsonDocument::fromJson(content).object();
+    return *description;
 }
 
 QJsonValue DescriptionValue(const QString& dottedKey, const QString& machine)
@@ -199,13 +190,11 @@ void SetDescriptionValue(const QString& dottedKey, const QJsonValue& value, cons
     if (dottedKey.isEmpty() || dottedKey.split('.').contains(QString())) {
         throw MachineError(("invalid key \"" + dottedKey + "\"").toStdString());
     }
-    QLockFile lock(DescriptionFile(machine) + ".lock");
-    if (!Detail::LockPromptly(lock)) {
-        throw MachineError(("cannot lock " + DescriptionFile(machine)).toStdString());
-    }
-    const QJsonObject updated = WithValueAt(LoadDescription(machine), dottedKey.split('.'), 0, value).toObject();
-    WriteJson(DescriptionFile(machine), updated);
-    lock.unlock();
+    LoadDescription(machine);  // no machine, or a damaged description: nothing is written
+    Detail::UpdateJsonFile(DescriptionFile(machine), [&](QJsonObject& description) {
+        description = WithValueAt(description, dottedKey.split('.'), 0, value).toObject();
+        return true;
+    });
     // A one-element array serialises any JSON value; strip its brackets.
     const QString text = QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
     Journal(QStringLiteral("set"), dottedKey + "=" + text.mid(1).chopped(1), machine);
@@ -216,11 +205,18 @@ QString MapWindowsPath(const QString& windowsPath, const QString& machine)
     QString path = windowsPath;
     path.replace('\\', '/');
     if (path.size() >= 2 && path[1] == ':' && path[0].toUpper() == 'C') {
-        QString rest = path.mid(2);
-        while (rest.startsWith('/')) {
-            rest.remove(0, 1);
+        // ".." stops at the root of the drive, as on Windows.
+        QStringList parts;
+        for (const QString& part : path.mid(2).split('/', Qt::SkipEmptyParts)) {
+            if (part == QLatin1String("..")) {
+                if (!parts.isEmpty()) {
+                    parts.removeLast();
+                }
+            } else if (part != QLatin1String(".")) {
+                parts << part;
+            }
         }
-        return QDir::cleanPath(machine + "/" + DriveC + (rest.isEmpty() ? QString() : "/" + rest));
+        return QDir::cleanPath(machine + "/" + DriveC + "/" + parts.join('/'));
     }
     return path;
 }

@@ -18,6 +18,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file of the machine that does not parse; the message names it. Nothing writes over such a file.
+class DamagedFileError : public MachineError {
+public:
+    using MachineError::MachineError;
+};
+
 // The machine directory of this process: $WINSIM_MACHINE, or the default machine,
 // which is created from the "default" preset on first use.
 QString MachineDirectory();

@@ -3,8 +3,8 @@
 #include "WindowsStandIn/FileStore.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QLockFile>
+
+#include <utility>
 
 namespace WinSim::Registry {
 namespace {
@@ -62,27 +62,9 @@ Value DataFromJson(DWORD type, const QJsonValue& json)
     }
 }
 
-// The key at `parts` below `root`; null when missing. `readOnly` tells whether it or an ancestor is read-only.
-template <typename K>
-K* Walk(K* root, const QStringList& parts, bool* readOnly = nullptr)
-{
-    bool locked = root->readOnly;
-    K* key = root;
-    for (const QString& part : parts) {
-        key = key->FindKey(part);
-        if (key == nullptr) {
-            break;
-        }
-        locked = locked || key->readOnly;
-    }
-    if (readOnly != nullptr) {
-        *readOnly = locked;
-    }
-    return key;
-}
-
 // Runs `change` on the freshly loaded hive under the hive's lock and saves it when it reports success.
-// `change` returns ERROR_SUCCESS and may set `*changed` to false to skip the save.
+// `change` returns ERROR_SUCCESS and may set `*changed` to false to skip the save. A damaged hive is
+// left as it was (ERROR_BADDB).
 template <typename Change>
 DWORD Mutate(const QString& keyPath, Access access, const QString& journalEvent, const QString& journalDetails,
              Change change)
@@ -95,44 +77,48 @@ DWORD Mutate(const QString& keyPath, Access access, const QString& journalEvent,
         return ERROR_ACCESS_DENIED;
     }
     const QString machine = MachineDirectory();
-    const QString file = HiveFile(path->hive, machine);
-    QLockFile lock(file + ".lock");
-    if (!Detail::LockPromptly(lock)) {
+    DWORD result = ERROR_SUCCESS;
+    bool saved = false;
+    try {
+        Detail::UpdateJsonFile(HiveFile(path->hive, machine), [&](QJsonObject& hive) {
+            Key root = HiveFromJson(hive);
+            bool changed = true;
+            result = change(root, *path, &changed);
+            if (result != ERROR_SUCCESS || !changed) {
+                return false;
+            }
+            hive = HiveToJson(root);
+            saved = true;
+            return true;
+        });
+    } catch (const DamagedFileError&) {
+        return ERROR_BADDB;
+    } catch (const MachineError&) {
         return ERROR_ACCESS_DENIED;
     }
-    Key root = LoadHive(path->hive, machine);
-    bool changed = true;
-    const DWORD result = change(root, *path, &changed);
-    if (result != ERROR_SUCCESS || !changed) {
-        return result;
+    if (saved) {
+        Journal(journalEvent, path->ToString() + (journalDetails.isEmpty() ? QString() : " " + journalDetails), machine);
     }
-    if (!Detail::WriteFileAtomically(file, QJsonDocument(HiveToJson(root)).toJson(QJsonDocument::Indented))) {
-        return ERROR_ACCESS_DENIED;
-    }
-    lock.unlock();
-    Journal(journalEvent, path->ToString() + (journalDetails.isEmpty() ? QString() : " " + journalDetails), machine);
-    return ERROR_SUCCESS;
+    return result;
 }
 
-// Finds or creates the key at `parts`; refuses (null) when a key on the way is read-only and access is checked.
-Key* CreatePath(Key& root, const QStringList& parts, Access access, bool* created)
+// Runs a lookup on the hive of `keyPath`: ERROR_INVALID_PARAMETER for a path that names no hive,
+// ERROR_BADDB for a damaged hive, ERROR_ACCESS_DENIED for one that cannot be read.
+template <typename Lookup>
+DWORD Read(const QString& keyPath, Lookup lookup)
 {
-    Key* key = &root;
-    bool locked = root.readOnly;
-    for (const QString& part : parts) {
-        Key* child = key->FindKey(part);
-        if (child == nullptr) {
-            if (locked && access == Access::Checked) {
-                return nullptr;
-            }
-            key->keys.push_back(Key{part, false, {}, {}});
-            child = &key->keys.back();
-            *created = true;
-        }
-        key = child;
-        locked = locked || key->readOnly;
+    const std::optional<KeyPath> path = ParseKeyPath(keyPath);
+    if (!path) {
+        return ERROR_INVALID_PARAMETER;
     }
-    return locked && access == Access::Checked ? nullptr : key;
+    try {
+        const Key root = LoadHive(path->hive);
+        return lookup(FindPath(root, path->parts));
+    } catch (const DamagedFileError&) {
+        return ERROR_BADDB;
+    } catch (const MachineError&) {
+        return ERROR_ACCESS_DENIED;
+    }
 }
 
 }  // namespace
@@ -160,6 +146,66 @@ const Value* Key::FindValue(const QString& wanted) const
         }
     }
     return nullptr;
+}
+
+bool Key::SetValue(const QString& wanted, const Value& value)
+{
+    for (auto& [name, stored] : values) {
+        if (SameName(name, wanted)) {
+            const bool changed = !(stored == value);
+            stored = value;
+            return changed;
+        }
+    }
+    values.emplace_back(wanted, value);
+    return true;
+}
+
+const Key* FindPath(const Key& root, const QStringList& parts, bool* readOnly)
+{
+    bool locked = root.readOnly;
+    const Key* key = &root;
+    for (const QString& part : parts) {
+        key = key->FindKey(part);
+        if (key == nullptr) {
+            break;
+        }
+        locked = locked || key->readOnly;
+    }
+    if (readOnly != nullptr) {
+        *readOnly = locked;
+    }
+    return key;
+}
+
+Key* FindPath(Key& root, const QStringList& parts, bool* readOnly)
+{
+    return const_cast<Key*>(FindPath(std::as_const(root), parts, readOnly));
+}
+
+Key* CreatePath(Key& root, const QStringList& parts, Access access, bool* created, bool* readOnly)
+{
+    Key* key = &root;
+    bool locked = root.readOnly;
+    for (const QString& part : parts) {
+        Key* child = key->FindKey(part);
+        if (child == nullptr) {
+            if (locked && access == Access::Checked) {
+                return nullptr;
+            }
+            key->keys.push_back(Key{part, false, {}, {}});
+            child = &key->keys.back();
+            if (created != nullptr) {
+                *created = true;
+            }
+        }
+        key = child;
+        locked = locked || key->readOnly;
+    }
+    if (readOnly != nullptr) {
+        *readOnly = locked;
+    }
+    return locked && access == Access::Checked ? nullptr : key;
 }
 
 QString KeyPath::ToString() const
@@ -315,61 +361,49 @@ QJsonObject HiveToJson(const Key& key)
 
 Key LoadHive(Hive hive, const QString& machine)
 {
-    Key root = HiveFromJson(QJsonDocument::fromJson(Detail::ReadWholeFile(HiveFile(hive, machine))).object());
+    Key root = HiveFromJson(Detail::ReadJsonFile(HiveFile(hive, machine)).value_or(QJsonObject()));
     root.name = HiveName(hive);
     return root;
 }
 
 DWORD GetValue(const QString& keyPath, const QString& name, Value& out)
 {
-    const std::optional<KeyPath> path = ParseKeyPath(keyPath);
-    if (!path) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    const Key root = LoadHive(path->hive);
-    const Key* key = Walk(&root, path->parts);
-    const Value* value = key != nullptr ? key->FindValue(name) : nullptr;
-    if (value == nullptr) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    out = *value;
-    return ERROR_SUCCESS;
+    return Read(keyPath, [&](const Key* key) {
+        const Value* value = key != nullptr ? key->FindValue(name) : nullptr;
+        if (value == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        out = *value;
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD ListValues(const QString& keyPath, QStringList& names)
 {
-    const std::optional<KeyPath> path = ParseKeyPath(keyPath);
-    if (!path) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    const Key root = LoadHive(path->hive);
-    const Key* key = Walk(&root, path->parts);
-    if (key == nullptr) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    names.clear();
-    for (const auto& entry : key->values) {
-        names << entry.first;
-    }
-    return ERROR_SUCCESS;
+    return Read(keyPath, [&](const Key* key) {
+        if (key == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        names.clear();
+        for (const auto& entry : key->values) {
+            names << entry.first;
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD ListSubkeys(const QString& keyPath, QStringList& names)
 {
-    const std::optional<KeyPath> path = ParseKeyPath(keyPath);
-    if (!path) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    const Key root = LoadHive(path->hive);
-    const Key* key = Walk(&root, path->parts);
-    if (key == nullptr) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    names.clear();
-    for (const Key& child : key->keys) {
-        names << child.name;
-    }
-    return ERROR_SUCCESS;
+    return Read(keyPath, [&](const Key* key) {
+        if (key == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        names.clear();
+        for (const Key& child : key->keys) {
+            names << child.name;
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 bool KeyExists(const QString& keyPath)
@@ -388,14 +422,7 @@ DWORD SetValue(const QString& keyPath, const QString& name, const Value& value, 
                       if (key == nullptr) {
                           return ERROR_ACCESS_DENIED;
                       }
-                      for (auto& entry : key->values) {
-                          if (SameName(entry.first, name)) {
-                              *changed = created || !(entry.second == value);
-                              entry.second = value;
-                              return ERROR_SUCCESS;
-                          }
-                      }
-                      key->values.emplace_back(name, value);
+                      *changed = key->SetValue(name, value) || created;
                       return ERROR_SUCCESS;
                   });
 }
@@ -405,7 +432,7 @@ DWORD DeleteValue(const QString& keyPath, const QString& name, Access access)
     return Mutate(keyPath, access, QStringLiteral("registry-delete-value"), name,
                   [&](Key& root, const KeyPath& path, bool*) -> DWORD {
                       bool readOnly = false;
-                      Key* key = Walk(&root, path.parts, &readOnly);
+                      Key* key = FindPath(root, path.parts, &readOnly);
                       if (key == nullptr) {
                           return ERROR_FILE_NOT_FOUND;
                       }
@@ -427,7 +454,7 @@ DWORD CreateKey(const QString& keyPath, Access access)
     return Mutate(keyPath, access, QStringLiteral("registry-create-key"), QString(),
                   [&](Key& root, const KeyPath& path, bool* changed) -> DWORD {
                       bool created = false;
-                      if (Walk(&root, path.parts) != nullptr) {
+                      if (FindPath(root, path.parts) != nullptr) {
                           *changed = false;
                           return ERROR_SUCCESS;
                       }
@@ -444,7 +471,7 @@ DWORD DeleteKey(const QString& keyPath, Access access)
                           return ERROR_ACCESS_DENIED;
                       }
                       bool readOnly = false;
-                      Key* parent = Walk(&root, path.parts.mid(0, path.parts.size() - 1), &readOnly);
+                      Key* parent = FindPath(root, path.parts.mid(0, path.parts.size() - 1), &readOnly);
                       Key* key = parent != nullptr ? parent->FindKey(path.parts.last()) : nullptr;
                       if (key == nullptr) {
                           return ERROR_FILE_NOT_FOUND;

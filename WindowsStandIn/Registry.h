@@ -42,6 +42,8 @@ struct Key {
     Key* FindKey(const QString& name);
     const Key* FindKey(const QString& name) const;
     const Value* FindValue(const QString& name) const;
+    // Stores `value` under `name`, replacing a value of that name in any case; true when it changed.
+    bool SetValue(const QString& name, const Value& value);
     friend bool operator==(const Key&, const Key&) = default;
 };
 
@@ -62,12 +64,22 @@ QString TypeName(DWORD type);
 std::optional<Value> ValueFromText(DWORD type, const QString& text);
 QString ValueToText(const Value& value);
 
-// Whole hives (for the QSettings format and the tool).
+// Walking a hive: the key at `parts` below `root` (null when missing); `readOnly` tells whether it
+// or a key above it is read-only.
+const Key* FindPath(const Key& root, const QStringList& parts, bool* readOnly = nullptr);
+Key* FindPath(Key& root, const QStringList& parts, bool* readOnly = nullptr);
+// Finds or creates the key at `parts`. With checked access a read-only key on the way refuses
+// (null); `created` is set when a key was added, `readOnly` as for FindPath.
+Key* CreatePath(Key& root, const QStringList& parts, Access access, bool* created = nullptr, bool* readOnly = nullptr);
+
+// Whole hives (for the QSettings format and the tool). A hive file that does not parse throws
+// DamagedFileError naming it; the lookups and changes below report it as ERROR_BADDB.
 Key LoadHive(Hive hive, const QString& machine = MachineDirectory());
 Key HiveFromJson(const QJsonObject& object);
 QJsonObject HiveToJson(const Key& root);
 
-// Lookups: ERROR_SUCCESS, or ERROR_FILE_NOT_FOUND when the key or value does not exist.
+// Lookups: ERROR_SUCCESS, or ERROR_FILE_NOT_FOUND when the key or value does not exist (ERROR_BADDB:
+// the hive is damaged).
 DWORD GetValue(const QString& keyPath, const QString& name, Value& out);
 DWORD ListValues(const QString& keyPath, QStringList& names);
 DWORD ListSubkeys(const QString& keyPath, QStringList& names);

@@ -3,9 +3,12 @@
 #include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Registry.h"
 
+#include <QFile>
 #include <QFileDevice>
-#include <QJsonDocument>
+#include <QFileInfo>
 #include <QSet>
+
+#include <sys/stat.h>
 
 #include <mutex>
 #include <optional>
@@ -97,14 +100,20 @@ QSet<QString> LowerCasePaths(const QSettings::SettingsMap& map)
     return paths;
 }
 
+QString FileName(const QIODevice& device)
+{
+    const auto* file = qobject_cast<const QFileDevice*>(&device);
+    return file != nullptr ? file->fileName() : QString();
+}
+
+// A hive that does not parse reads as a format error.
 bool ReadHive(QIODevice& device, QSettings::SettingsMap& map)
 {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(device.readAll(), &error);
-    if (error.error != QJsonParseError::NoError) {
+    try {
+        Flatten(Registry::HiveFromJson(Detail::ParseJsonFile(FileName(device), device.readAll())), QString(), map);
+    } catch (const DamagedFileError&) {
         return false;
     }
-    Flatten(Registry::HiveFromJson(document.object()), QString(), map);
     RememberBase(device, map);
     return true;
 }
@@ -133,25 +142,13 @@ void RemoveMissing(Key& key, const QString& prefix, const QSet<QString>& removed
     }
 }
 
-bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
+// Applies to `root`, the hive as stored now, what was changed through QSettings since `base`: a
+// value known in the base under some spelling and in the map under none was removed; a value of the
+// map that differs from the base was set. Values another process wrote since stay.
+QList<Change> Merge(Key& root, const QSettings::SettingsMap& base, const QSettings::SettingsMap& map)
 {
-    const auto* file = qobject_cast<QFileDevice*>(&device);
-    if (file == nullptr) {
-        return false;
-    }
-    const bool isMachineHive = file->fileName() == Registry::HiveFile(Registry::Hive::LocalMachine);
-    const Registry::Hive hive = isMachineHive ? Registry::Hive::LocalMachine : Registry::Hive::CurrentUser;
-
-    // QSettings holds the hive's lock while it calls us: the file on disk is current.
-    Key root = Registry::HiveFromJson(QJsonDocument::fromJson(Detail::ReadWholeFile(file->fileName())).object());
-
-    // Removed through QSettings: known in the base under some spelling, in the map under none.
-    // Values the base does not know were written by another process since, and stay.
-    const QSettings::SettingsMap base = Base(file->fileName());
-    const QSet<QString> removed = LowerCasePaths(base) - LowerCasePaths(map);
     QList<Change> changes;
-    RemoveMissing(root, QString(), removed, false, changes);
-
+    RemoveMissing(root, QString(), LowerCasePaths(base) - LowerCasePaths(map), false, changes);
     for (auto it = map.begin(); it != map.end(); ++it) {
         const auto known = base.constFind(it.key());
         if (known != base.constEnd() && known.value() == it.value()) {
@@ -159,50 +156,80 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
         }
         QStringList parts = it.key().split('/');
         const QString name = parts.takeLast();
-        Key* key = &root;
-        bool locked = root.readOnly;
-        for (const QString& part : parts) {
-            Key* child = key->FindKey(part);
-            if (child == nullptr) {
-                key->keys.push_back(Key{part, false, {}, {}});
-                child = &key->keys.back();
-            }
-            key = child;
-            locked = locked || key->readOnly;
-        }
+        bool locked = false;
+        Key* key = Registry::CreatePath(root, parts, Registry::Access::Unchecked, nullptr, &locked);
         const Value* existing = key->FindValue(name);
         if (existing != nullptr && ToVariant(*existing) == it.value()) {
             continue;
         }
         const Value value = FromVariant(it.value());
-        if (existing != nullptr) {
-            for (auto& entry : key->values) {
-                if (entry.first.compare(name, Qt::CaseInsensitive) == 0) {
-                    entry.second = value;
-                }
-            }
-        } else {
-            key->values.emplace_back(name, value);
-        }
+        key->SetValue(name, value);
         changes.append({parts.join('/'), name, locked, value});
     }
+    return changes;
+}
 
+// Whether this process may make every change: none below a read-only key, none in the machine hive
+// without elevation.
+bool Permitted(const QList<Change>& changes, Registry::Hive hive)
+{
     for (const Change& change : changes) {
-        if (change.locked || (isMachineHive && !IsElevated())) {
+        if (change.locked || (hive == Registry::Hive::LocalMachine && !IsElevated())) {
             return false;
         }
     }
-    if (device.write(QJsonDocument(Registry::HiveToJson(root)).toJson(QJsonDocument::Indented)) < 0) {
+    return true;
+}
+
+// Writes the hive through QSettings' save file, whose time is made later than the replaced file's,
+// as the store's writes do, so that readers caching by size and time see a same-size change.
+bool Save(QFileDevice& file, const Key& root)
+{
+    struct stat before {};
+    const bool existed = ::stat(QFile::encodeName(file.fileName()).constData(), &before) == 0;
+    if (file.write(Detail::JsonFileContent(Registry::HiveToJson(root))) < 0 || !file.flush()) {
         return false;
     }
-    // QSettings now takes the merged map as what the file holds.
-    RememberBase(device, map);
+    if (existed && file.handle() >= 0) {
+        Detail::AdvanceModificationTime(file.handle(), before);
+    }
+    return true;
+}
+
+void JournalChanges(Registry::Hive hive, const QList<Change>& changes)
+{
     for (const Change& change : changes) {
         const QString keyPath = Registry::HiveName(hive) + (change.path.isEmpty() ? QString() : "/" + change.path);
         Journal(change.value ? QStringLiteral("registry-set") : QStringLiteral("registry-delete-value"),
                 QString(keyPath).replace('/', '\\') + " " + change.name +
                     (change.value ? "=" + Registry::ValueToText(*change.value) : QString()));
     }
+}
+
+// QSettings holds the hive's lock while it calls this: the file on disk is current. A damaged hive
+// is never written over.
+bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    auto* file = qobject_cast<QFileDevice*>(&device);
+    if (file == nullptr) {
+        return false;
+    }
+    const Registry::Hive hive = file->fileName() == Registry::HiveFile(Registry::Hive::LocalMachine)
+                                    ? Registry::Hive::LocalMachine
+                                    : Registry::Hive::CurrentUser;
+    Key root;
+    try {
+        root = Registry::HiveFromJson(Detail::ReadJsonFile(file->fileName()).value_or(QJsonObject()));
+    } catch (const MachineError&) {
+        return false;
+    }
+    const QList<Change> changes = Merge(root, Base(file->fileName()), map);
+    if (!Permitted(changes, hive) || !Save(*file, root)) {
+        return false;
+    }
+    // QSettings now takes the merged map as what the file holds.
+    RememberBase(device, map);
+    JournalChanges(hive, changes);
     return true;
 }
 
@@ -221,17 +248,25 @@ std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath)
     if (!path) {
         return nullptr;
     }
+    const QString machine = MachineDirectory();
+    if (!QFileInfo::exists(DescriptionFile(machine))) {
+        throw MachineError(("no simulated machine in " + machine).toStdString());
+    }
     // QSettings compares names case-sensitively on this platform: spell the path as stored.
     QStringList parts = path->parts;
-    const Key root = Registry::LoadHive(path->hive);
-    const Key* key = &root;
-    for (QString& part : parts) {
-        key = key != nullptr ? key->FindKey(part) : nullptr;
-        if (key != nullptr) {
-            part = key->name;
+    try {
+        const Key root = Registry::LoadHive(path->hive, machine);
+        const Key* key = &root;
+        for (QString& part : parts) {
+            key = key != nullptr ? key->FindKey(part) : nullptr;
+            if (key != nullptr) {
+                part = key->name;
+            }
         }
+    } catch (const DamagedFileError&) {
+        // Read through QSettings, the hive gives a format error.
     }
-    auto settings = std::make_unique<QSettings>(Registry::HiveFile(path->hive), RegistryFormat());
+    auto settings = std::make_unique<QSettings>(Registry::HiveFile(path->hive, machine), RegistryFormat());
     if (!parts.isEmpty()) {
         settings->beginGroup(parts.join('/'));
     }

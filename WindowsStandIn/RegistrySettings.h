@@ -22,7 +22,8 @@ namespace WinSim {
 QSettings::Format RegistryFormat();
 
 // A settings object positioned (through beginGroup) on `keyPath`, or null when the path does
-// not name a hive ("HKEY_LOCAL_MACHINE\\...", "HKEY_CURRENT_USER\\...").
+// not name a hive ("HKEY_LOCAL_MACHINE\\...", "HKEY_CURRENT_USER\\..."). Throws MachineError when
+// there is no machine. A damaged hive reads with status() FormatError, and no write replaces it.
 std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath);
 
 // QSettings keeps a change the store refused in its cache, shared by every settings object of

@@ -4,6 +4,8 @@
 
 #include <QJsonObject>
 
+#include <optional>
+
 struct SC_HANDLE__ {
     bool manager = false;
     DWORD access = 0;
@@ -19,9 +21,23 @@ QJsonObject Initial(const QString& machine)
     return WinSim::DescriptionValue(QStringLiteral("services"), machine).toObject();
 }
 
-QJsonObject Services(const QString& machine = WinSim::MachineDirectory())
+// The state of `name` in `services`: "running", "stopped", or empty when it is not there.
+QString Find(const QJsonObject& services, const QString& name)
 {
-    return WinSim::Detail::ReadStateFile(StateName, Initial(machine), machine);
+    for (auto it = services.begin(); it != services.end(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
+            return it.value().toString();
+        }
+    }
+    return QString();
+}
+
+// As Find on the machine's services, or nullopt with the last error set when they cannot be read.
+std::optional<QString> StateOf(const QString& name)
+{
+    const std::optional<QJsonObject> services =
+        WinSim::Detail::TryReadStateFile(StateName, Initial(WinSim::MachineDirectory()));
+    return services ? std::optional<QString>(Find(*services, name)) : std::nullopt;
 }
 
 BOOL Fail(DWORD code)
@@ -39,16 +55,16 @@ bool Injected(const char* function)
     return false;
 }
 
+// False with the last error set when the services cannot be changed.
 bool ChangeState(const QString& name, const QString& state)
 {
-    const QString machine = WinSim::MachineDirectory();
-    return WinSim::Detail::UpdateStateFile(
+    return WinSim::Detail::TryUpdateStateFile(
         StateName,
         [&](QJsonObject& services) {
             services.insert(name, state);
             return true;
         },
-        Initial(machine), machine);
+        Initial(WinSim::MachineDirectory()));
 }
 
 }  // namespace
@@ -83,7 +99,11 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAcces
         return nullptr;
     }
     const QString name = QString::fromLatin1(serviceName);
-    if (WinSim::ServiceState(name).isEmpty()) {
+    const std::optional<QString> state = StateOf(name);
+    if (!state) {
+        return nullptr;
+    }
+    if (state->isEmpty()) {
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
@@ -105,13 +125,16 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status)
     if (Injected("QueryServiceStatus")) {
         return FALSE;
     }
-    const QString state = WinSim::ServiceState(service->name);
-    if (state.isEmpty()) {
+    const std::optional<QString> state = StateOf(service->name);
+    if (!state) {
+        return FALSE;
+    }
+    if (state->isEmpty()) {
         return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
     }
     *status = SERVICE_STATUS{};
     status->dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    status->dwCurrentState = state == QLatin1String("running") ? SERVICE_RUNNING : SERVICE_STOPPED;
+    status->dwCurrentState = *state == QLatin1String("running") ? SERVICE_RUNNING : SERVICE_STOPPED;
     return TRUE;
 }
 
@@ -129,11 +152,15 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
     if (Injected("ControlService")) {
         return FALSE;
     }
-    if (WinSim::ServiceState(service->name) != QLatin1String("running")) {
+    const std::optional<QString> state = StateOf(service->name);
+    if (!state) {
+        return FALSE;
+    }
+    if (*state != QLatin1String("running")) {
         return Fail(ERROR_SERVICE_NOT_ACTIVE);
     }
     if (!ChangeState(service->name, QStringLiteral("stopped"))) {
-        return Fail(ERROR_GEN_FAILURE);
+        return FALSE;
     }
     WinSim::Journal(QStringLiteral("service-stop"), service->name);
     *status = SERVICE_STATUS{};
@@ -153,11 +180,15 @@ BOOL StartServiceA(SC_HANDLE service, DWORD, LPCSTR*)
     if (Injected("StartServiceA")) {
         return FALSE;
     }
-    if (WinSim::ServiceState(service->name) == QLatin1String("running")) {
+    const std::optional<QString> state = StateOf(service->name);
+    if (!state) {
+        return FALSE;
+    }
+    if (*state == QLatin1String("running")) {
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     }
     if (!ChangeState(service->name, QStringLiteral("running"))) {
-        return Fail(ERROR_GEN_FAILURE);
+        return FALSE;
     }
     WinSim::Journal(QStringLiteral("service-start"), service->name);
     return TRUE;
@@ -176,13 +207,7 @@ namespace WinSim {
 
 QString ServiceState(const QString& name, const QString& machine)
 {
-    const QJsonObject services = Services(machine);
-    for (auto it = services.begin(); it != services.end(); ++it) {
-        if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
-            return it.value().toString();
-        }
-    }
-    return QString();
+    return Find(Detail::ReadStateFile(StateName, Initial(machine), machine), name);
 }
 
 void SetServiceState(const QString& name, const QString& state, const QString& machine)
@@ -190,7 +215,7 @@ void SetServiceState(const QString& name, const QString& state, const QString& m
     if (state != QLatin1String("running") && state != QLatin1String("stopped") && state != QLatin1String("missing")) {
         throw MachineError(("unknown service state \"" + state + "\" (running, stopped, missing)").toStdString());
     }
-    const bool written = Detail::UpdateStateFile(
+    Detail::UpdateStateFile(
         StateName,
         [&](QJsonObject& services) {
             for (const QString& key : services.keys()) {
@@ -204,9 +229,6 @@ void SetServiceState(const QString& name, const QString& state, const QString& m
             return true;
         },
         Initial(machine), machine);
-    if (!written) {
-        throw MachineError(("cannot write " + Detail::StateFilePath(StateName, machine)).toStdString());
-    }
     Journal(QStringLiteral("service-set"), name + "=" + state, machine);
 }
 

@@ -46,7 +46,8 @@ BOOL CloseServiceHandle(SC_HANDLE handle);
 
 namespace WinSim {
 
-// "running", "stopped", or an empty string when the service does not exist.
+// "running", "stopped", or an empty string when the service does not exist. A damaged
+// "services.json" throws DamagedFileError; the Win32 functions fail with ERROR_FILE_CORRUPT.
 QString ServiceState(const QString& name, const QString& machine = MachineDirectory());
 // Sets a service's state ("running", "stopped", or "missing" to remove it): the machine's own tool.
 void SetServiceState(const QString& name, const QString& state, const QString& machine = MachineDirectory());

@@ -2,9 +2,6 @@
 
 #include "WindowsStandIn/FileStore.h"
 
-#include <QJsonDocument>
-#include <QLockFile>
-
 namespace WinSim::Detail {
 
 QString StateFilePath(const QString& name, const QString& machine)
@@ -14,27 +11,42 @@ QString StateFilePath(const QString& name, const QString& machine)
 
 QJsonObject ReadStateFile(const QString& name, const QJsonObject& initial, const QString& machine)
 {
-    bool exists = false;
-    const QByteArray content = ReadWholeFile(StateFilePath(name, machine), &exists);
-    if (!exists) {
-        return initial;
-    }
-    return QJsonDocument::fromJson(content).object();
+    return ReadJsonFile(StateFilePath(name, machine)).value_or(initial);
 }
 
 bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
                      const QJsonObject& initial, const QString& machine)
 {
-    const QString path = StateFilePath(name, machine);
-    QLockFile lock(path + ".lock");
-    if (!LockPromptly(lock)) {
-        return false;
+    UpdateJsonFile(StateFilePath(name, machine), change, initial);
+    return true;
+}
+
+namespace {
+
+template <typename Result, typename Operation>
+Result Reporting(Result failure, Operation operation)
+{
+    try {
+        return operation();
+    } catch (const DamagedFileError&) {
+        SetLastError(ERROR_FILE_CORRUPT);
+    } catch (const MachineError&) {
+        SetLastError(ERROR_GEN_FAILURE);
     }
-    QJsonObject state = ReadStateFile(name, initial, machine);
-    if (!change(state)) {
-        return true;
-    }
-    return WriteFileAtomically(path, QJsonDocument(state).toJson(QJsonDocument::Indented));
+    return failure;
+}
+
+}  // namespace
+
+std::optional<QJsonObject> TryReadStateFile(const QString& name, const QJsonObject& initial)
+{
+    return Reporting<std::optional<QJsonObject>>(std::nullopt, [&] { return ReadStateFile(name, initial); });
+}
+
+bool TryUpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
+                        const QJsonObject& initial)
+{
+    return Reporting(false, [&] { return UpdateStateFile(name, change, initial); });
 }
 
 }  // namespace WinSim::Detail
@@ -47,7 +59,7 @@ const QString FailuresFile = QStringLiteral("failures.json");
 void SetInjectedFailure(const QString& function, DWORD code, const QString& qualifier, const QString& machine)
 {
     const QString key = qualifier.isEmpty() ? function : function + "@" + qualifier;
-    const bool written = Detail::UpdateStateFile(
+    Detail::UpdateStateFile(
         FailuresFile,
         [&](QJsonObject& failures) {
             if (code == 0) {
@@ -58,9 +70,6 @@ void SetInjectedFailure(const QString& function, DWORD code, const QString& qual
             return true;
         },
         QJsonObject(), machine);
-    if (!written) {
-        throw MachineError(("cannot write " + Detail::StateFilePath(FailuresFile, machine)).toStdString());
-    }
     Journal(QStringLiteral("fail"), key + "=" + QString::number(code), machine);
 }
 

@@ -1,5 +1,5 @@
 // JSON state files of the machine directory that programs change ("colour.json", "services.json",
-// "failures.json"). Updates are serialised across processes with a lock file and replace the file whole.
+// "failures.json"), read and written through the machine's one JSON reader and writer (FileStore.h).
 #pragma once
 
 #include "WindowsStandIn/Machine.h"
@@ -14,12 +14,21 @@
 namespace WinSim::Detail {
 
 QString StateFilePath(const QString& name, const QString& machine = MachineDirectory());
-// The file's object, or `initial` when the file does not exist yet.
+// The file's object, or `initial` when the file does not exist yet. Throws DamagedFileError
+// naming a file that does not parse.
 QJsonObject ReadStateFile(const QString& name, const QJsonObject& initial = QJsonObject(),
                           const QString& machine = MachineDirectory());
-// Reads the file (or `initial`), lets `change` edit it and writes it back when `change` returns true.
+// Reads the file (or `initial`), lets `change` edit it and writes it back when `change` returns
+// true. Returns true; a failure throws DamagedFileError (the file stays as it was) or MachineError.
 bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
                      const QJsonObject& initial = QJsonObject(), const QString& machine = MachineDirectory());
+
+// For the Win32 stand-in functions, which report through the last error: as above, but a damaged
+// file gives ERROR_FILE_CORRUPT and any other failure of the machine ERROR_GEN_FAILURE, with
+// nullopt or false.
+std::optional<QJsonObject> TryReadStateFile(const QString& name, const QJsonObject& initial = QJsonObject());
+bool TryUpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
+                        const QJsonObject& initial = QJsonObject());
 
 }  // namespace WinSim::Detail
 

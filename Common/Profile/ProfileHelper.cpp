@@ -2,8 +2,8 @@
 
 #include "Common/Application/Constants.h"
 #include "Common/HardwareInfo/MultiScreenHandler.h"
+#include "Common/Profile/TessalyCommand.h"
 #include "Common/Spectrine/Resource.h"
-#include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/DisplayDevices.h"
 #include "WindowsStandIn/Dxgi.h"
@@ -90,7 +90,7 @@ ProfileHelper::ProfileHelper()
     }
     deviceId = DisplayDeviceId();
     colorDirectory = ReadColorDirectory();
-    toolPath = Windows::CommandLine::QuotePath(QCoreApplication::applicationDirPath() + "/" + ElevatedToolFileName);
+    toolPath = TessalyCommand::ToolPath();
 }
 
 QString ProfileHelper::DisplayDeviceId() const
@@ -104,8 +104,7 @@ QString ProfileHelper::DisplayDeviceId() const
         WinSim::Pause(DeviceIdRetryWaitMs);
     }
     const DWORD error = GetLastError();
-    const auto settings = WinSim::OpenRegistrySettings(MakerMachineKey + QCoreApplication::applicationName() + "\\" +
-                                                       PanelInfoGroup);
+    const auto settings = WinSim::OpenRegistrySettings(TessalyCommand::PanelKey());
     if (settings) {
         const QString stored = settings->value(DisplayDeviceIdValue).toString();
         if (!stored.isEmpty()) {

@@ -13,6 +13,8 @@ struct LUID;
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
+class TessalyCommand;
+
 // The Windows sRGB profile file name.
 extern const QString SrgbProfileFileName;
 
@@ -68,8 +70,8 @@ private:
     QString DisplayDeviceId() const;
     // True when the profile's metadata holds a "Brightness" value.
     static bool CarriesBrightnessMetadata(const QString& path);
-    // Runs a Tessaly command line (after the tool path) elevated; returns the run's result.
-    std::uint32_t RunTool(const QString& arguments, QString& output) const;
+    // Runs a Tessaly command line elevated; returns the run's result.
+    std::uint32_t RunTool(const TessalyCommand& command, QString& output) const;
     // Reads the adapter-level default profile of `subType` from the first adapter that has one.
     QString ReadAdapterDefault(int subType);
 

@@ -3,9 +3,8 @@
 #include "Common/Profile/ProfileHelper.h"
 
 #include "Common/Application/Constants.h"
+#include "Common/Profile/TessalyCommand.h"
 #include "Common/Windows/CommandLine.h"
-
-#include <QCoreApplication>
 
 #include <functional>
 
@@ -13,67 +12,6 @@ namespace Korvel::DisplayCalibration::Common::Profile {
 namespace {
 
 using Exception::OsErrorException;
-
-// A value for the command line, in double quotes (the runner keeps "%" from being expanded). A value
-// that is empty or holds a double quote or a line break cannot be passed and is refused.
-template <typename Failure>
-void CheckValue(const QString& value, const QString& what)
-{
-    if (value.isEmpty()) {
-        throw Failure(("Empty value for " + what).toStdString());
-    }
-    if (value.contains('"') || value.contains('\n') || value.contains('\r')) {
-        throw Failure(("Invalid value for " + what).toStdString());
-    }
-}
-
-template <typename Failure>
-QString QuoteValue(const QString& value, const QString& what)
-{
-    CheckValue<Failure>(value, what);
-    return Windows::CommandLine::QuoteArgument(value);
-}
-
-template <typename Failure>
-QString QuoteFilePath(const QString& path)
-{
-    CheckValue<Failure>(path, "path " + path);
-    return Windows::CommandLine::QuotePath(path);
-}
-
-QString PanelKey()
-{
-    return "\"" + MakerMachineKey + QCoreApplication::applicationName() + "\\" + PanelInfoGroup + "\"";
-}
-
-QString ApplicationKey()
-{
-    return "\"" + MakerMachineKey + QCoreApplication::applicationName() + "\"";
-}
-
-QString RegistryPair(const QString& key, const QString& value)
-{
-    return " --add-registry-key " + key + " --registry-value " + QuoteValue<InstallProfileException>(value, key);
-}
-
-QString InstallList(const QString& option, const QStringList& paths)
-{
-    QString command;
-    for (const QString& path : paths) {
-        command += " " + option + " " + QuoteFilePath<InstallProfileException>(path) + " ";
-    }
-    return command;
-}
-
-template <typename Failure>
-QString UninstallList(const QStringList& names)
-{
-    QString command;
-    for (const QString& name : names) {
-        command += " --uninstall-profile " + QuoteValue<Failure>(name, "profile name") + " ";
-    }
-    return command;
-}
 
 // Runs `operation`; the operation's own exception passes, any other OsErrorException becomes one
 // with its text and no code.
@@ -112,7 +50,7 @@ void ProfileHelper::EnableColorCalibration()
             return;
         }
         QString output;
-        const std::uint32_t result = RunTool(QStringLiteral(" --color-calibration enabled"), output);
+        const std::uint32_t result = RunTool(TessalyCommand(toolPath).ColorCalibration(true), output);
         if (result != 0) {
             throw EnableColorCalibrationException(std::int32_t(result), std::string());
         }
@@ -126,7 +64,7 @@ void ProfileHelper::DisableColorCalibration()
             return;
         }
         QString output;
-        const std::uint32_t result = RunTool(QStringLiteral(" --color-calibration disabled"), output);
+        const std::uint32_t result = RunTool(TessalyCommand(toolPath).ColorCalibration(false), output);
         if (result != 0) {
             throw DisableColorCalibrationException(std::int32_t(result), std::string());
         }
@@ -137,8 +75,7 @@ void ProfileHelper::InstallProfile(const QString& path)
 {
     Converting<InstallProfileException>([&] {
         QString output;
-        const std::uint32_t result =
-            RunTool(" --install-profile " + QuoteFilePath<InstallProfileException>(path), output);
+        const std::uint32_t result = RunTool(TessalyCommand(toolPath).InstallProfile(path), output);
         if (result != 0) {
             throw InstallProfileException(std::int32_t(result), std::string());
         }
@@ -158,10 +95,12 @@ void RunInstall(const std::function<std::uint32_t(QString&)>& run)
 
 }  // namespace
 
+// The command of each installing operation is built before installed profiles are removed, so a
+// value that cannot be passed changes nothing.
 void ProfileHelper::InstallProfiles(const QStringList& paths)
 {
     ConvertingInstall([&] {
-        const QString command = InstallList(QStringLiteral("--install-profile"), paths);
+        const TessalyCommand command = TessalyCommand(toolPath).InstallProfiles(paths);
         RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
@@ -173,14 +112,16 @@ void ProfileHelper::InstallProfilesWithPanelInfo(const QStringList& paths, const
                                                  const QString& profileFormat)
 {
     ConvertingInstall([&] {
-        QString command = InstallList(QStringLiteral("--install-profile"), paths) + " --set-registry-path " +
-                          PanelKey() + RegistryPair(HdrSupportedValue, hdrSupported) +
-                          RegistryPair(DefaultProfileColorSpaceValue, defaultProfileColorSpace) +
-                          RegistryPair(DefaultProfileGammaValue, defaultProfileGamma) +
-                          RegistryPair(RequiredProfilesValue, requiredProfiles) +
-                          RegistryPair(ProfileFormatValue, profileFormat);
+        TessalyCommand command = TessalyCommand(toolPath)
+                                     .InstallProfiles(paths)
+                                     .RegistryPath(TessalyCommand::PanelKey())
+                                     .AddRegistryValue(HdrSupportedValue, hdrSupported)
+                                     .AddRegistryValue(DefaultProfileColorSpaceValue, defaultProfileColorSpace)
+                                     .AddRegistryValue(DefaultProfileGammaValue, defaultProfileGamma)
+                                     .AddRegistryValue(RequiredProfilesValue, requiredProfiles)
+                                     .AddRegistryValue(ProfileFormatValue, profileFormat);
         if (!deviceId.isEmpty()) {
-            command += RegistryPair(DisplayDeviceIdValue, deviceId);
+            command.AddRegistryValue(DisplayDeviceIdValue, deviceId);
         }
         RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
@@ -190,8 +131,10 @@ void ProfileHelper::InstallProfilesWithPanelInfo(const QStringList& paths, const
 void ProfileHelper::InstallProfilesRemovingPanelInfo(const QStringList& paths)
 {
     ConvertingInstall([&] {
-        const QString command = InstallList(QStringLiteral("--install-profile"), paths) + " --set-registry-path " +
-                                ApplicationKey() + " --remove-registry-key " + PanelInfoGroup;
+        const TessalyCommand command = TessalyCommand(toolPath)
+                                           .InstallProfiles(paths)
+                                           .RegistryPath(TessalyCommand::ApplicationKey())
+                                           .RemoveRegistryValue(PanelInfoGroup);
         RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
@@ -201,10 +144,11 @@ void ProfileHelper::InstallHdr10ProfilesWithPanelInfo(const QStringList& paths, 
                                                       const QString& requiredProfilesHdr10)
 {
     ConvertingInstall([&] {
-        const QString command = InstallList(QStringLiteral("--install-profile-hdr10"), paths) +
-                                " --set-registry-path " + PanelKey() +
-                                RegistryPair(Hdr10SupportedValue, hdr10Supported) +
-                                RegistryPair(RequiredProfilesHdr10Value, requiredProfilesHdr10);
+        const TessalyCommand command = TessalyCommand(toolPath)
+                                           .InstallHdr10Profiles(paths)
+                                           .RegistryPath(TessalyCommand::PanelKey())
+                                           .AddRegistryValue(Hdr10SupportedValue, hdr10Supported)
+                                           .AddRegistryValue(RequiredProfilesHdr10Value, requiredProfilesHdr10);
         RemoveInstalledHdr10Profiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
@@ -214,8 +158,7 @@ void ProfileHelper::UninstallProfile(const QString& name)
 {
     Converting<UninstallProfileException>([&] {
         QString output;
-        const std::uint32_t result =
-            RunTool(" --uninstall-profile " + QuoteValue<UninstallProfileException>(name, "profile name"), output);
+        const std::uint32_t result = RunTool(TessalyCommand(toolPath).UninstallProfile(name), output);
         if (result != 0) {
             throw UninstallProfileException(std::int32_t(result), std::string());
         }
@@ -229,7 +172,7 @@ void ProfileHelper::UninstallProfiles(const QStringList& names)
     }
     Converting<UninstallProfileException>([&] {
         QString output;
-        const std::uint32_t result = RunTool(UninstallList<UninstallProfileException>(names), output);
+        const std::uint32_t result = RunTool(TessalyCommand(toolPath).UninstallProfiles(names), output);
         if (result != 0) {
             throw UninstallProfileException(std::int32_t(result), std::string());
         }
@@ -240,21 +183,18 @@ void ProfileHelper::UninstallProfiles(const QStringList& names)
 void ProfileHelper::UninstallProfilesWithRequiredProfiles(const QStringList& names, const QString& requiredProfiles)
 {
     Converting<UninstallProfileException>([&] {
-        const QString command = UninstallList<UninstallProfileException>(names) + " --set-registry-path " +
-                                PanelKey() + " --add-registry-key " + RequiredProfilesValue + " --registry-value " +
-                                QuoteValue<UninstallProfileException>(requiredProfiles, RequiredProfilesValue);
+        const TessalyCommand command = TessalyCommand(toolPath)
+                                           .UninstallProfiles(names)
+                                           .RegistryPath(TessalyCommand::PanelKey())
+                                           .AddRegistryValue(RequiredProfilesValue, requiredProfiles);
         QString output;
         RunTool(command, output);
     });
 }
 
-}  // namespace Korvel::DisplayCalibration::Common::Profile
-
-namespace Korvel::DisplayCalibration::Common::Profile {
-
-std::uint32_t ProfileHelper::RunTool(const QString& arguments, QString& output) const
+std::uint32_t ProfileHelper::RunTool(const TessalyCommand& command, QString& output) const
 {
-    return Windows::CommandLine::Run(toolPath + arguments, true, output);
+    return Windows::CommandLine::Run(command.Text(), true, output);
 }
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

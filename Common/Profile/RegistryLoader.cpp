@@ -3,32 +3,15 @@
 #include "Common/Application/Constants.h"
 #include "Common/Exception/OsErrorException.h"
 #include "Common/Profile/RegistryLoaderExceptions.h"
+#include "Common/Profile/TessalyCommand.h"
 #include "Common/Security/EncrypterException.h"
 #include "Common/Security/EncrypterFactory.h"
 #include "Common/Windows/CommandLine.h"
-
-#include <QCoreApplication>
-#include <QDir>
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using namespace Korvel::DisplayCalibration::Common::Profile;
 
 namespace {
-
-// One command-line argument in double quotes. A double quote inside would end the quoting for cmd
-// and is refused.
-QString QuoteValue(const QString& value)
-{
-    if (value.contains('"')) {
-        throw Common::Exception::OsErrorException("A registry value must not contain a double quote.");
-    }
-    return Common::Windows::CommandLine::QuoteArgument(value);
-}
-
-QString RegistryPair(const QString& name, const QString& value)
-{
-    return " --add-registry-key " + QuoteValue(name) + " --registry-value " + QuoteValue(value);
-}
 
 // Builds and runs one elevated command; a failure to build or start it becomes `OperationException`
 // with the failure's text and no Windows error code.
@@ -36,9 +19,9 @@ template <typename OperationException, typename Build>
 bool Execute(Build&& build)
 {
     try {
-        const QString command = build();
+        const TessalyCommand command = build();
         QString output;
-        return Common::Windows::CommandLine::Run(command, true, output) == 0;
+        return Common::Windows::CommandLine::Run(command.Text(), true, output) == 0;
     } catch (const Common::Exception::OsErrorException& error) {
         throw OperationException(error.what());
     } catch (const Common::Security::EncrypterException& error) {
@@ -60,11 +43,7 @@ void MoveToEnd(QStringList& names, const QString& marker)
 
 }  // namespace
 
-RegistryLoader::RegistryLoader()
-    : toolPath(Common::Windows::CommandLine::QuotePath(QDir(QCoreApplication::applicationDirPath()).filePath(Common::ElevatedToolFileName))),
-      panelKey('"' + Common::MakerMachineKey + QCoreApplication::applicationName() + "\\" + Common::PanelInfoGroup + '"')
-{
-}
+RegistryLoader::RegistryLoader() : toolPath(TessalyCommand::ToolPath()), panelKey(TessalyCommand::PanelKey()) {}
 
 QString RegistryLoader::EncryptToBase64(const QString& text)
 {
@@ -72,14 +51,14 @@ QString RegistryLoader::EncryptToBase64(const QString& text)
     return QString::fromLatin1(encrypter->Encrypt(text.toUtf8()).toBase64());
 }
 
-QString RegistryLoader::AddCommand(const QString& name, const QString& value) const
+TessalyCommand RegistryLoader::AddCommand(const QString& name, const QString& value) const
 {
-    return toolPath + " --set-registry-path " + panelKey + RegistryPair(name, value);
+    return TessalyCommand(toolPath).RegistryPath(panelKey).AddRegistryValue(name, value);
 }
 
-QString RegistryLoader::RemoveCommand(const QString& name) const
+TessalyCommand RegistryLoader::RemoveCommand(const QString& name) const
 {
-    return toolPath + " --set-registry-path " + panelKey + " --remove-registry-key " + QuoteValue(name);
+    return TessalyCommand(toolPath).RegistryPath(panelKey).RemoveRegistryValue(name);
 }
 
 bool RegistryLoader::SetDefaultProfileColorSpace(const QString& colorSpace)
@@ -152,20 +131,18 @@ bool RegistryLoader::SetAllParameters(bool hdrSupported, const QString& colorSpa
         const QString encodedProfiles = EncryptToBase64(requiredProfiles.join(","));
         const QString encodedFormat = EncryptToBase64(profileFormat);
 
-        QString command = toolPath + " --set-registry-path " + panelKey;
-        command += RegistryPair(Common::HdrSupportedValue, encodedHdr);
-        command += RegistryPair(Common::DefaultProfileColorSpaceValue, encodedColorSpace);
-        command += RegistryPair(Common::DefaultProfileGammaValue, encodedGamma);
-        command += RegistryPair(Common::RequiredProfilesValue, encodedProfiles);
+        TessalyCommand command = TessalyCommand(toolPath)
+                                     .RegistryPath(panelKey)
+                                     .AddRegistryValue(Common::HdrSupportedValue, encodedHdr)
+                                     .AddRegistryValue(Common::DefaultProfileColorSpaceValue, encodedColorSpace)
+                                     .AddRegistryValue(Common::DefaultProfileGammaValue, encodedGamma)
+                                     .AddRegistryValue(Common::RequiredProfilesValue, encodedProfiles);
         if (!profileFormat.isNull()) {
-            command += RegistryPair(Common::ProfileFormatValue, encodedFormat);
+            command.AddRegistryValue(Common::ProfileFormatValue, encodedFormat);
         }
         if (!deviceId.isEmpty()) {
-            command += RegistryPair(Common::DisplayDeviceIdValue, deviceId);
+            command.AddRegistryValue(Common::DisplayDeviceIdValue, deviceId);
         }
-        for (const QString& profile : profilesToUninstall) {
-            command += " --uninstall-profile " + Common::Windows::CommandLine::QuotePath(profile) + " ";
-        }
-        return command;
+        return command.UninstallProfiles(profilesToUninstall);
     });
 }

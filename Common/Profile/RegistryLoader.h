@@ -1,10 +1,11 @@
 #pragma once
 
 #include "Common/Profile/IRegistryLoader.h"
+#include "Common/Profile/TessalyCommand.h"
 
 // The panel values live under "HKEY_LOCAL_MACHINE\SOFTWARE\Korvel Inc\<application name>\PanelInfo".
-// Values are passed to the tool in double quotes; a value holding a double quote is refused
-// with the operation's exception.
+// Every name and value reaches the tool exactly, or is refused (TessalyCommand) with the
+// operation's exception before anything runs.
 class RegistryLoader : public IRegistryLoader {
 public:
     RegistryLoader();
@@ -34,8 +35,9 @@ public:
     static QString EncryptToBase64(const QString& text);
 
 private:
-    QString AddCommand(const QString& name, const QString& value) const;
-    QString RemoveCommand(const QString& name) const;
+    Korvel::DisplayCalibration::Common::Profile::TessalyCommand AddCommand(const QString& name,
+                                                                          const QString& value) const;
+    Korvel::DisplayCalibration::Common::Profile::TessalyCommand RemoveCommand(const QString& name) const;
 
     QString toolPath;
     QString panelKey;

@@ -22,9 +22,13 @@ public:
 
     // The path with native separators, enclosed in double quotes.
     static QString QuotePath(const QString& path);
-    // One argument in double quotes that Windows' argument rules give back unchanged: backslashes
-    // before the closing quote are doubled. The caller refuses values holding a double quote.
+    // One value of a command line in double quotes, which Windows' argument rules give back to the
+    // program unchanged: backslashes before the closing quote are doubled. A value that cannot pass
+    // unchanged is refused with OsErrorException: an empty one, one holding a double quote, CR, LF
+    // or NUL, and one longer than a command line may be.
     static QString QuoteArgument(const QString& value);
+    // The longest line cmd reads from a batch file.
+    static constexpr qsizetype MaximumLineLength = 8191;
 
 private:
     static void Cleanup();

@@ -81,12 +81,12 @@ TEST_F(ProfileHelperCommands, InstallWithPanelValuesWritesThemMachineWide)
     const QString id = helper->GetDeviceId();
     EXPECT_EQ(ElevatedRuns(), QStringList{tool + " --install-profile " + Quoted("KV sRGB.icm") +
                                           "  --set-registry-path " + QuotedPanelKey +
-                                          " --add-registry-key HdrSupported --registry-value \"MQ==\""
-                                          " --add-registry-key DefaultProfileColorSpace --registry-value \"c1JHQg==\""
-                                          " --add-registry-key DefaultProfileGamma --registry-value \"Mi4y\""
-                                          " --add-registry-key RequiredProfiles --registry-value \"50%/a,b\""
-                                          " --add-registry-key ProfileFormat --registry-value \"KV_{ProfileName}\""
-                                          " --add-registry-key DisplayDeviceId --registry-value \"" + id + "\""});
+                                          " --add-registry-key \"HdrSupported\" --registry-value \"MQ==\""
+                                          " --add-registry-key \"DefaultProfileColorSpace\" --registry-value \"c1JHQg==\""
+                                          " --add-registry-key \"DefaultProfileGamma\" --registry-value \"Mi4y\""
+                                          " --add-registry-key \"RequiredProfiles\" --registry-value \"50%/a,b\""
+                                          " --add-registry-key \"ProfileFormat\" --registry-value \"KV_{ProfileName}\""
+                                          " --add-registry-key \"DisplayDeviceId\" --registry-value \"" + id + "\""});
     EXPECT_EQ(Installed(), QStringList{"KV sRGB.icm"});
     EXPECT_EQ(Stored("HdrSupported"), "MQ==");
     EXPECT_EQ(Stored("RequiredProfiles"), "50%/a,b");
@@ -97,7 +97,7 @@ TEST_F(ProfileHelperCommands, InstallWithPanelValuesWritesThemMachineWide)
     helper->InstallProfilesRemovingPanelInfo({Path("KV sRGB.icm")});
     EXPECT_EQ(ElevatedRuns().value(1), tool + " --install-profile " + Quoted("KV sRGB.icm") +
                                            "  --set-registry-path \"HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel "
-                                           "Inc\\KorvelTintwise\" --remove-registry-key PanelInfo");
+                                           "Inc\\KorvelTintwise\" --remove-registry-key \"PanelInfo\"");
     QStringList values;
     Registry::ListValues(PanelKey, values);
     EXPECT_EQ(values, QStringList());
@@ -153,8 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     " --install-profile-hdr10 \"{dir}/KV_HDR10_P3.icm\"  --set-registry-path "
                     "\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\KorvelTintwise\\PanelInfo\""
-                    " --add-registry-key Hdr10Supported --registry-value \"MQ==\""
-                    " --add-registry-key RequiredProfilesHdr10 --registry-value \"SERSMTA=\"",
+                    " --add-registry-key \"Hdr10Supported\" --registry-value \"MQ==\""
+                    " --add-registry-key \"RequiredProfilesHdr10\" --registry-value \"SERSMTA=\"",
                     {"KV_HDR10_P3.icm", "old one.icm", "old.icm"}},
         CommandCase{"UninstallProfileQuotesName", [](auto&, IProfileHelper& h) { h.UninstallProfile("old one.icm"); },
                     " --uninstall-profile \"old one.icm\"", {"old.icm"}},
@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto&, IProfileHelper& h) { h.UninstallProfilesWithRequiredProfiles({"old.icm"}, "cmVx"); },
                     " --uninstall-profile \"old.icm\"  --set-registry-path "
                     "\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\KorvelTintwise\\PanelInfo\""
-                    " --add-registry-key RequiredProfiles --registry-value \"cmVx\"",
+                    " --add-registry-key \"RequiredProfiles\" --registry-value \"cmVx\"",
                     {"old one.icm"}},
         CommandCase{"EmptyValueIsRefusedBeforeAnyRun",
                     [](auto& t, IProfileHelper& h) {

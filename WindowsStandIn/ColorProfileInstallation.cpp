@@ -1,0 +1,122 @@
+// Installing and uninstalling profiles: files of the machine's colour directory.
+#include "WindowsStandIn/ColorSystem.h"
+
+#include "WindowsStandIn/ColorState.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace WinSim::Detail::Colour;
+
+template <typename Char>
+BOOL DeliverDirectory(Char* buffer, LPDWORD size, const std::basic_string<Char>& text)
+{
+    if (size == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    const DWORD needed = DWORD((text.size() + 1) * sizeof(Char));
+    if (buffer == nullptr || *size < needed) {
+        *size = needed;
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(buffer, text.c_str(), needed);
+    *size = needed;
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL InstallColorProfileA(LPCSTR machineName, LPCSTR profileName)
+{
+    if (machineName != nullptr || profileName == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (Injected("InstallColorProfileA")) {
+        return FALSE;
+    }
+    if (!WinSim::IsElevated()) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    const QString source = WinSim::MapWindowsPath(FromNarrow(profileName));
+    QFile file(source);
+    if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    const QByteArray header = file.read(128);
+    if (header.size() < 128 || header.mid(36, 4) != "acsp") {
+        return Fail(ERROR_INVALID_PROFILE);
+    }
+    const QString name = ProfileFileName(source);
+    const QString target = WinSim::ColorDirectory() + "/" + name;
+    if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath()) {
+        const QString staging = target + ".installing";
+        QFile::remove(staging);
+        if (!QFile::copy(source, staging)) {
+            QFile::remove(staging);
+            return Fail(ERROR_ACCESS_DENIED);
+        }
+        QFile::remove(target);
+        if (!QFile::rename(staging, target)) {
+            QFile::remove(staging);
+            return Fail(ERROR_ACCESS_DENIED);
+        }
+    }
+    WinSim::Journal(QStringLiteral("colour-install"), name);
+    return TRUE;
+}
+
+BOOL UninstallColorProfileA(LPCSTR machineName, LPCSTR profileName, BOOL deleteFile)
+{
+    if (machineName != nullptr || profileName == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (Injected("UninstallColorProfileA")) {
+        return FALSE;
+    }
+    if (!WinSim::IsElevated()) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    const QString name = ProfileFileName(FromNarrow(profileName));
+    if (!IsInstalled(name)) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    // The state must be readable before the file goes, so that its mentions go with it.
+    if (!State()) {
+        return FALSE;
+    }
+    if (deleteFile && !QFile::remove(WinSim::ColorDirectory() + "/" + name)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (!Update([&](QJsonObject& state) { ForgetProfile(state, name); })) {
+        return FALSE;
+    }
+    WinSim::Journal(QStringLiteral("colour-uninstall"), name);
+    return TRUE;
+}
+
+BOOL GetColorDirectoryA(LPCSTR machineName, LPSTR buffer, LPDWORD size)
+{
+    if (machineName != nullptr) {
+        return Fail(ERROR_NOT_SUPPORTED);
+    }
+    if (Injected("GetColorDirectoryA")) {
+        return FALSE;
+    }
+    return DeliverDirectory<char>(buffer, size, WinSim::ColorDirectory().toStdString());
+}
+
+BOOL GetColorDirectoryW(LPCWSTR machineName, LPWSTR buffer, LPDWORD size)
+{
+    if (machineName != nullptr) {
+        return Fail(ERROR_NOT_SUPPORTED);
+    }
+    if (Injected("GetColorDirectoryW")) {
+        return FALSE;
+    }
+    return DeliverDirectory<wchar_t>(buffer, size, WinSim::ColorDirectory().toStdWString());
+}

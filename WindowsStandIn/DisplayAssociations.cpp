@@ -1,0 +1,180 @@
+// The display-association functions of mscms.dll, bound by ordinal: profiles associated with a
+// display by adapter LUID and source, with a default per colour mode.
+#include "WindowsStandIn/ColorSystem.h"
+
+#include "WindowsStandIn/ColorState.h"
+#include "WindowsStandIn/Modules.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+using namespace WinSim::Detail::Colour;
+
+bool KnownAdapter(const LUID& luid)
+{
+    for (const QJsonValue value : WinSim::DescriptionValue(QStringLiteral("adapters")).toArray()) {
+        const QJsonObject id = value.toObject().value(QStringLiteral("luid")).toObject();
+        if (DWORD(id.value(QStringLiteral("low")).toInteger()) == luid.LowPart &&
+            LONG(id.value(QStringLiteral("high")).toInteger()) == luid.HighPart) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString DisplayKey(const LUID& luid, UINT32 sourceId)
+{
+    return QString::number(luid.HighPart) + ":" + QString::number(luid.LowPart) + ":" + QString::number(sourceId);
+}
+
+// The checks every display-association call makes before it touches the state: an injected
+// failure for this adapter, an adapter the machine has, and elevation for machine-wide changes.
+HRESULT CheckDisplayAssociationCall(const char* function, LUID adapter, WCS_PROFILE_MANAGEMENT_SCOPE scope,
+                                    bool changesState)
+{
+    if (const HRESULT injected = InjectedHresult(function, QString::number(adapter.LowPart))) {
+        return injected;
+    }
+    if (!KnownAdapter(adapter)) {
+        return FailHresult(ERROR_NOT_FOUND);
+    }
+    if (changesState && scope == WCS_PROFILE_MANAGEMENT_SCOPE_SYSTEM_WIDE && !WinSim::IsElevated()) {
+        return FailHresult(ERROR_ACCESS_DENIED);
+    }
+    return S_OK;
+}
+
+HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profileName, LUID adapter, UINT32 sourceId,
+                              BOOL setAsDefault, BOOL advancedColor)
+{
+    if (profileName == nullptr) {
+        return FailHresult(ERROR_INVALID_PARAMETER);
+    }
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileAddDisplayAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
+    }
+    const QString name = ProfileFileName(FromWide(profileName));
+    if (!IsInstalled(name)) {
+        return FailHresult(ERROR_FILE_NOT_FOUND);
+    }
+    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
+    const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
+    const QString subType = SubTypeName(advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    if (!Update([&](QJsonObject& state) {
+            SetAt(state, display + QStringList{list}, WithName(At(state, display + QStringList{list}).toArray(), name));
+            if (setAsDefault) {
+                SetAt(state, display + QStringList{QStringLiteral("defaults"), subType}, name);
+            }
+        })) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    WinSim::Journal(QStringLiteral("colour-display-associate"), display.last() + " " + list + " " + name);
+    return S_OK;
+}
+
+HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profileName, LUID adapter,
+                                 UINT32 sourceId, BOOL advancedColor)
+{
+    if (profileName == nullptr) {
+        return FailHresult(ERROR_INVALID_PARAMETER);
+    }
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileRemoveDisplayAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
+    }
+    const QString name = ProfileFileName(FromWide(profileName));
+    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
+    const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
+    const QString subType = SubTypeName(advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    bool found = false;
+    if (!Update([&](QJsonObject& state) {
+            const QJsonArray before = At(state, display + QStringList{list}).toArray();
+            const QJsonArray after = WithoutName(before, name);
+            found = after.size() != before.size();
+            SetAt(state, display + QStringList{list}, after);
+            const QStringList defaultPath = display + QStringList{QStringLiteral("defaults"), subType};
+            if (At(state, defaultPath).toString().compare(name, Qt::CaseInsensitive) == 0) {
+                SetAt(state, defaultPath, QJsonValue(QJsonValue::Undefined));
+            }
+        })) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    if (!found) {
+        return FailHresult(ERROR_NOT_FOUND);
+    }
+    WinSim::Journal(QStringLiteral("colour-display-disassociate"), display.last() + " " + list + " " + name);
+    return S_OK;
+}
+
+HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profileName, COLORPROFILETYPE type,
+                                     COLORPROFILESUBTYPE subType, LUID adapter, UINT32 sourceId)
+{
+    if (profileName == nullptr || type != CPT_ICC ||
+        (subType != CPST_STANDARD_DISPLAY_COLOR_MODE && subType != CPST_EXTENDED_DISPLAY_COLOR_MODE)) {
+        return FailHresult(ERROR_INVALID_PARAMETER);
+    }
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileSetDisplayDefaultAssociation", adapter, scope, true); refused != S_OK) {
+        return refused;
+    }
+    const QString name = ProfileFileName(FromWide(profileName));
+    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
+    const QString list = subType == CPST_EXTENDED_DISPLAY_COLOR_MODE ? QStringLiteral("advancedColorProfiles")
+                                                                     : QStringLiteral("profiles");
+    bool associated = false;
+    if (!Update([&](QJsonObject& state) {
+            const QJsonArray profiles = At(state, display + QStringList{list}).toArray();
+            associated = WithName(profiles, name).size() == profiles.size();
+            if (associated) {
+                SetAt(state, display + QStringList{QStringLiteral("defaults"), SubTypeName(subType)}, name);
+            }
+        })) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    if (!associated) {
+        return FailHresult(ERROR_NOT_FOUND);
+    }
+    WinSim::Journal(QStringLiteral("colour-display-default"), display.last() + " " + SubTypeName(subType) + " " + name);
+    return S_OK;
+}
+
+HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT32 sourceId, COLORPROFILETYPE type,
+                          COLORPROFILESUBTYPE subType, PWSTR* profileName)
+{
+    if (profileName == nullptr || type != CPT_ICC || SubTypeName(subType).isEmpty()) {
+        return FailHresult(ERROR_INVALID_PARAMETER);
+    }
+    *profileName = nullptr;
+    if (const HRESULT refused = CheckDisplayAssociationCall("ColorProfileGetDisplayDefault", adapter, scope, false);
+        refused != S_OK) {
+        return refused;
+    }
+    const std::optional<QJsonObject> state = State();
+    if (!state) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    const QJsonValue name = At(*state, {QStringLiteral("displayAssociations"), ScopeName(scope),
+                                        DisplayKey(adapter, sourceId), QStringLiteral("defaults"),
+                                        SubTypeName(subType)});
+    if (!name.isString()) {
+        return FailHresult(ERROR_NOT_FOUND);
+    }
+    const std::wstring text = name.toString().toStdWString();
+    auto* memory = static_cast<wchar_t*>(std::malloc((text.size() + 1) * sizeof(wchar_t)));
+    if (memory == nullptr) {
+        return FailHresult(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    std::wmemcpy(memory, text.c_str(), text.size() + 1);
+    *profileName = memory;
+    return S_OK;
+}
+
+const bool registered = WinSim::RegisterModule(
+    "mscms.dll", {},
+    {{ColorProfileAddDisplayAssociationOrdinal, WinSim::Export(&AddDisplayAssociation)},
+     {ColorProfileRemoveDisplayAssociationOrdinal, WinSim::Export(&RemoveDisplayAssociation)},
+     {ColorProfileSetDisplayDefaultAssociationOrdinal, WinSim::Export(&SetDisplayDefaultAssociation)},
+     {ColorProfileGetDisplayDefaultOrdinal, WinSim::Export(&GetDisplayDefault)}},
+    nullptr);
+
+}  // namespace
