@@ -479,7 +479,7 @@ void PreferencesDialog::OnQualityReportButtonClicked()
         trayMenu->ShowWarningNotification(Constants::QualityReportPrepareFailureText.arg(error));
         return;
     }
-    // The quality-report window itself comes with its own dialog class.
+    // The report window (SdrProfileQualityReportDlg) is not built yet: a readable report opens nothing.
 }
 
 void PreferencesDialog::OnSdrProfileQualityReportDlgFinished(int result)
