@@ -1,4 +1,4 @@
-#include "Common/Application/NewApplicationInstanceNotifier.h"
+#include "Common/Application/Network/NewApplicationInstanceNotifier.h"
 
 #include "WindowsStandIn/NamedObjects.h"
 
