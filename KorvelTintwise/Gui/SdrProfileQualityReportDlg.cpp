@@ -42,8 +42,6 @@ namespace {
 
 namespace Common = Korvel::DisplayCalibration::Common;
 
-const QString GamutBackground = QStringLiteral(":/images/Dark/Preferences/Gamut.png");
-
 log4cplus::Logger Logger()
 {
     return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("SdrProfileQualityReportDlg"));
@@ -91,7 +89,7 @@ SdrQualityReportData SdrQualityReportData::FromReport(const ProfileQualityReport
 SdrProfileQualityReportDlg::SdrProfileQualityReportDlg(QWidget* parent, SdrQualityReportData reportData)
     : QDialog(parent),
       ui(new Ui_SdrProfileQualityReportDlg),
-      gamutScene(new ColorGamutScene(GamutBackground, this)),
+      gamutScene(new ColorGamutScene(GamutDiagramPicture, this)),
       data(std::move(reportData))
 {
     ui->setupUi(this);
