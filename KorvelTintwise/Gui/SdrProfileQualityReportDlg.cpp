@@ -254,21 +254,23 @@ void SdrProfileQualityReportDlg::OnSaveReportPushButtonClicked()
     data.reportPath = chosen;
     // The button stays out of the PDF.
     ui->saveReportPushButton->hide();
-    SaveAsPdf();
+    const bool saved = SaveAsPdf();
     ui->saveReportPushButton->show();
+    if (!saved) {
+        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(),
+                             tr("The quality report could not be saved as %1.")
+                                 .arg(QDir::toNativeSeparators(data.reportPath)));
+    }
 }
 
-void SdrProfileQualityReportDlg::SaveAsPdf()
+bool SdrProfileQualityReportDlg::SaveAsPdf()
 {
     QPdfWriter writer(data.reportPath);
     writer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter;
     if (!painter.begin(&writer)) {
         LOG4CPLUS_ERROR(Logger(), "Failed to write the quality report " << data.reportPath.toStdString());
-        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(),
-                             tr("The quality report could not be saved as %1.")
-                                 .arg(QDir::toNativeSeparators(data.reportPath)));
-        return;
+        return false;
     }
     QWidget* page = ui->scrollAreaWidgetContents;
     const int pageWidth = writer.width();
@@ -283,7 +285,7 @@ void SdrProfileQualityReportDlg::SaveAsPdf()
     painter.scale(scaleX, scaleY);
     painter.translate(dx, dy);
     page->render(&painter, QPoint(0, 0), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    painter.end();
+    return painter.end();
 }
 
 QString SdrProfileQualityReportDlg::ReadShortcut()

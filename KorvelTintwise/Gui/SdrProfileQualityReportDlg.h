@@ -60,7 +60,8 @@ private:
     void AddGammaChart();
     void AddDeltaEChart();
 
-    void SaveAsPdf();
+    // False when the PDF cannot be written (logged).
+    bool SaveAsPdf();
     // The remembered folder of the last save; the Documents folder, written anew, when there is
     // none or it cannot be read. Never throws.
     QString ReadShortcut();

@@ -288,6 +288,7 @@ TEST_F(QualityReportSaveTest, APdfThatCannotBeWrittenIsReportedOverTheDialog)
     QString shown;
     WhenModal<QMessageBox> box([&](QMessageBox* message) {
         EXPECT_EQ(message->parentWidget(), &dialog);
+        EXPECT_TRUE(SaveButton(dialog)->isVisible());
         EXPECT_EQ(message->icon(), QMessageBox::Warning);
         shown = message->text();
         message->close();
