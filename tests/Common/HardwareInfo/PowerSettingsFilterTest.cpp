@@ -2,7 +2,6 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 
