@@ -366,9 +366,8 @@ void ProfileRestorer::RefreshProfileData()
 {
     auto obtainer = std::make_shared<ProfileDataObtainer>(m_LogConfiguration, m_BiosTools, m_TrayMenu,
                                                           m_ProfileHelper, m_PanelInfo, m_ProfileFileNameFormat);
-    if (!obtainer->BuildProfileDataList()) {
-        LogPieces(WarnLevel, "A required profile is unknown; the profile list is incomplete.");
-    }
+    // An unknown name ends the list early; the brightness read below then fails on it.
+    obtainer->BuildProfileDataList();
     obtainer->RefreshBrightnessLevels();
     obtainer->RefreshPreviewImages();
     m_ProfileDataObtainer = obtainer;
