@@ -479,10 +479,15 @@ TEST_F(RestorerMachine, KeepsProfilesItCannotImprove)
                                                                 helper.get(), controller.successes.first(), Format);
     EXPECT_EQ(obtainer->FetchLuminance(EnginePath(Installed("Native_HDR")).Get()), 550.0);
 
+    // With the displays cloned the set is installed, and not activated.
+    const QList<int> activations = controller.activations;
+    WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone"));
     restorer->RestoreProfiles(server->LookupUrl(Identity + "2"));
     WaitUntil([&] { return controller.Reports() > 1; });
     EXPECT_EQ(controller.errors, QStringList()) << TextOf(log, Logging::WarnLevel);
     EXPECT_EQ(controller.successes.size(), 2);
+    EXPECT_EQ(controller.activations, activations);
+    EXPECT_TRUE(controller.notifications.last().startsWith("0:Displays are in clone mode.")) << controller.notifications.last();
     EXPECT_EQ(ReadFile(Installed("REC709")), ReadFile(files.filePath("second/" + File("REC709"))));
     EXPECT_TRUE(TextOf(log, Logging::WarnLevel).contains("No white point or luminance in "));
     EXPECT_FALSE(WorkingDirectoryLeft());
