@@ -29,14 +29,11 @@ void Silent(j_common_ptr)
 {
 }
 
-struct Image {
-    std::vector<JSAMPLE> pixels;  // RGB, 8 bits a channel, rows without padding
-    JDIMENSION width = 0;
-    JDIMENSION height = 0;
-};
+}  // namespace
 
-// Decodes the JPEG file into RGB; the status tells why it could not.
-bool Decode(std::FILE* file, Image& image, KVStatus* status)
+namespace Spectrine::Detail {
+
+bool DecodeJpeg(std::FILE* file, Image& image, KVStatus* status)
 {
     jpeg_decompress_struct info;
     ErrorManager errors;
@@ -71,7 +68,7 @@ bool Decode(std::FILE* file, Image& image, KVStatus* status)
     return true;
 }
 
-bool Encode(std::FILE* file, const Image& image)
+bool EncodeJpeg(std::FILE* file, const Image& image)
 {
     jpeg_compress_struct info;
     ErrorManager errors;
@@ -105,6 +102,10 @@ bool Encode(std::FILE* file, const Image& image)
     jpeg_destroy_compress(&info);
     return true;
 }
+
+}  // namespace Spectrine::Detail
+
+namespace {
 
 // One LittleCMS context for one call, so that calls on several threads share nothing.
 class Context {
@@ -146,6 +147,20 @@ void KVImageTransform(KVUniStringRef source, KVUniStringRef profile, KVUniString
         SetStatus(status, KVErrorInvalidArgument);
         return;
     }
+    // The image first: on a fresh thread, creating the transform before decoding was measured
+    // three times slower (LittleCMS's curve sampling in pow), decoding first not.
+    Image image;
+    std::FILE* input = std::fopen(FilePath(source).c_str(), "rb");
+    if (input == nullptr) {
+        SetStatus(status, KVErrorFileNotFound);
+        return;
+    }
+    const bool decoded = DecodeJpeg(input, image, status);
+    std::fclose(input);
+    if (!decoded) {
+        return;
+    }
+
     Context cms;
     if (cms.context == nullptr) {
         SetStatus(status, KVErrorOutOfMemory);
@@ -166,18 +181,6 @@ void KVImageTransform(KVUniStringRef source, KVUniStringRef profile, KVUniString
         SetStatus(status, KVErrorInvalidProfile);
         return;
     }
-
-    Image image;
-    std::FILE* input = std::fopen(FilePath(source).c_str(), "rb");
-    if (input == nullptr) {
-        SetStatus(status, KVErrorFileNotFound);
-        return;
-    }
-    const bool decoded = Decode(input, image, status);
-    std::fclose(input);
-    if (!decoded) {
-        return;
-    }
     cmsDoTransform(cms.transform, image.pixels.data(), image.pixels.data(),
                    cmsUInt32Number(std::size_t(image.width) * image.height));
 
@@ -188,7 +191,7 @@ void KVImageTransform(KVUniStringRef source, KVUniStringRef profile, KVUniString
             if (output == nullptr) {
                 return false;
             }
-            const bool encoded = Encode(output, image);
+            const bool encoded = EncodeJpeg(output, image);
             return std::fclose(output) == 0 && encoded;
         },
         status);

@@ -6,6 +6,7 @@
 #include <lcms2.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -93,6 +94,18 @@ cmsHPROFILE OpenProfile(KVUniStringRef path, KVStatus* status, cmsContext contex
 // replaces `path` only when `write` succeeds. False with KVErrorFileWrite otherwise.
 bool ReplaceFile(const std::string& path, const std::function<bool(const std::string& temporary)>& write,
                  KVStatus* status);
+
+// An RGB image, 8 bits a channel, rows without padding.
+struct Image {
+    std::vector<std::uint8_t> pixels;
+    unsigned width = 0;
+    unsigned height = 0;
+};
+// Decodes a JPEG file into RGB; false with KVErrorInvalidData (not a JPEG) or KVErrorUnsupported
+// (CMYK).
+bool DecodeJpeg(std::FILE* file, Image& image, KVStatus* status);
+// Encodes RGB as a JPEG file of quality 90 without chroma subsampling.
+bool EncodeJpeg(std::FILE* file, const Image& image);
 
 // The measurement text of the private tag (see Cxf3.h); false when the profile has none or the tag
 // is not in the documented form.

@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <cstdio>
 
 using Korvel::DisplayCalibration::Common::PreviewImageResource;
 using Korvel::DisplayCalibration::Common::TransformedPreviewFileName;
@@ -17,8 +19,18 @@ bool CopyReplacing(const QString& source, const QString& destination)
     if (!input.open(QIODevice::ReadOnly)) {
         return false;
     }
-    QSaveFile output(destination);
-    return output.open(QIODevice::WriteOnly) && output.write(input.readAll()) == input.size() && output.commit();
+    const QByteArray content = input.readAll();
+    // A temporary file beside the destination, renamed over it (no flush to disk: a preview can be
+    // made again).
+    const QString temporary = destination + QStringLiteral(".tmp%1").arg(QRandomGenerator::global()->generate());
+    QFile output(temporary);
+    const bool written = output.open(QIODevice::WriteOnly) && output.write(content) == content.size();
+    output.close();
+    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(destination).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
 }
 
 ImageTransformer::ImageTransformer(const QString& profileName, const QString& profileFileName,

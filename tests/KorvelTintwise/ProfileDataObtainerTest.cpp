@@ -11,7 +11,9 @@
 #include "WindowsStandIn/StateFile.h"
 #include "tests/KorvelTintwise/TintwiseFixtures.h"
 
+#include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -307,6 +309,20 @@ TEST_F(ObtainerMachine, BuildsTheListOfAGeneratedFactorySet)
     EXPECT_NEAR(dciP3->GetRedPrimary().first, 0.68, 1e-4);
     EXPECT_EQ(FindProfileDataByName(list, "Native"), colorDirectory + "/KVL_4A1C_Native.icm");
     EXPECT_EQ(FindProfileDataByName(list, "native"), "");
+
+    // The tray menu offers the list.
+    QStringList names;
+    for (const auto& data : list) {
+        names << data->GetDisplayName();
+    }
+    trayMenu->SetProfileNames(names);
+    QStringList entries;
+    for (QAction* action : trayMenu->Menu()->actions()) {
+        if (action->isCheckable()) {
+            entries << action->text();
+        }
+    }
+    EXPECT_EQ(entries, (QStringList{"Adobe RGB", "DCI-P3", "sRGB", "Default", "Not calibrated", "HDR 10 (calibrated)"}));
 
     // One warning for the filtered name that nothing listed holds ("P3" is in "DCIP3").
     ASSERT_EQ(notifiers.shown.size(), 1u);
