@@ -23,68 +23,9 @@ struct KVProfile {
 
 namespace {
 
+using Spectrine::Detail::Injected;
+using Spectrine::Detail::OpenProfile;
 using Spectrine::Detail::SetStatus;
-
-constexpr std::size_t HeaderSize = 128;
-
-// The whole file; false with the status set when it cannot be read.
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& content, KVStatus* status)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        SetStatus(status, KVErrorFileNotFound);
-        return false;
-    }
-    std::uint8_t buffer[65536];
-    bool ok = true;
-    for (;;) {
-        const std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
-        content.insert(content.end(), buffer, buffer + read);
-        if (read < sizeof buffer) {
-            ok = std::ferror(file) == 0;
-            break;
-        }
-    }
-    std::fclose(file);
-    if (!ok) {
-        SetStatus(status, KVErrorFileRead);
-    }
-    return ok;
-}
-
-// Opens the profile at the path of an engine string; null with the status set on failure.
-cmsHPROFILE Open(KVUniStringRef path, KVStatus* status)
-{
-    if (path == nullptr) {
-        SetStatus(status, KVErrorInvalidArgument);
-        return nullptr;
-    }
-    std::string file = path->utf8;
-    std::replace(file.begin(), file.end(), '\\', '/');
-    std::vector<std::uint8_t> content;
-    if (!ReadFile(file, content, status)) {
-        return nullptr;
-    }
-    // A file shorter than the size its header declares is truncated: refuse it rather than
-    // silently losing the tags beyond its end.
-    if (content.size() < HeaderSize) {
-        SetStatus(status, KVErrorInvalidProfile);
-        return nullptr;
-    }
-    const std::uint32_t declared = std::uint32_t(content[0]) << 24 | std::uint32_t(content[1]) << 16 |
-                                   std::uint32_t(content[2]) << 8 | std::uint32_t(content[3]);
-    if (declared > content.size()) {
-        SetStatus(status, KVErrorInvalidProfile);
-        return nullptr;
-    }
-    cmsHPROFILE handle = cmsOpenProfileFromMem(content.data(), cmsUInt32Number(content.size()));
-    if (handle == nullptr) {
-        SetStatus(status, KVErrorInvalidProfile);
-        return nullptr;
-    }
-    SetStatus(status, KVSuccess);
-    return handle;
-}
 
 KVUniStringRef ToEngineString(std::string utf8, KVStatus* status)
 {
@@ -99,7 +40,10 @@ extern "C" {
 
 KVProfileRef KVProfileFromPathCreate(KVUniStringRef path, KVStatus* status)
 {
-    cmsHPROFILE handle = Open(path, status);
+    if (Injected("KVProfileFromPathCreate", status)) {
+        return nullptr;
+    }
+    cmsHPROFILE handle = OpenProfile(path, status);
     if (handle == nullptr) {
         return nullptr;
     }
@@ -118,7 +62,10 @@ void KVProfileRelease(KVProfileRef profile)
 
 bool KVIsTagInProfile(KVUniStringRef path, std::uint32_t signature, KVStatus* status)
 {
-    cmsHPROFILE handle = Open(path, status);
+    if (Injected("KVIsTagInProfile", status)) {
+        return false;
+    }
+    cmsHPROFILE handle = OpenProfile(path, status);
     if (handle == nullptr) {
         return false;
     }
@@ -129,6 +76,9 @@ bool KVIsTagInProfile(KVUniStringRef path, std::uint32_t signature, KVStatus* st
 
 KVUniStringRef KVProfileGetMetaDataValueForName(KVProfileRef profile, KVUniStringRef name, KVStatus* status)
 {
+    if (Injected("KVProfileGetMetaDataValueForName", status)) {
+        return nullptr;
+    }
     if (profile == nullptr || name == nullptr) {
         SetStatus(status, KVErrorInvalidArgument);
         return nullptr;
@@ -153,6 +103,9 @@ KVUniStringRef KVProfileGetMetaDataValueForName(KVProfileRef profile, KVUniStrin
 
 KVUniStringRef KVProfileGetDescription(KVProfileRef profile, KVStatus* status)
 {
+    if (Injected("KVProfileGetDescription", status)) {
+        return nullptr;
+    }
     if (profile == nullptr) {
         SetStatus(status, KVErrorInvalidArgument);
         return nullptr;
@@ -174,7 +127,10 @@ KVUniStringRef KVProfileGetDescription(KVProfileRef profile, KVStatus* status)
 
 double* KVProfileGetWhiteXYZ(KVUniStringRef path, KVStatus* status)
 {
-    cmsHPROFILE handle = Open(path, status);
+    if (Injected("KVProfileGetWhiteXYZ", status)) {
+        return nullptr;
+    }
+    cmsHPROFILE handle = OpenProfile(path, status);
     if (handle == nullptr) {
         return nullptr;
     }
@@ -184,11 +140,14 @@ double* KVProfileGetWhiteXYZ(KVUniStringRef path, KVStatus* status)
         SetStatus(status, KVErrorTagNotFound);
         return nullptr;
     }
-    double scale = 1.0;
+    // Without 'lumi' the white is only relative (Y about 1): no luminance to give.
     const auto* luminance = static_cast<const cmsCIEXYZ*>(cmsReadTag(handle, cmsSigLuminanceTag));
-    if (luminance != nullptr && white->Y > 0) {
-        scale = luminance->Y / white->Y;
+    if (luminance == nullptr || !(white->Y > 0)) {
+        cmsCloseProfile(handle);
+        SetStatus(status, KVErrorTagNotFound);
+        return nullptr;
     }
+    const double scale = luminance->Y / white->Y;
     auto* result = static_cast<double*>(std::malloc(3 * sizeof(double)));
     if (result == nullptr) {
         cmsCloseProfile(handle);

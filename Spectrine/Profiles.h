@@ -1,7 +1,7 @@
 // Profiles from a path: tags, 'meta' dictionary values, description and white point.
 #pragma once
 
-#include "Spectrine/Spectrine.h"
+#include "Spectrine/Base.h"
 
 extern "C" {
 
@@ -30,7 +30,8 @@ KVUniStringRef KVProfileGetMetaDataValueForName(KVProfileRef profile, KVUniStrin
 KVUniStringRef KVProfileGetDescription(KVProfileRef profile, KVStatus* status);
 
 // The white of the profile at `path` as three doubles X, Y, Z (release with KVFree): the media
-// white point, scaled to the absolute luminance in cd/m² when the profile has a 'lumi' tag.
+// white point scaled to the absolute luminance in cd/m² of the 'lumi' tag. KVErrorTagNotFound
+// without either tag (or with a media white of Y 0).
 double* KVProfileGetWhiteXYZ(KVUniStringRef path, KVStatus* status);
 
 }  // extern "C"

@@ -58,10 +58,9 @@ QJsonObject ParseJsonFile(const QString& path, const QByteArray& content)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(content, &error);
     if (error.error != QJsonParseError::NoError) {
-        throw DamagedFileError(QStringLiteral("%1 is damaged: %2 at byte %3 of %4")
+        throw DamagedFileError(QStringLiteral("%1 is damaged: %2 at byte %3")
                                    .arg(path, error.errorString())
-                                   .arg(error.offset)
-                                   .arg(content.size())
+                                   .arg(qMin(qsizetype(error.offset), content.size()))
                                    .toStdString());
     }
     if (!document.isObject()) {

@@ -14,6 +14,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 struct POINT {
     LONG x;
     LONG y;
@@ -62,3 +64,12 @@ void StartNativeEventListener();
 int SendNativeMessage(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record = QByteArray());
 
 }  // namespace WinSim
+
+namespace WinSim::Detail {
+
+// Runs `action` on this (the GUI) thread and calls `respond` once: when `action` returns or, when it
+// runs a nested event loop (a modal dialog), from within that loop. A listener answers this way, so
+// a sender is not kept waiting while the program waits for its user.
+void RunThenRespond(const std::function<void()>& action, const std::function<void()>& respond);
+
+}  // namespace WinSim::Detail

@@ -103,7 +103,7 @@ DWORD Mutate(const QString& keyPath, Access access, const QString& journalEvent,
 }
 
 // Runs a lookup on the hive of `keyPath`: ERROR_INVALID_PARAMETER for a path that names no hive,
-// ERROR_BADDB for a damaged hive.
+// ERROR_BADDB for a damaged hive, ERROR_ACCESS_DENIED for one that cannot be read.
 template <typename Lookup>
 DWORD Read(const QString& keyPath, Lookup lookup)
 {
@@ -116,6 +116,8 @@ DWORD Read(const QString& keyPath, Lookup lookup)
         return lookup(FindPath(root, path->parts));
     } catch (const DamagedFileError&) {
         return ERROR_BADDB;
+    } catch (const MachineError&) {
+        return ERROR_ACCESS_DENIED;
     }
 }
 

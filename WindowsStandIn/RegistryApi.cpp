@@ -120,8 +120,9 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, PHKEY result)
     if (!sub.isEmpty()) {
         path += "\\" + sub;
     }
-    if (!WinSim::Registry::KeyExists(path)) {
-        return LSTATUS(ERROR_FILE_NOT_FOUND);
+    QStringList subkeys;
+    if (const DWORD status = WinSim::Registry::ListSubkeys(path, subkeys); status != ERROR_SUCCESS) {
+        return LSTATUS(status == ERROR_BADDB ? ERROR_BADDB : ERROR_FILE_NOT_FOUND);
     }
     *result = new HKEY__{path, std::nullopt};
     return LSTATUS(ERROR_SUCCESS);

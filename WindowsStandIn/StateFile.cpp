@@ -14,10 +14,11 @@ QJsonObject ReadStateFile(const QString& name, const QJsonObject& initial, const
     return ReadJsonFile(StateFilePath(name, machine)).value_or(initial);
 }
 
-void UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
+bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
                      const QJsonObject& initial, const QString& machine)
 {
     UpdateJsonFile(StateFilePath(name, machine), change, initial);
+    return true;
 }
 
 namespace {
@@ -45,10 +46,7 @@ std::optional<QJsonObject> TryReadStateFile(const QString& name, const QJsonObje
 bool TryUpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
                         const QJsonObject& initial)
 {
-    return Reporting(false, [&] {
-        UpdateStateFile(name, change, initial);
-        return true;
-    });
+    return Reporting(false, [&] { return UpdateStateFile(name, change, initial); });
 }
 
 }  // namespace WinSim::Detail

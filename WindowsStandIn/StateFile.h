@@ -19,8 +19,8 @@ QString StateFilePath(const QString& name, const QString& machine = MachineDirec
 QJsonObject ReadStateFile(const QString& name, const QJsonObject& initial = QJsonObject(),
                           const QString& machine = MachineDirectory());
 // Reads the file (or `initial`), lets `change` edit it and writes it back when `change` returns
-// true. Throws DamagedFileError (the file stays as it was) or MachineError.
-void UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
+// true. Returns true; a failure throws DamagedFileError (the file stays as it was) or MachineError.
+bool UpdateStateFile(const QString& name, const std::function<bool(QJsonObject&)>& change,
                      const QJsonObject& initial = QJsonObject(), const QString& machine = MachineDirectory());
 
 // For the Win32 stand-in functions, which report through the last error: as above, but a damaged

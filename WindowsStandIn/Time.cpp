@@ -6,7 +6,7 @@
 
 namespace WinSim {
 
-void Pause(DWORD milliseconds)
+DWORD ScaledWait(DWORD milliseconds)
 {
     double scale = 1.0;
     try {
@@ -16,7 +16,12 @@ void Pause(DWORD milliseconds)
         }
     } catch (const MachineError&) {
     }
-    const auto scaled = static_cast<unsigned long>(milliseconds * scale);
+    return static_cast<DWORD>(milliseconds * scale);
+}
+
+void Pause(DWORD milliseconds)
+{
+    const DWORD scaled = ScaledWait(milliseconds);
     if (scaled > 0) {
         QThread::msleep(scaled);
     }

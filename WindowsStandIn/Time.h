@@ -7,5 +7,7 @@
 namespace WinSim {
 
 void Pause(DWORD milliseconds);
+// A wait of `milliseconds` as the machine's "time.waitScale" makes it.
+DWORD ScaledWait(DWORD milliseconds);
 
 }  // namespace WinSim

@@ -3,14 +3,21 @@
 #include "Common/Application/Constants.h"
 #include "Common/Application/Paths.h"
 #include "WindowsStandIn/Shell.h"
+#include "WindowsStandIn/Time.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QLockFile>
 #include <QStringConverter>
 #include <QTextStream>
+#include <QThread>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <mutex>
 #include <string>
 
@@ -20,6 +27,9 @@ namespace {
 constexpr std::uint32_t NoExitCode = 0xFFFFFFFFu;
 const char* const ScriptFailureMessage = "Failed to create scheduled task command.";
 const char* const ElevationRefusedMessage = "Administrator privileges not granted by user.";
+const char* const LockTimeoutMessage = "Another elevated command did not end in time.";
+// How long a run waits for another one; that one may be waiting for the user at the prompt.
+constexpr DWORD LockWaitMilliseconds = 120000;
 
 QString ScriptsFolder()
 {
@@ -37,6 +47,37 @@ std::mutex& RunMutex()
     static std::mutex mutex;
     return mutex;
 }
+
+// The lock that serialises runs across the processes sharing one scripts folder: an advisory lock
+// on a file beside it, which the kernel releases when its holder ends, however it ends. Whatever
+// the file holds does not matter.
+class ScriptsLock {
+public:
+    explicit ScriptsLock(const QString& path)
+        : fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+    {
+        if (fd < 0) {
+            throw CommandLineException(ScriptFailureMessage);
+        }
+        const qint64 bound = WinSim::ScaledWait(LockWaitMilliseconds);
+        QElapsedTimer waited;
+        waited.start();
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool held = errno == EWOULDBLOCK || errno == EINTR;
+            if (!held || waited.elapsed() >= bound) {
+                ::close(fd);
+                throw CommandLineException(held ? LockTimeoutMessage : ScriptFailureMessage);
+            }
+            QThread::msleep(10);
+        }
+    }
+    ~ScriptsLock() { ::close(fd); }
+    ScriptsLock(const ScriptsLock&) = delete;
+    ScriptsLock& operator=(const ScriptsLock&) = delete;
+
+private:
+    int fd;
+};
 
 }  // namespace
 
@@ -76,11 +117,7 @@ std::uint32_t CommandLine::Run(const QString& command, bool elevated, QString& o
     std::lock_guard processLock(RunMutex());
     const QString folder = ScriptsFolder();
     QDir().mkpath(folder);
-    QLockFile folderLock(folder + ".lock");
-    folderLock.setStaleLockTime(0);  // a run may wait for the user; only a dead holder's lock is stale
-    if (!folderLock.lock()) {
-        throw CommandLineException(ScriptFailureMessage);
-    }
+    const ScriptsLock folderLock(folder + ".lock");
     try {
         Cleanup();
         WriteScript(command);

@@ -8,7 +8,8 @@
 namespace Korvel::DisplayCalibration::Common::Windows {
 namespace {
 
-std::uint32_t Written(QSettings& settings)
+// Writes the object's changes back to the registry; the Windows code of the outcome.
+std::uint32_t WriteBack(QSettings& settings)
 {
     settings.sync();
     switch (settings.status()) {
@@ -17,7 +18,7 @@ std::uint32_t Written(QSettings& settings)
     case QSettings::AccessError:
         return ERROR_ACCESS_DENIED;
     case QSettings::FormatError:
-        return ERROR_INVALID_DATA;
+        return ERROR_BADDB;
     }
     return ERROR_GEN_FAILURE;
 }
@@ -34,7 +35,7 @@ std::uint32_t RegistryHelper::SetValue(const QString& path, const QString& key, 
         return ERROR_INVALID_PARAMETER;
     }
     settings->setValue(key, value);
-    return Written(*settings);
+    return WriteBack(*settings);
 }
 
 std::uint32_t RegistryHelper::RemoveValue(const QString& path, const QString& key)
@@ -47,7 +48,7 @@ std::uint32_t RegistryHelper::RemoveValue(const QString& path, const QString& ke
         return ERROR_INVALID_PARAMETER;
     }
     settings->remove(key);
-    return Written(*settings);
+    return WriteBack(*settings);
 }
 
 }  // namespace Korvel::DisplayCalibration::Common::Windows

@@ -20,7 +20,7 @@ class RegistryHelper : public IRegistryHelper {
 public:
     // Stores `value` as a string under `key`: 0, 87 (ERROR_INVALID_PARAMETER) for an empty key or
     // value or a path that names no hive (nothing stored), or the code of a refused write
-    // (5, ERROR_ACCESS_DENIED).
+    // (5, ERROR_ACCESS_DENIED; 1009, ERROR_BADDB, for a damaged hive, which stays as it was).
     std::uint32_t SetValue(const QString& path, const QString& key, const QString& value);
     std::uint32_t AddValue(const QString& path, const QString& key, const QString& value) override
     {

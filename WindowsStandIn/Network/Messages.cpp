@@ -2,21 +2,27 @@
 
 #include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/SimulatedUser.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <unistd.h>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace WinSim {
@@ -24,6 +30,8 @@ namespace {
 
 constexpr int ConnectTimeout = 2000;
 constexpr int ReplyTimeout = 5000;
+// A request of the simulated user: "user <JSON object>\n", answered by one JSON object line.
+constexpr char UserRequestPrefix[] = "user ";
 
 QString ListenersFolder(const QString& machine)
 {
@@ -65,6 +73,12 @@ void Deliver(const QByteArray& line)
     }
 }
 
+User::RequestHandler& UserRequestHandler()
+{
+    static User::RequestHandler handler;
+    return handler;
+}
+
 class Listener : public QObject {
 public:
     explicit Listener(QObject* parent) : QObject(parent) {}
@@ -98,19 +112,64 @@ public:
     }
 
 private:
+    // A request is served from the event loop, not from within the socket's signal: serving it may
+    // run a nested event loop (a modal dialog) in which the socket ends.
     void Accept()
     {
         while (QLocalSocket* socket = server.nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, socket, [socket] {
-                if (!socket->canReadLine()) {
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine() || socket->property("handled").toBool()) {
                     return;
                 }
-                Deliver(socket->readLine());
-                socket->write("1\n");
-                socket->flush();
-                socket->disconnectFromServer();
+                socket->setProperty("handled", true);
+                const QByteArray line = socket->readLine();
+                const QPointer<QLocalSocket> guarded(socket);
+                QTimer::singleShot(0, this, [guarded, line] {
+                    if (line.startsWith(UserRequestPrefix)) {
+                        HandleUserRequest(guarded, line.mid(int(sizeof UserRequestPrefix) - 1));
+                        return;
+                    }
+                    Detail::RunThenRespond([line] { Deliver(line); },
+                                           [guarded] {
+                                               if (!guarded.isNull()) {
+                                                   Answer(guarded, "1\n");
+                                               }
+                                           });
+                });
             });
+        }
+    }
+
+    static void Answer(QLocalSocket* socket, const QByteArray& line)
+    {
+        socket->write(line);
+        socket->flush();
+        if (socket->bytesToWrite() > 0) {
+            socket->waitForBytesWritten(ConnectTimeout);
+        }
+        socket->disconnectFromServer();
+    }
+
+    static void HandleUserRequest(const QPointer<QLocalSocket>& guarded, const QByteArray& json)
+    {
+        auto replied = std::make_shared<bool>(false);
+        const User::Reply reply = [guarded, replied](const QJsonObject& answer) {
+            if (*replied) {
+                return;
+            }
+            *replied = true;
+            if (!guarded.isNull()) {
+                Answer(guarded, QJsonDocument(answer).toJson(QJsonDocument::Compact) + '\n');
+            }
+        };
+        const QJsonDocument request = QJsonDocument::fromJson(json);
+        if (!request.isObject()) {
+            reply({{"error", "the request is not a JSON object"}});
+        } else if (!UserRequestHandler()) {
+            reply({{"error", "this program has no user interface"}, {"gui", false}});
+        } else {
+            UserRequestHandler()(request.object(), reply);
         }
     }
 
@@ -138,6 +197,23 @@ bool ProcessEnded(qint64 pid)
     return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
 }
 
+// Sends one line to a program's listener and returns its reply line (empty without one in time).
+QByteArray Exchange(const QString& machine, qint64 pid, const QByteArray& line, int replyTimeout)
+{
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromUtf8(Detail::ReadWholeFile(ListenersFolder(machine) + "/" + QString::number(pid))));
+    if (!socket.waitForConnected(ConnectTimeout)) {
+        return QByteArray();
+    }
+    socket.write(line);
+    socket.waitForBytesWritten(ConnectTimeout);
+    QDeadlineTimer deadline(replyTimeout);
+    while (!socket.canReadLine() && !deadline.hasExpired() &&
+           socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())))) {
+    }
+    return socket.canReadLine() ? socket.readLine() : QByteArray();
+}
+
 }  // namespace
 
 void StartNativeEventListener()
@@ -156,16 +232,10 @@ void StartNativeEventListener()
 
 int SendNativeMessage(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record)
 {
-    const QString folder = ListenersFolder(MachineDirectory());
+    const QString machine = MachineDirectory();
     const QByteArray line = Encode(message, wParam, lParam, record);
     int delivered = 0;
-    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-        const QString file = folder + "/" + name;
-        const qint64 pid = name.toLongLong();
-        if (ProcessEnded(pid)) {
-            QFile::remove(file);
-            continue;
-        }
+    for (const qint64 pid : User::ListeningPrograms(machine)) {
         if (pid == ::getpid()) {
             // This process's own listener cannot answer while we wait: deliver directly.
             if (!CurrentListener().isNull()) {
@@ -174,21 +244,69 @@ int SendNativeMessage(UINT message, WPARAM wParam, LPARAM lParam, const QByteArr
             }
             continue;
         }
-        QLocalSocket socket;
-        socket.connectToServer(QString::fromUtf8(Detail::ReadWholeFile(file)));
-        if (!socket.waitForConnected(ConnectTimeout)) {
-            continue;
-        }
-        socket.write(line);
-        socket.waitForBytesWritten(ConnectTimeout);
-        while (!socket.canReadLine() && socket.waitForReadyRead(ReplyTimeout)) {
-        }
-        if (socket.canReadLine() && socket.readLine().trimmed() == "1") {
+        if (Exchange(machine, pid, line, ReplyTimeout).trimmed() == "1") {
             ++delivered;
         }
     }
     return delivered;
 }
+
+namespace Detail {
+
+void RunThenRespond(const std::function<void()>& action, const std::function<void()>& respond)
+{
+    auto responded = std::make_shared<bool>(false);
+    const auto once = [responded, respond] {
+        if (!*responded) {
+            *responded = true;
+            respond();
+        }
+    };
+    QTimer::singleShot(0, QCoreApplication::instance(), once);
+    action();
+    once();
+}
+
+}  // namespace Detail
+
+namespace User {
+
+void SetRequestHandler(RequestHandler handler)
+{
+    UserRequestHandler() = std::move(handler);
+}
+
+QList<qint64> ListeningPrograms(const QString& machine)
+{
+    const QString folder = ListenersFolder(machine);
+    QList<qint64> programs;
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        const qint64 pid = name.toLongLong();
+        if (ProcessEnded(pid)) {
+            QFile::remove(folder + "/" + name);
+        } else {
+            programs << pid;
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    return programs;
+}
+
+std::optional<QJsonObject> Request(qint64 pid, const QJsonObject& request, int timeout, const QString& machine)
+{
+    if (pid == ::getpid()) {
+        return std::nullopt;  // this process's listener cannot answer while we wait
+    }
+    const QByteArray reply = Exchange(
+        machine, pid, UserRequestPrefix + QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n', timeout);
+    const QJsonDocument document = QJsonDocument::fromJson(reply);
+    if (!document.isObject()) {
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+}  // namespace User
 
 }  // namespace WinSim
 

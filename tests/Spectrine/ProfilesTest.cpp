@@ -150,20 +150,27 @@ TEST(SpectrineProfilesTest, MetaDictionaryMatchesLittleCms)
     EXPECT_EQ(Text(space.get()), "srgb");
 }
 
-TEST(SpectrineProfilesTest, WhitePointMatchesLittleCms)
+TEST(SpectrineProfilesTest, WhitePointNeedsTheLuminanceTag)
 {
+    // A white without 'lumi' is only relative (Y about 1): it is no luminance.
     for (const QString& path : AllProfiles()) {
         SCOPED_TRACE(path);
         const Reference reference(path);
         const auto* white = static_cast<const cmsCIEXYZ*>(cmsReadTag(reference.handle, cmsSigMediaWhitePointTag));
         ASSERT_NE(white, nullptr);
+        const auto* luminance = static_cast<const cmsCIEXYZ*>(cmsReadTag(reference.handle, cmsSigLuminanceTag));
         KVStatus status = -1;
         const Buffer xyz(KVProfileGetWhiteXYZ(Make(path).get(), &status));
+        if (luminance == nullptr) {
+            EXPECT_EQ(status, KVErrorTagNotFound);
+            EXPECT_EQ(xyz, nullptr);
+            continue;
+        }
         ASSERT_EQ(status, KVSuccess);
         ASSERT_NE(xyz, nullptr);
-        EXPECT_DOUBLE_EQ(xyz.get()[0], white->X);
-        EXPECT_DOUBLE_EQ(xyz.get()[1], white->Y);
-        EXPECT_DOUBLE_EQ(xyz.get()[2], white->Z);
+        EXPECT_NEAR(xyz.get()[0], white->X / white->Y * luminance->Y, 1e-9);
+        EXPECT_NEAR(xyz.get()[1], luminance->Y, 1e-9);
+        EXPECT_NEAR(xyz.get()[2], white->Z / white->Y * luminance->Y, 1e-9);
     }
 }
 

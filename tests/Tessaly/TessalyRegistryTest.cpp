@@ -5,6 +5,10 @@
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/StateFile.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -135,6 +139,36 @@ TEST(TessalyCommandLine, CurrentUserKeyNeedsNoElevation)
         {"--set-registry-path", UserKey, "--add-registry-key", "Choice", "--registry-value", "sRGB"}, false);
     EXPECT_EQ(result.exitCode, 0) << result.out;
     EXPECT_EQ(Stored(UserKey, "Choice"), QStringLiteral("sRGB"));
+}
+
+// Registry commands on a machine that is not there, or whose machine hive is damaged, fail and
+// change nothing.
+TEST(TessalyCommandLine, RegistryCommandsNeedAnIntactMachine)
+{
+    const QStringList write{"--set-registry-path", PanelKey, "--add-registry-key", "K", "--registry-value", "V"};
+    QTemporaryDir nowhere;
+    const QString missing = nowhere.path() + "/machine";
+    {
+        const ScopedEnvironment machine(WinSim::MachineVariable, missing.toUtf8().constData());
+        const ProcessResult result = RunTessaly(write, true);
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_TRUE(result.out.contains("no simulated machine in " + missing)) << result.out;
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    TemporaryMachine machine;
+    const QString hive = Registry::HiveFile(Registry::Hive::LocalMachine);
+    QFile file(hive);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray cut = file.read(file.size() / 2);
+    ASSERT_TRUE(file.resize(cut.size()));
+    file.close();
+    const ProcessResult result = RunTessaly(write, true);
+    EXPECT_EQ(result.exitCode, int(ERROR_BADDB & 0xFF)) << result.out;
+    EXPECT_TRUE(result.out.contains("Failed to set registry value K.")) << result.out;
+    EXPECT_TRUE(result.out.contains("The configuration registry database is corrupt.")) << result.out;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), cut);
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 #include "WindowsStandIn/RegistrySettings.h"
 #include "tests/fixtures/TestSupport.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -231,6 +234,38 @@ TEST(RegistrySettingsTest, MachineHiveWriteFromProcessNeedsElevation)
         const auto elevated = TestSupport::RunWinsim({"run", "--elevated", "--", writer, mode, MachineKey, mode, "1"});
         EXPECT_EQ(elevated.exitCode, 0) << elevated.err.toStdString();
         EXPECT_EQ(Text(MachineKey, mode + "0"), "v0");
+    }
+}
+
+// Readers that cache a hive by size and time (QSettings in other processes) see a same-size rewrite
+// only when its time moved on: every writer makes the time later than the replaced file's, even when
+// that one lies ahead of the clock.
+TEST(RegistrySettingsTest, SameSizeRewritesAdvanceTheHiveTime)
+{
+    const TemporaryMachine machine;
+    ASSERT_EQ(Registry::SetValue(AppKey, "Counter", {REG_SZ, "0"}), ERROR_SUCCESS);
+    const QString hive = Registry::HiveFile(Registry::Hive::CurrentUser);
+    const std::function<void(const QString&)> writers[] = {
+        [](const QString& data) { ASSERT_EQ(Registry::SetValue(AppKey, "Counter", {REG_SZ, data}), ERROR_SUCCESS); },
+        [](const QString& data) {
+            auto settings = WinSim::OpenRegistrySettings(AppKey);
+            settings->setValue("Counter", data);
+            settings->sync();
+            ASSERT_EQ(settings->status(), QSettings::NoError);
+        },
+    };
+    int round = 0;
+    for (const auto& write : writers) {
+        QFile file(hive);
+        const QDateTime ahead = QDateTime::currentDateTimeUtc().addSecs(3600);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(ahead, QFileDevice::FileModificationTime));
+        file.close();
+        const qint64 size = QFileInfo(hive).size();
+        write(QString::number(++round));
+        const QFileInfo after(hive);
+        EXPECT_EQ(after.size(), size);
+        EXPECT_GT(after.lastModified().toUTC(), ahead) << "writer " << round;
     }
 }
 

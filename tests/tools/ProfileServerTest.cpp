@@ -181,9 +181,11 @@ TEST_F(MachineDownloadTest, WinsimAddsTrustedRootsOnce)
         const auto added = TestSupport::RunWinsim({"trust", "add", step.file});
         EXPECT_EQ(added.exitCode, step.exitCode) << step.file << added.err;
         EXPECT_EQ(added.out, step.out);
+        EXPECT_EQ(added.err.isEmpty(), step.exitCode == 0) << added.err;
     }
     const auto listed = TestSupport::RunWinsim({"trust", "list"});
     EXPECT_TRUE(listed.out.startsWith("Korvel Test Profile CA  (SHA-256 ")) << listed.out;
+    EXPECT_EQ(listed.err, "");
     EXPECT_EQ(listed.out.count('\n'), 1);
 }
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Makes a panel's signed profile archive for tests and demos.
+"""Makes a panel's factory profile set for tests and demos: a signed archive, a folder, or both.
 
-The archive holds one ICC profile per profile key (made with makeicc over LittleCMS), a "_Quality.txt"
-report per SDR profile and "PanelInfo.xml" (or, with --hdr10, "PanelInfoHdr.xml" and the HDR10
-profiles). It is packed with the zip command and signed with signarchive (the build's test key unless
---key names another private key). makeicc and signarchive are looked up beside this script, then on PATH.
+The set holds one ICC profile per profile key (made with makeicc over LittleCMS: 'lumi', measurement
+data written with the colour engine's serialiser, optionally 'meta' "Brightness" and a raw 'MHC2'
+tag), a "_Quality.txt" report per SDR profile and "PanelInfo.xml" (or, with --hdr10,
+"PanelInfoHdr.xml" and the HDR10 profiles). The archive is packed with the zip command and signed
+with signarchive (the build's test key unless --key names another private key). makeicc and
+signarchive are looked up beside this script, then on PATH.
 """
 
 import argparse
@@ -95,9 +97,33 @@ def quality_report(name, serial, primaries, white, luminance, gamma):
     return "\r\n".join(lines) + "\r\n"
 
 
+def description(name, panel_id):
+    """The profile description: the file name without ".icm", or with a panel identity that identity,
+    "_" and the part of the file name after its second underscore."""
+    if panel_id is None:
+        return name[:-4]
+    parts = name.split("_", 2)
+    return panel_id + "_" + (parts[2].replace(".icm", "") if len(parts) > 2 else "")
+
+
+def per_key(values, option, parser, keys, check):
+    """Values given as KEY=VALUE (one key) or VALUE (every key); later ones win."""
+    result = {}
+    for value in values:
+        key, _, setting = value.rpartition("=")
+        if key and key not in keys:
+            parser.error("%s: %s is not among the profiles" % (option, key))
+        if not check(setting):
+            parser.error("%s: bad value %s" % (option, setting))
+        for k in [key] if key else keys:
+            result[k] = setting
+    return result
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--output", required=True, help="archive to write")
+    parser.add_argument("--output", help="signed archive to write")
+    parser.add_argument("--folder", help="folder to write the set's files into, unpacked")
     parser.add_argument("--format", default="KVL5R2_{ProfileName}.icm",
                         help='profile file-name format (default "KVL5R2_{ProfileName}.icm")')
     parser.add_argument("--profiles", default="sRGB,AdobeRGB,DCIP3,Default,Native",
@@ -109,18 +135,36 @@ def main():
     parser.add_argument("--hdr10", action="store_true", help='make the HDR10 archive ("PanelInfoHdr.xml")')
     parser.add_argument("--serial", default="PF4KVQ7T", help="computer serial number in the quality reports")
     parser.add_argument("--luminance", type=float, default=300.0, help="white luminance in cd/m2")
+    parser.add_argument("--no-luminance", action="store_true", help="leave out the 'lumi' tags")
+    parser.add_argument("--no-measurements", action="store_true", help="leave out the measurement data")
+    parser.add_argument("--panel-id", help="descriptions hold this panel identity: ID_ and the file name's part "
+                                           "after its second underscore (default: the file name)")
+    parser.add_argument("--brightness", action="append", default=[], metavar="[KEY=]N",
+                        help="'meta' \"Brightness\" of one profile or of all (repeatable; default: none)")
+    parser.add_argument("--mhc2", default="", metavar="KEY,...",
+                        help="profiles made with a raw 'MHC2' tag (measurement data: profile type 4)")
+    parser.add_argument("--measured-gamma", action="append", default=[], metavar="[KEY=]SPEC",
+                        help="tone curve the measurement data records (makeicc --measured-gamma; repeatable)")
     parser.add_argument("--add", action="append", default=[], metavar="FILE", help="put FILE into the archive too")
     parser.add_argument("--key", help="private key (PEM) to sign with (default: the build's test key)")
     parser.add_argument("--unsigned", action="store_true", help="leave the archive unsigned")
     parser.add_argument("--bin", default=os.path.dirname(os.path.abspath(__file__)),
                         help="folder of makeicc and signarchive")
     options = parser.parse_args()
+    if not options.output and not options.folder:
+        parser.error("give --output, --folder or both")
     if "{ProfileName}" not in options.format:
         parser.error('--format must contain "{ProfileName}"')
     keys = options.profiles.split(",")
     unknown = [key for key in keys if key not in KEYS]
     if unknown:
         parser.error("unknown profile keys: %s (known: %s)" % (", ".join(unknown), ", ".join(KEYS)))
+
+    brightness = per_key(options.brightness, "--brightness", parser, keys, str.isdigit)
+    measured_gamma = per_key(options.measured_gamma, "--measured-gamma", parser, keys, bool)
+    mhc2 = [key for key in options.mhc2.split(",") if key]
+    if any(key not in keys for key in mhc2):
+        parser.error("--mhc2: unknown profile keys")
 
     makeicc = tool("makeicc", options.bin)
     work = tempfile.mkdtemp(prefix="panel-archive-")
@@ -132,9 +176,19 @@ def main():
             gamma = options.gamma if curve is None else {"srgb": "sRGB", "rec709": "REC709"}.get(curve, curve)
             name = options.format.replace("{ProfileName}", key)
             path = os.path.join(work, name)
-            subprocess.run([makeicc, path, "--primaries", ",".join(map(str, primaries)),
-                            "--white", "%s,%s" % white, "--gamma", GAMMA_CURVES.get(gamma, gamma),
-                            "--luminance", str(options.luminance), "--description", name[:-4]], check=True)
+            command = [makeicc, path, "--primaries", ",".join(map(str, primaries)), "--white", "%s,%s" % white,
+                       "--gamma", GAMMA_CURVES.get(gamma, gamma), "--description", description(name, options.panel_id)]
+            if not options.no_luminance:
+                command += ["--luminance", str(options.luminance)]
+            if not options.no_measurements:
+                command += ["--measurements"]
+            if key in brightness:
+                command += ["--brightness", brightness[key]]
+            if key in mhc2:
+                command += ["--mhc2"]
+            if key in measured_gamma:
+                command += ["--measured-gamma", measured_gamma[key]]
+            subprocess.run(command, check=True)
             files.append(path)
             if not options.hdr10:
                 report = os.path.join(work, name[:-4] + "_Quality.txt")
@@ -151,12 +205,17 @@ def main():
         files.append(info)
         files += [os.path.abspath(extra) for extra in options.add]
 
-        archive = os.path.join(work, "archive.zip")
-        subprocess.run(["zip", "-q", "-X", "-j", archive] + files, check=True)
-        if not options.unsigned:
-            command = [tool("signarchive", options.bin)] + (["--key", options.key] if options.key else []) + [archive]
-            subprocess.run(command, check=True)
-        shutil.move(archive, options.output)
+        if options.folder:
+            os.makedirs(options.folder, exist_ok=True)
+            for path in files:
+                shutil.copy(path, options.folder)
+        if options.output:
+            archive = os.path.join(work, "archive.zip")
+            subprocess.run(["zip", "-q", "-X", "-j", archive] + files, check=True)
+            if not options.unsigned:
+                command = [tool("signarchive", options.bin)] + (["--key", options.key] if options.key else []) + [archive]
+                subprocess.run(command, check=True)
+            shutil.move(archive, options.output)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

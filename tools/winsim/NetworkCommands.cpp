@@ -3,11 +3,16 @@
 
 #include "WindowsStandIn/CertificateStore.h"
 
+#include <QLoggingCategory>
+
 namespace Winsim {
 namespace {
 
 int Trust(QStringList args)
 {
+    // Certificates load Qt's TLS plugin, whose loader warns that winsim runs without an
+    // application object (it must: one would announce winsim as a program of the machine).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
     if (args.size() == 1 && args[0] == "list") {
         for (const QSslCertificate& certificate : WinSim::TrustedRootCertificates()) {
             Print(certificate.subjectDisplayName() + "  (SHA-256 " +

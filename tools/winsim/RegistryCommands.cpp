@@ -8,8 +8,9 @@ namespace {
 using namespace Winsim;
 namespace Registry = WinSim::Registry;
 
-int RegistryStatus(DWORD status, const QString& what)
+int RegistryStatus(DWORD status, const QString& keyPath, const QString& valueName = QString())
 {
+    const QString what = valueName.isNull() ? keyPath : keyPath + " " + valueName;
     switch (status) {
     case ERROR_SUCCESS:
         return 0;
@@ -17,6 +18,10 @@ int RegistryStatus(DWORD status, const QString& what)
         return Fail(what + ": not found");
     case ERROR_INVALID_PARAMETER:
         return Fail(what + ": not a registry path (HKEY_LOCAL_MACHINE\\... or HKEY_CURRENT_USER\\...)");
+    case ERROR_BADDB:
+        // Loading the hive again raises the error that names the damaged file.
+        Registry::LoadHive(Registry::ParseKeyPath(keyPath)->hive);
+        [[fallthrough]];
     default:
         return Fail(what + ": error " + QString::number(status));
     }
@@ -31,7 +36,7 @@ int Reg(QStringList args)
     if (command == "get") {
         Expect(args, 2);
         Registry::Value value;
-        if (const int rc = RegistryStatus(Registry::GetValue(args[0], args[1], value), args[0] + " " + args[1])) {
+        if (const int rc = RegistryStatus(Registry::GetValue(args[0], args[1], value), args[0], args[1])) {
             return rc;
         }
         Print(Registry::ValueToText(value));
@@ -77,8 +82,8 @@ int Reg(QStringList args)
             return RegistryStatus(Registry::DeleteKey(args[0], Registry::Access::Unchecked), args[0]);
         }
         Expect(args, 2);
-        return RegistryStatus(Registry::DeleteValue(args[0], args[1], Registry::Access::Unchecked),
-                              args[0] + " " + args[1]);
+        return RegistryStatus(Registry::DeleteValue(args[0], args[1], Registry::Access::Unchecked), args[0],
+                              args[1]);
     }
     if (command == "readonly") {
         Expect(args, 2);

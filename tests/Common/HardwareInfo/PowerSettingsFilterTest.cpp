@@ -2,7 +2,6 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 
@@ -14,6 +13,7 @@ using Korvel::DisplayCalibration::Common::HardwareInfo::PowerSettingsChangedEven
 using TestSupport::BinaryPath;
 using TestSupport::RunWinsim;
 using TestSupport::TemporaryMachine;
+using TestSupport::WaitForLine;
 
 namespace {
 
@@ -48,24 +48,6 @@ TEST(PowerSettingsFilterTest, EmitsForPowerSettingBroadcastsOnly)
             EXPECT_EQ(lParam, 0x1234);
         }
     }
-}
-
-// Reads lines of a running program until one equals `expected`; the lines read on the way are
-// appended to `seen`.
-bool WaitForLine(QProcess& process, const QString& expected, QStringList& seen)
-{
-    const QDeadlineTimer deadline(20000);
-    while (!deadline.hasExpired()) {
-        while (process.canReadLine()) {
-            const QString line = QString::fromUtf8(process.readLine()).trimmed();
-            seen << line;
-            if (line == expected) {
-                return true;
-            }
-        }
-        process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-    }
-    return false;
 }
 
 TEST(PowerSettingsFilterTest, WinsimEventsReachRunningPrograms)

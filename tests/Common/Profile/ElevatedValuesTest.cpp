@@ -31,6 +31,7 @@ const Value Values[] = {
     {"cmd operators", QStringLiteral("% ^ & | < > ( ) ! &&x|| \"&calc&\""), false},
     {"cmd operators unquoted", QStringLiteral("a&b|c<d>e^f(g)h!i %j"), true},
     {"variable", QStringLiteral("%PATH%"), true},
+    {"an option", QStringLiteral("--remove-registry-key"), true},
     {"trailing backslash", QStringLiteral("C:\\Profiles\\"), true},
     {"trailing backslashes", QStringLiteral("end\\\\\\"), true},
     {"doubled backslashes", QStringLiteral("\\\\server\\share\\\\x"), true},

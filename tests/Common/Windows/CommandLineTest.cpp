@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
 
 using Korvel::DisplayCalibration::Common::UserDataDirectory;
 using Korvel::DisplayCalibration::Common::Windows::CommandLine;
@@ -221,6 +226,43 @@ TEST(CommandLineTest, RunsOfTwoProcessesDoNotMix)
         ASSERT_TRUE(process->waitForFinished(60000));
         EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().toStdString();
     }
+}
+
+// The lock beside the scripts folder: an empty lock file does not block, a live holder makes a
+// run give up after a bounded wait, and a killed holder's lock is free at once.
+TEST(CommandLineTest, LockOfAKilledRunIsFreeAndAWaitHasABound)
+{
+    const TemporaryMachine machine;
+    WriteFile(ScriptsFolder() + ".lock", QByteArray());
+    QString output;
+    ASSERT_EQ(CommandLine::Run(EchoExit({"0", "first"}), false, output), 0u);
+
+    // Another process runs a long command; it and what it started form one process group.
+    QProcess holder;
+    holder.setChildProcessModifier([] { ::setpgid(0, 0); });
+    holder.start(BinaryPath("runcommand"), {"1", "held", EchoExit({"--sleep=60000", "0", "held"})});
+    ASSERT_TRUE(holder.waitForStarted());
+    QElapsedTimer started;
+    started.start();
+    while (WinSim::ReadJournal().filter("held").isEmpty() && started.elapsed() < 20000) {
+        QThread::msleep(10);
+    }
+    ASSERT_FALSE(WinSim::ReadJournal().filter("held").isEmpty());
+
+    WinSim::SetDescriptionValue("time.waitScale", 0.002);
+    try {
+        CommandLine::Run(EchoExit({"0", "waits"}), false, output);
+        ADD_FAILURE() << "no exception";
+    } catch (const CommandLineException& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).startsWith("Another elevated command did not end in time"))
+            << error.what();
+    }
+    EXPECT_TRUE(WinSim::ReadJournal().filter("waits").isEmpty());
+
+    ::kill(-pid_t(holder.processId()), SIGKILL);
+    ASSERT_TRUE(holder.waitForFinished());
+    EXPECT_EQ(CommandLine::Run(EchoExit({"0", "after"}), false, output), 0u);
+    EXPECT_EQ(output, "after");
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+#include "ProfileData/ProfileData.h"
+
+#include "ProfileData/ProfileQualityReportParser.h"
+
+#include <array>
+
+namespace {
+
+struct StandardPrimaries {
+    ProfileData::Chromaticity red, green, blue;
+};
+
+// Indexed by ColorSpaceKind.
+const std::array<StandardPrimaries, 6> Standard = {{
+    {{0.64, 0.33}, {0.30, 0.60}, {0.15, 0.06}},
+    {{0.64, 0.33}, {0.21, 0.71}, {0.15, 0.06}},
+    {{0.68, 0.32}, {0.265, 0.69}, {0.15, 0.06}},
+    {{0.68, 0.32}, {0.265, 0.69}, {0.15, 0.06}},
+    {{0, 0}, {0, 0}, {0, 0}},
+    {{0.708, 0.292}, {0.17, 0.797}, {0.131, 0.046}},
+}};
+
+}  // namespace
+
+ProfileData::ProfileData(const QString& fullPath, const QString& name, const QString& displayName,
+                         const QString& fileName, int colorSpaceKind, const Chromaticity& whitePoint,
+                         const QString& gammaText, const QString& luminanceText, int brightnessLevel,
+                         const QString& description)
+    : m_FullPath(fullPath),
+      m_Name(name),
+      m_DisplayName(displayName),
+      m_FileName(fileName),
+      m_RedPrimary(0, 0),
+      m_GreenPrimary(0, 0),
+      m_BluePrimary(0, 0),
+      m_ColorSpaceKind(colorSpaceKind),
+      m_WhitePoint(whitePoint),
+      m_GammaText(gammaText),
+      m_LuminanceText(luminanceText),
+      m_BrightnessLevel(brightnessLevel),
+      m_Description(description)
+{
+    if (!ReadQualityReportPrimaries() && colorSpaceKind >= 0 && colorSpaceKind < int(Standard.size())) {
+        const StandardPrimaries& standard = Standard[std::size_t(colorSpaceKind)];
+        m_RedPrimary = standard.red;
+        m_GreenPrimary = standard.green;
+        m_BluePrimary = standard.blue;
+    }
+}
+
+bool ProfileData::ReadQualityReportPrimaries()
+{
+    if (!m_FullPath.endsWith(QLatin1String(".icm"))) {
+        return false;
+    }
+    QString reportPath = m_FullPath;
+    reportPath.replace(QLatin1String(".icm"), QLatin1String("_Quality.txt"), Qt::CaseInsensitive);
+    ProfileQualityReportParser parser;
+    QString error;
+    if (!parser.Load(reportPath, error)) {
+        return false;
+    }
+    m_RedPrimary = parser.GetRedPrimary();
+    m_GreenPrimary = parser.GetGreenPrimary();
+    m_BluePrimary = parser.GetBluePrimary();
+    return true;
+}

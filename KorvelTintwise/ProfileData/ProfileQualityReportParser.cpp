@@ -1,0 +1,296 @@
+#include "ProfileData/ProfileQualityReportParser.h"
+
+#include "Common/HardwareInfo/BiosTools.h"
+#include "Spectrine/Spectrine.h"
+
+#include <QFile>
+
+#include <log4cplus/logger.h>
+#include <log4cplus/loggingmacros.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+using Korvel::DisplayCalibration::Common::HardwareInfo::BiosToolsFactory;
+using Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools;
+
+const QStringList GammaCurveHeader = {"RGB", "Normalized", "Target"};
+const QStringList DeltaEHeader = {"R", "G", "B", "dE2000"};
+const QStringList VerificationHeader = {"R", "G", "B", "X", "Y", "Z", "Y", "x", "y"};
+
+log4cplus::Logger Logger()
+{
+    return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("ProfileQualityReportParser"));
+}
+
+// An unparsable number reads as 0.
+double ToDouble(const QString& token)
+{
+    return token.toDouble();
+}
+
+int ToInt(const QString& token)
+{
+    return token.toInt(nullptr, 10);
+}
+
+// Rows of a table below its header up to the first one-token line after at least one row. False
+// when the header is missing or the rows run to the end of the text; the rows read are taken
+// either way. `take` says whether a row of the right width counts.
+template <typename Take>
+bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsizetype width, Take take)
+{
+    qsizetype i = 0;
+    while (i < lines.size() && lines[i] != header) {
+        ++i;
+    }
+    if (i == lines.size()) {
+        return false;
+    }
+    int rows = 0;
+    for (++i; i < lines.size(); ++i) {
+        const QStringList& tokens = lines[i];
+        if (tokens.size() == 1 && rows > 0) {
+            return true;
+        }
+        if (tokens.size() == width && tokens != header && take(tokens)) {
+            ++rows;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+ProfileQualityReportParser::ProfileQualityReportParser() : splitter(QStringLiteral("([^\\S]+)"))
+{
+}
+
+bool ProfileQualityReportParser::Load(const QString& path, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = tr("Could not open report!");
+        return false;
+    }
+    reportText = file.readAll();
+    const struct {
+        bool (ProfileQualityReportParser::*read)();
+        const char* message;
+    } readers[] = {
+        {&ProfileQualityReportParser::ReadProfileName, QT_TR_NOOP("Profile name is not found!")},
+        {&ProfileQualityReportParser::ReadComputerSerialNumber, QT_TR_NOOP("Computer serial number is not found!")},
+        {&ProfileQualityReportParser::ReadCalibrationDateAndTime,
+         QT_TR_NOOP("Calibration date and time is not found!")},
+        {&ProfileQualityReportParser::ReadCalibratedLuminance, QT_TR_NOOP("Calibrated luminance is not found!")},
+        {&ProfileQualityReportParser::ReadDeltaE2000, QT_TR_NOOP("Delta E values are not found!")},
+        {&ProfileQualityReportParser::ReadAverageGamma, QT_TR_NOOP("Average gamma data is not found!")},
+        {&ProfileQualityReportParser::ReadGammaCurve, QT_TR_NOOP("Gamma curve data is not found!")},
+        {&ProfileQualityReportParser::ReadDeltaEResults, QT_TR_NOOP("Delta E results are not found!")},
+        {&ProfileQualityReportParser::ReadVerificationPatches, QT_TR_NOOP("Verification patches are not found!")},
+        {&ProfileQualityReportParser::ReadWhitePoint, QT_TR_NOOP("White Point coordinates are not found!")},
+        {&ProfileQualityReportParser::ReadPrimaries, QT_TR_NOOP("Coordinates of RGB primaries are not found!")},
+    };
+    bool complete = true;
+    for (const auto& reader : readers) {
+        if (!(this->*reader.read)()) {
+            error += tr(reader.message);
+            complete = false;
+        }
+    }
+    return complete;
+}
+
+QList<QStringList> ProfileQualityReportParser::Lines() const
+{
+    QStringList lines = QString::fromUtf8(reportText).split(QLatin1Char('\n'));
+    if (!reportText.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();  // the line end of the last line starts no line
+    }
+    QList<QStringList> split;
+    split.reserve(lines.size());
+    for (const QString& line : lines) {
+        split.append(line.simplified().split(splitter, Qt::KeepEmptyParts));
+    }
+    return split;
+}
+
+bool ProfileQualityReportParser::FindKeyLine(const QString& key, qsizetype count, QStringList& tokens) const
+{
+    for (const QStringList& line : Lines()) {
+        if (line.size() == count && line.first().startsWith(key)) {
+            tokens = line;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ProfileQualityReportParser::ReadProfileName()
+{
+    QStringList tokens;
+    if (!FindKeyLine(QStringLiteral("ProfileName"), 2, tokens)) {
+        return false;
+    }
+    profileName = tokens[1];
+    return true;
+}
+
+bool ProfileQualityReportParser::ReadComputerSerialNumber()
+{
+    try {
+        LOG4CPLUS_DEBUG(Logger(), LOG4CPLUS_TEXT("Retriving Computer serial number using bios tools"));
+        const std::unique_ptr<IBiosTools> biosTools(BiosToolsFactory().Create());
+        computerSerialNumber = biosTools->GetComputerSerialNumber();
+        return true;
+    } catch (...) {
+        LOG4CPLUS_DEBUG(Logger(),
+                        LOG4CPLUS_TEXT("retriving from bios tools failed! Now trying to parse from quality report"));
+    }
+    QStringList tokens;
+    if (!FindKeyLine(QStringLiteral("ComputerSerialNumber"), 2, tokens)) {
+        return false;
+    }
+    computerSerialNumber = tokens[1];
+    return true;
+}
+
+bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
+{
+    for (const QStringList& line : Lines()) {
+        if (line.size() == 3 && line.first().startsWith(QLatin1String("Date")) && !line[2].isEmpty()) {
+            calibrationDate = line[1];
+            calibrationTime = line[2];
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ProfileQualityReportParser::ReadCalibratedLuminance()
+{
+    QStringList tokens;
+    if (!FindKeyLine(QStringLiteral("Target"), 3, tokens)) {
+        return false;
+    }
+    calibratedLuminance = tokens[2];
+    return true;
+}
+
+bool ProfileQualityReportParser::ReadDeltaE2000()
+{
+    bool mean = false;
+    bool max = false;
+    for (const QStringList& line : Lines()) {
+        if (line.size() < 4 || line[3].isEmpty()) {
+            continue;
+        }
+        const QString joined = line.join(QLatin1Char(' '));
+        if (!mean && joined.startsWith(QLatin1String("dE2000 mean"))) {
+            deltaE2000Mean = ToDouble(line[3]);
+            mean = true;
+        } else if (!max && joined.startsWith(QLatin1String("dE2000 max"))) {
+            deltaE2000Max = ToDouble(line[3]);
+            max = true;
+        }
+    }
+    return mean && max;
+}
+
+bool ProfileQualityReportParser::ReadAverageGamma()
+{
+    QStringList tokens;
+    if (!FindKeyLine(QStringLiteral("Gamma"), 2, tokens)) {
+        return false;
+    }
+    averageGamma = tokens[1];
+    return true;
+}
+
+bool ProfileQualityReportParser::ReadGammaCurve()
+{
+    return ReadTable(Lines(), GammaCurveHeader, 3, [this](const QStringList& row) {
+        gammaLevels.append(ToInt(row[0]));
+        gammaNormalizedValues.append(ToDouble(row[1]));
+        gammaTargetValues.append(ToDouble(row[2]));
+        return true;
+    });
+}
+
+bool ProfileQualityReportParser::ReadDeltaEResults()
+{
+    return ReadTable(Lines(), DeltaEHeader, 4, [this](const QStringList& row) {
+        const double deltaE = ToDouble(row[3]);
+        if (!std::isnormal(deltaE)) {
+            return false;
+        }
+        deltaERgbValues.append({ToInt(row[0]), ToInt(row[1]), ToInt(row[2])});
+        deltaE2000Values.append(deltaE);
+        return true;
+    });
+}
+
+bool ProfileQualityReportParser::ReadVerificationPatches()
+{
+    const QList<QStringList> lines = Lines();
+    if (!lines.contains(VerificationHeader)) {
+        return false;
+    }
+    for (const QStringList& line : lines) {
+        if (line.size() == VerificationHeader.size() && line != VerificationHeader) {
+            verificationPatches.append({ToInt(line[0]), ToInt(line[1]), ToInt(line[2])});
+        }
+    }
+    return !verificationPatches.isEmpty();
+}
+
+bool ProfileQualityReportParser::ReadWhitePoint()
+{
+    for (const QStringList& line : Lines()) {
+        if (line.size() != 9 || line[0] != QLatin1String("255") || line[1] != QLatin1String("255") ||
+            line[2] != QLatin1String("255")) {
+            continue;
+        }
+        whiteX = ToDouble(line[7]);
+        whiteY = ToDouble(line[8]);
+        KVStatus status = KVSuccess;
+        const double kelvin = KVGetColorTempFromXYZ(ToDouble(line[3]), ToDouble(line[4]), ToDouble(line[5]), &status);
+        if (status != KVSuccess) {
+            return false;
+        }
+        whitePointColorTemperature = QString::number(kelvin, 'f', 0) + QLatin1Char('K');
+        return true;
+    }
+    return false;
+}
+
+bool ProfileQualityReportParser::ReadPrimaries()
+{
+    const struct {
+        const char* rgb[3];
+        double* x;
+        double* y;
+    } primaries[] = {
+        {{"255", "0", "0"}, &redX, &redY},
+        {{"0", "255", "0"}, &greenX, &greenY},
+        {{"0", "0", "255"}, &blueX, &blueY},
+    };
+    const QList<QStringList> lines = Lines();
+    bool all = true;
+    for (const auto& primary : primaries) {
+        bool found = false;
+        for (const QStringList& line : lines) {
+            if (line.size() == 9 && line[0] == QLatin1String(primary.rgb[0]) &&
+                line[1] == QLatin1String(primary.rgb[1]) && line[2] == QLatin1String(primary.rgb[2])) {
+                *primary.x = ToDouble(line[7]);
+                *primary.y = ToDouble(line[8]);
+                found = true;
+                break;
+            }
+        }
+        all = all && found;
+    }
+    return all;
+}

@@ -1,0 +1,65 @@
+// Fixtures of the tray program's tests: its application object, stand-ins for its services, a
+// recording tray notifier and factory-like profile sets.
+#pragma once
+
+#include "Common/Application/Widgets/TrayNotifier.h"
+#include "tests/KorvelTintwise/ServiceFakes.h"
+#include "tests/fixtures/TestSupport.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace TintwiseTest {
+
+// The application object of the test process (Qt's offscreen platform).
+inline QApplication* Application()
+{
+    static int argc = 1;
+    static char name[] = "KorvelTintwise";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = new QApplication(argc, argv);
+    return application;
+}
+
+struct Notification {
+    QString kind;
+    QString text;
+    int msecs;
+};
+
+class RecordingNotifier : public Korvel::DisplayCalibration::Common::Application::ITrayNotifier {
+public:
+    explicit RecordingNotifier(std::vector<Notification>& shown) : shown(shown) {}
+    void ShowInformation(const QString& text, int msecs) override { shown.push_back({"information", text, msecs}); }
+    void ShowWarning(const QString& text, int msecs) override { shown.push_back({"warning", text, msecs}); }
+    void ShowCritical(const QString& text, int msecs) override { shown.push_back({"critical", text, msecs}); }
+
+private:
+    std::vector<Notification>& shown;
+};
+
+class RecordingNotifierFactory : public Korvel::DisplayCalibration::Common::Application::ITrayNotifierFactory {
+public:
+    Korvel::DisplayCalibration::Common::Application::ITrayNotifier* Create(QSystemTrayIcon*, const QString& title) override
+    {
+        titles << title;
+        return new RecordingNotifier(shown);
+    }
+    std::vector<Notification> shown;
+    QStringList titles;
+};
+
+// Runs make_panel_archive.py with `arguments`; the set's files land in `folder`.
+inline void MakeProfileSet(const QString& folder, const QStringList& arguments)
+{
+    const TestSupport::ProcessResult result = TestSupport::Run(
+        QStringLiteral("python3"),
+        QStringList{TestSupport::BinaryPath(QStringLiteral("make_panel_archive.py")), "--folder", folder} + arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
+}  // namespace TintwiseTest
