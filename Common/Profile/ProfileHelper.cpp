@@ -23,9 +23,6 @@
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
-// A reference: a copy made during static initialisation could be taken before the constant exists.
-const QString& SrgbProfileFileName = WindowsSrgbProfileFileName;
-
 namespace {
 
 constexpr int DeviceIdTries = 10;
@@ -169,12 +166,12 @@ void ProfileHelper::AssociateProfile(const QString& profile)
 
 void ProfileHelper::DisassociateSrgbProfile()
 {
-    DisassociateProfile(SrgbProfileFileName);
+    DisassociateProfile(WindowsSrgbProfileFileName);
 }
 
 void ProfileHelper::AssociateSrgbProfile()
 {
-    AssociateProfile(SrgbProfileFileName);
+    AssociateProfile(WindowsSrgbProfileFileName);
 }
 
 std::vector<LUID> ProfileHelper::FindAdapter()
@@ -229,7 +226,7 @@ void ProfileHelper::ActivateProfile(const QString& name, bool advancedColor)
 
 void ProfileHelper::ActivateSrgbProfile()
 {
-    ActivateProfile(SrgbProfileFileName, false);
+    ActivateProfile(WindowsSrgbProfileFileName, false);
 }
 
 void ProfileHelper::RemoveAdvancedColorAssociation(const QString& name)

@@ -5,6 +5,7 @@
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/RegistrySettings.h"
 #include "WindowsStandIn/Services.h"
+#include "WindowsStandIn/SimulatedUser.h"
 #include "WindowsStandIn/StateFile.h"
 #include "tests/fixtures/TestSupport.h"
 
@@ -173,6 +174,12 @@ const MachineFile Files[] = {
          ExpectDamagedFileError([] { WinSim::InjectedFailure(QStringLiteral("GetMonitorInfoA")); }, path);
      },
      [](const QString& path) { ExpectWinsimNames({"fail", "GetMonitorInfoA", "0"}, path); }},
+    {"UserAnswers", "user.json", [] { WinSim::User::QueueAnswer(QJsonObject{{"button", "Yes"}}); },
+     [](const QString& path, bool) { ExpectDamagedFileError([] { WinSim::User::QueuedAnswers(); }, path); },
+     [](const QString& path) {
+         ExpectDamagedFileError([] { WinSim::User::QueueAnswer(QJsonObject{{"button", "No"}}); }, path);
+         ExpectWinsimNames({"user", "answer", "No"}, path);
+     }},
 };
 
 class DamagedMachineFile : public testing::TestWithParam<MachineFile> {};

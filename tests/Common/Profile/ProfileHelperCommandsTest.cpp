@@ -2,6 +2,7 @@
 // the machine's journal) and what the elevated run changes.
 #include "tests/Common/Profile/ProfileHelperFixture.h"
 
+#include "Common/Application/Constants.h"
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
@@ -73,7 +74,7 @@ public:
     QStringList Installed() const
     {
         QStringList names = QDir(WinSim::ColorDirectory()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
-        names.removeOne(SrgbProfileFileName);
+        names.removeOne(Korvel::DisplayCalibration::Common::WindowsSrgbProfileFileName);
         return names;
     }
 };
