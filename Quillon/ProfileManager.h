@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Common/Exception/OsErrorException.h"
+#include "Quillon/ServiceDeclarations.h"
 
 #include <QByteArray>
 #include <QFileInfoList>
@@ -10,28 +11,6 @@
 #include <QStringList>
 
 #include <memory>
-
-class IConfiguration;
-
-namespace Korvel::DisplayCalibration::Common {
-namespace Archive {
-class IProfileArchiver;
-}
-namespace HardwareInfo {
-class IBiosTools;
-class IDisplayHelper;
-class IDisplayHelperFactory;
-}
-namespace Network {
-class IArchiveDownloader;
-}
-namespace Profile {
-class IProfileHelper;
-}
-namespace Security {
-class IDecrypter;
-}
-}  // namespace Korvel::DisplayCalibration::Common
 
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(SaveArchiveException);
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(ExtractProfilesException);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Quillon/ServiceDeclarations.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QMessageBox>
@@ -7,8 +9,6 @@
 
 #include <memory>
 
-class IConfiguration;
-class IUserInputValidator;
 class ProfileManager;
 class ProgressDialog;
 class QTimer;
@@ -16,26 +16,6 @@ class QTimer;
 namespace Ui {
 class QuillonDialog;
 }
-
-namespace Korvel::DisplayCalibration::Common {
-namespace Archive {
-class IProfileArchiver;
-}
-namespace HardwareInfo {
-class IBiosTools;
-class IDisplayHelperFactory;
-}
-namespace Network {
-class IArchiveDownloader;
-class IArchiveUploader;
-}
-namespace Profile {
-class IProfileHelper;
-}
-namespace Security {
-class IDecrypter;
-}
-}  // namespace Korvel::DisplayCalibration::Common
 
 // Quillon's one window: the replacement panel's serial, "Submit" and "Cancel". A submitted serial
 // has the profile manager download, check and install that panel's archive, then the uploader send

@@ -106,7 +106,7 @@ TEST_F(ProfileManagerTest, UnknownSerialEndsWithTheDownloadsReason)
 TEST_F(ProfileManagerTest, ArchiveWithoutPanelInfoRemovesThePanelValues)
 {
     const QString key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\Korvel Tintwise\\PanelInfo";
-    for (const QString& name : {"HdrSupported", "DefaultProfileColorSpace", "DefaultProfileGamma", "RequiredProfiles"}) {
+    for (const char* name : {"HdrSupported", "DefaultProfileColorSpace", "DefaultProfileGamma", "RequiredProfiles"}) {
         ASSERT_EQ(WinSim::Registry::SetValue(key, name, WinSim::Registry::Value{REG_SZ, QStringLiteral("c3RhbGU=")},
                                              WinSim::Registry::Access::Unchecked),
                   ERROR_SUCCESS);
@@ -156,20 +156,11 @@ TEST_F(ProfileManagerTest, PanelInfoWithoutHdrWritesThePanelValues)
     const QJsonObject associations = WinSim::ColorSystemState().value("associations").toObject();
     EXPECT_FALSE(associations.value("currentUser").toObject().begin()->toArray().contains("sRGB Color Space Profile.icm"));
 
-    Common::Windows::RegistryParser parser;
-    const struct {
-        const char* name;
-        QString value;
-    } values[] = {{"HdrSupported", "0"},
-                  {"DefaultProfileColorSpace", "sRGB"},
-                  {"DefaultProfileGamma", "2.2"},
-                  {"RequiredProfiles", "\"sRGB, Default\""},
-                  {"ProfileFormat", "KVL_4A1C_"}};
-    for (const auto& value : values) {
-        QString read;
-        EXPECT_TRUE(parser.ReadString("PanelInfo", value.name, read)) << value.name;
-        EXPECT_EQ(read, value.value) << value.name;
-    }
+    EXPECT_EQ(QuillonTest::PanelValues(), (QMap<QString, QString>{{"HdrSupported", "0"},
+                                                                  {"DefaultProfileColorSpace", "sRGB"},
+                                                                  {"DefaultProfileGamma", "2.2"},
+                                                                  {"RequiredProfiles", "\"sRGB, Default\""},
+                                                                  {"ProfileFormat", "KVL_4A1C_"}}));
 }
 
 struct FailureCase {

@@ -7,6 +7,7 @@
 #include "Common/Network/TwoPhaseArchiveDownloaderFactory.h"
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Security/DecrypterFactory.h"
+#include "Common/Windows/RegistryParser.h"
 #include "Quillon/Configuration.h"
 #include "Quillon/Constants.h"
 #include "Quillon/Gui/QuillonStyle.h"
@@ -127,6 +128,21 @@ QStringList JournalEvents(const QStringList& kinds)
         }
     }
     return events;
+}
+
+QMap<QString, QString> PanelValues()
+{
+    Application();  // the registry key follows the application name
+    Korvel::DisplayCalibration::Common::Windows::RegistryParser parser;
+    QMap<QString, QString> values;
+    for (const QString name :
+         {"HdrSupported", "DefaultProfileColorSpace", "DefaultProfileGamma", "RequiredProfiles", "ProfileFormat"}) {
+        QString value;
+        if (parser.ReadString(QStringLiteral("PanelInfo"), name, value)) {
+            values.insert(name, value);
+        }
+    }
+    return values;
 }
 
 void QueueAnswer(const QString& answer)

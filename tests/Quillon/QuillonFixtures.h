@@ -2,10 +2,12 @@
 // made by the archive maker, and Quillon's services made on the current simulated machine.
 #pragma once
 
+#include "Quillon/ServiceDeclarations.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,29 +15,6 @@
 #include <memory>
 
 class ProfileManager;
-
-namespace Korvel::DisplayCalibration::Common {
-namespace Archive {
-class IProfileArchiver;
-}
-namespace HardwareInfo {
-class IBiosTools;
-class IDisplayHelperFactory;
-}
-namespace Network {
-class IArchiveDownloader;
-class IArchiveUploader;
-}
-namespace Profile {
-class IProfileHelper;
-}
-namespace Security {
-class IDecrypter;
-}
-}  // namespace Korvel::DisplayCalibration::Common
-
-class IConfiguration;
-class IUserInputValidator;
 
 namespace QuillonTest {
 
@@ -86,6 +65,8 @@ std::unique_ptr<ProfileManager> MakeProfileManager(const Services& services);
 QStringList InstalledProfiles();
 // The journal's events of these kinds, without time and process ("colour-default currentUser ...").
 QStringList JournalEvents(const QStringList& kinds);
+// The machine-wide panel values Quillon writes, decrypted as the tray program reads them.
+QMap<QString, QString> PanelValues();
 // The answer the next message box takes: a button's text, or "--close".
 void QueueAnswer(const QString& answer);
 

@@ -1,7 +1,6 @@
 // The real Quillon on temporary machines, driven as its user through `winsim user`: the whole road
 // from a typed serial to the upload that the tray program's download then returns, and the start-up
 // refusals.
-#include "Common/Windows/RegistryParser.h"
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/StateFile.h"
@@ -18,7 +17,6 @@
 
 #include <functional>
 
-namespace Common = Korvel::DisplayCalibration::Common;
 using QuillonTest::JournalEvents;
 using TestSupport::RunWinsim;
 
@@ -32,6 +30,7 @@ class Quillon {
 public:
     Quillon()
     {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(TestSupport::BinaryPath("winsim"), {"run", "--", TestSupport::BinaryPath("Quillon")});
         EXPECT_TRUE(process.waitForStarted(10000)) << process.errorString();
     }
@@ -115,21 +114,12 @@ TEST_F(QuillonProgramTest, InstallsAPanelsArchiveAndUploadsItForThisComputer)
     EXPECT_FALSE(colour["associations"]["currentUser"][monitor].toArray().contains("sRGB Color Space Profile.icm"));
 
     // The machine-wide panel values, as the tray program reads them.
-    QuillonTest::Application();
-    Common::Windows::RegistryParser parser;
-    const struct {
-        const char* name;
-        QString value;
-    } values[] = {{"HdrSupported", "1"},
-                  {"DefaultProfileColorSpace", "sRGB"},
-                  {"DefaultProfileGamma", "2.2"},
-                  {"RequiredProfiles", "\"sRGB, AdobeRGB, REC709, DCIP3, Default, Native\""},
-                  {"ProfileFormat", "KVL_4A1C_"}};
-    for (const auto& value : values) {
-        QString read;
-        EXPECT_TRUE(parser.ReadString("PanelInfo", value.name, read)) << value.name;
-        EXPECT_EQ(read, value.value) << value.name;
-    }
+    EXPECT_EQ(QuillonTest::PanelValues(),
+              (QMap<QString, QString>{{"HdrSupported", "1"},
+                                      {"DefaultProfileColorSpace", "sRGB"},
+                                      {"DefaultProfileGamma", "2.2"},
+                                      {"RequiredProfiles", "\"sRGB, AdobeRGB, REC709, DCIP3, Default, Native\""},
+                                      {"ProfileFormat", "KVL_4A1C_"}}));
 
     // The server saw the serial in upper case, then the upload; it accepted the upload's token.
     const QList<QJsonObject> requests = server.Requests();
