@@ -13,20 +13,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!archive->HasEndRecord() && archive->GetEntriesCount() != 0) {
         std::abort();  // no archive, no entries
     }
+    // At most 256 KiB of data in all: past a few dictionary wraps, more only repeats the decoders'
+    // work (a small input can declare gigabytes, or many entries over the same data).
+    int blocks = 8;
     for (std::size_t i = 0; i < archive->GetEntriesCount(); ++i) {
         const auto entry = archive->GetEntry(i);
         if (entry->IsPasswordProtected()) {
             entry->SetPassword("password");
         }
         if (std::istream* stream = entry->GetDecompressionStream()) {
-            // The first 256 KiB: past a few dictionary wraps, more data only repeats the decoder's
-            // work (and a small input can declare gigabytes).
             crc32stream checked(*stream);
             char buffer[1 << 15];
-            for (int block = 0; block < 8; ++block) {
-                if (checked.read(buffer, sizeof buffer).gcount() == 0) {
-                    break;
-                }
+            while (blocks > 0 && checked.read(buffer, sizeof buffer).gcount() > 0) {
+                --blocks;
             }
             entry->CloseDecompressionStream();
         }
