@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode
   xvfb
-  libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev
+  libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev qt6-translations-l10n qt6-l10n-tools
 )
 
 install_missing() {
