@@ -112,4 +112,18 @@ bool EncodeJpeg(std::FILE* file, const Image& image);
 bool ReadMeasurementTag(cmsHPROFILE profile, std::string& text);
 bool WriteMeasurementTag(cmsHPROFILE profile, const std::string& text);
 
+// Wide characters (UTF-32 here) of UTF-8 text; invalid sequences become U+FFFD.
+std::wstring Utf8ToWide(const std::string& text);
+
+// Writes a tag's bytes as they are, in place of any tag of that signature. (LittleCMS's
+// cmsWriteRawTag over a tag it had parsed keeps the parsed type's handler for the raw bytes.)
+bool ReplaceRawTag(cmsHPROFILE profile, std::uint32_t signature, const std::vector<std::uint8_t>& bytes);
+
+// Replaces the profile's description by the text, in English.
+KVStatus WriteDescription(cmsHPROFILE profile, const std::string& text);
+// Serialises the profile and writes it to `path` with ReplaceFile. With the 128-byte `header` of
+// the profile's source, the written header keeps its preferred CMM, platform and creator, and gets
+// an ID only when the source had one; without it, the profile gets an ID.
+KVStatus SaveProfile(cmsHPROFILE profile, const std::string& path, const std::uint8_t* header = nullptr);
+
 }  // namespace Spectrine::Detail

@@ -8,3 +8,5 @@
 #include "Spectrine/DisplayParams.h"
 #include "Spectrine/Cxf3.h"
 #include "Spectrine/ImageTransform.h"
+#include "Spectrine/EditableProfiles.h"
+#include "Spectrine/DisplayProfiles.h"

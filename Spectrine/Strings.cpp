@@ -48,6 +48,30 @@ KVUniStringRef NewString(std::string utf8)
     return new (std::nothrow) KVUniString{std::move(utf8)};
 }
 
+std::wstring Utf8ToWide(const std::string& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = std::uint8_t(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        std::size_t used = 1;
+        while (length > 1 && used < length && i + used < text.size() && (std::uint8_t(text[i + used]) >> 6) == 2) {
+            c = c << 6 | (std::uint8_t(text[i + used]) & 0x3F);
+            ++used;
+        }
+        // Minimal encodings only, no surrogates, nothing past U+10FFFF.
+        static const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (length == 0 || used != length || c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = Replacement;
+        }
+        out += wchar_t(c);
+        i += used;
+    }
+    return out;
+}
+
 }  // namespace Spectrine::Detail
 
 using namespace Spectrine::Detail;

@@ -15,6 +15,24 @@ struct KVUniStringRefTag {
 struct KVProfileRefTag {
     static void Release(KVProfileRef handle) { KVProfileRelease(handle); }
 };
+struct KVProfileParamsRefTag {
+    static void Release(KVProfileDisplayParamsRef handle) { KVProfileDisplayParamsRelease(handle); }
+};
+struct KVDisplayProfileObjectRefTag {
+    static void Release(KVDisplayProfileObjectRef handle) { KVDisplayProfileObjectRefRelease(handle); }
+};
+struct KVEditableICCProfileRefTag {
+    static void Release(KVEditableICCProfileRef handle) { KVEditableICCProfileRelease(handle); }
+};
+struct KVNameValueMapRefTag {
+    static void Release(KVNameValueMapRef handle) { KVNameValueMapRelease(handle); }
+};
+struct KVColorRefTag {
+    static void Release(KVColorRef handle) { KVColorRelease(handle); }
+};
+struct KVCxf3StreamRefTag {
+    static void Release(KVCxf3StreamRef handle) { KVCxf3CloseStream(handle, nullptr); }
+};
 
 template <typename Tag, typename Handle>
 class Resource {
@@ -50,5 +68,37 @@ private:
 
 using UniString = Resource<KVUniStringRefTag, KVUniStringRef>;
 using Profile = Resource<KVProfileRefTag, KVProfileRef>;
+using ProfileParams = Resource<KVProfileParamsRefTag, KVProfileDisplayParamsRef>;
+using DisplayProfileObject = Resource<KVDisplayProfileObjectRefTag, KVDisplayProfileObjectRef>;
+using EditableProfile = Resource<KVEditableICCProfileRefTag, KVEditableICCProfileRef>;
+using NameValueMap = Resource<KVNameValueMapRefTag, KVNameValueMapRef>;
+using Color = Resource<KVColorRefTag, KVColorRef>;
+using Cxf3Stream = Resource<KVCxf3StreamRefTag, KVCxf3StreamRef>;
+
+// An engine chart (array of colours) with its count, freed with KVReleaseChart.
+class Chart {
+public:
+    Chart() = default;
+    Chart(KVColorRef* colors, std::int32_t count) : colors(colors), count(count) {}
+    ~Chart() { Reset(); }
+    Chart(const Chart&) = delete;
+    Chart& operator=(const Chart&) = delete;
+
+    KVColorRef* Get() const { return colors; }
+    std::int32_t Count() const { return count; }
+    explicit operator bool() const { return colors != nullptr; }
+    void Reset(KVColorRef* replacement = nullptr, std::int32_t replacementCount = 0)
+    {
+        if (colors != nullptr && colors != replacement) {
+            KVReleaseChart(colors, count);
+        }
+        colors = replacement;
+        count = replacementCount;
+    }
+
+private:
+    KVColorRef* colors = nullptr;
+    std::int32_t count = 0;
+};
 
 }  // namespace Korvel::DisplayCalibration::Common::Spectrine
