@@ -69,6 +69,7 @@ struct StoredData {
         KVDisplayDataWithFlareUnmarshalFromCxf3(stream.Get(), text.Get(), &measuredColors, &targetColors, &count, nullptr,
                                                 nullptr, nullptr, nullptr, nullptr, nullptr, &read, nullptr, &status);
         measured.Reset(measuredColors, count);
+        target.Reset(targetColors, count);
         params.Reset(read);
     }
     std::array<double, 3> Measured(int i) const
@@ -80,6 +81,7 @@ struct StoredData {
     QString text;
     std::int32_t count = 0;
     Engine::Chart measured;
+    Engine::Chart target;
     Engine::ProfileParams params;
 };
 
