@@ -1,13 +1,17 @@
 #include "Gui/PreviewDialog.h"
 
 #include "Common/Application/CheckedConnection.h"
+#include "Common/Application/Constants.h"
 #include "Common/HardwareInfo/DisplayHelper.h"
+#include "Gui/CreateIconFromPattern.h"
 #include "ui_PreviewDialog.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include <cmath>
+
+const QList<int> PreviewDialog::FullScreenIconSizes = {20, 30, 40, 60, 80, 100, 256};
 
 PreviewDialog::PreviewDialog(Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper* displayHelper,
                              QWidget* parent)
@@ -18,6 +22,10 @@ PreviewDialog::PreviewDialog(Korvel::DisplayCalibration::Common::HardwareInfo::I
     setPalette(QPalette(QColor(127, 127, 127, 255)));
     ShowOnInternalPanel(false);
     ui->FullScreen_PreviewDialog_Label->setMinimumSize(1, 1);
+    QIcon exitIcon;
+    CreateIconFromPattern(exitIcon, Korvel::DisplayCalibration::Common::BackToWindowIconPath,
+                          FullScreenIconSizes, QIcon::Normal, QIcon::Off);
+    ui->Exit_PreviewDialog_PushButton->setIcon(exitIcon);
     Korvel::DisplayCalibration::Common::Application::ConnectChecked(ui->Exit_PreviewDialog_PushButton, SIGNAL(clicked()),
                                                                     this, SLOT(close()));
 }

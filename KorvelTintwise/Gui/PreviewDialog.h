@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QPixmap>
 #include <QRect>
 
@@ -19,6 +20,9 @@ public:
     PreviewDialog(Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper* displayHelper,
                   QWidget* parent = nullptr);
     ~PreviewDialog() override;
+
+    // Sizes of the full-screen icons (enter and leave).
+    static const QList<int> FullScreenIconSizes;
 
     void SetPreviewPixmap(QPixmap pixmap);
     // Places the window over the available area of the screen that shows the internal panel (the

@@ -9,6 +9,7 @@ set(components
   "log4cplus|liblog4cplus-2*"
   "OpenSSL|libssl3*"
   "Little CMS|liblcms2-2*"
+  "libjpeg-turbo|libjpeg62-turbo*"
   "zlib|zlib1g"
   "bzip2|libbz2-1.0"
   "LZMA SDK|lzma-dev")

@@ -1,5 +1,7 @@
 #include "Gui/ProfileInfoData.h"
+#include "Gui/TopSeparator.h"
 #include "tests/KorvelTintwise/GuiTestSupport.h"
+#include "ui_PreferencesDialog.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -12,6 +14,38 @@ class FormsTest : public testing::Test {
 protected:
     void SetUp() override { GuiTestSupport::Application(); }
 };
+
+TEST_F(FormsTest, PreferencesFormStartsOnTheAboutPageWithNothingSelected)
+{
+    QDialog window;
+    Ui_PreferencesDialog form;
+    form.setupUi(&window);
+    EXPECT_EQ(form.PreferencesDialog_StackedWidget->currentIndex(), 3);
+    EXPECT_EQ(form.PreferencesDialog_StackedWidget->currentWidget(), form.About_Page);
+    EXPECT_EQ(form.SelectProfile_PreviewPage_ComboBox->currentIndex(), -1);
+    EXPECT_EQ(form.SelectProfile_ProfileInfoPage_ComboBox->currentIndex(), -1);
+    EXPECT_TRUE(form.PreviewImage_PreviewPage_PushButton->icon().isNull());
+    EXPECT_NE(qobject_cast<TopSeparator*>(form.ButtonsSeparator_Widget), nullptr);
+
+    // Exactly one tab button is checked, and clicking another moves the check.
+    QToolButton* tabs[] = {form.Preview_Button, form.ProfileInfo_Button, form.Settings_Button, form.About_Button};
+    const auto checked = [&tabs] {
+        return std::count_if(std::begin(tabs), std::end(tabs), [](QToolButton* b) { return b->isChecked(); });
+    };
+    EXPECT_EQ(checked(), 1);
+    EXPECT_TRUE(form.Preview_Button->isChecked());
+    form.Settings_Button->click();
+    EXPECT_EQ(checked(), 1);
+    EXPECT_TRUE(form.Settings_Button->isChecked());
+
+    // The warning sign lies over the Preview page's combo box.
+    const auto siblings = form.Preview_Page->children();
+    EXPECT_GT(siblings.indexOf(form.Warning_PreviewPage_Label), siblings.indexOf(form.SelectProfile_PreviewPage_ComboBox));
+    EXPECT_TRUE(form.SelectProfile_PreviewPage_ComboBox->geometry().contains(form.Warning_PreviewPage_Label->geometry()));
+    EXPECT_TRUE(form.Warning_PreviewPage_Label->text().isEmpty());
+    EXPECT_FALSE(form.KorvelLogo_AboutPage_Label->pixmap().isNull());
+    EXPECT_EQ(form.HuebergLogo_AboutPage_Label->pixmap().size(), QSize(80, 22));
+}
 
 TEST_F(FormsTest, StandardPanelStartsAtZeroAndEachSetterChangesOneLabel)
 {
