@@ -398,7 +398,8 @@ void MainWindow::FinishStartup(bool hdr)
     }
     const bool acm = displayHelper->IsACMSupported();
     LogPieces(InfoLevel, "Is ACM supported: ", acm ? 1 : 0);
-    if (IsAtLeast24H2() || acm) {
+    // The default profile that advanced colour uses (made so above) keeps its association.
+    if ((IsAtLeast24H2() || acm) && !advancedProfileActivated) {
         const QString name = FindDefaultProfileName();
         if (!name.isEmpty()) {
             profileHelper->RemoveAdvancedColorAssociation(name);

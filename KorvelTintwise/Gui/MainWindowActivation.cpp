@@ -78,12 +78,18 @@ bool MainWindow::IsActiveProfileRequired(const QString& name)
     return required.contains(key, Qt::CaseSensitive);
 }
 
-// The value is optional: a refused or failed write is logged and the program runs on.
+// The value is optional: a refused or failed write is logged and the program runs on. Without any
+// panel values it waits for them: they are rebuilt with the device id in one write, and a lone
+// device id would make the missing values look unreadable.
 void MainWindow::RegisterDisplayDeviceId()
 {
     QString stored;
     if (Common::Windows::RegistryParser::ReadPanelInfoValue(Common::DisplayDeviceIdValue, stored) &&
         !stored.isEmpty()) {
+        return;
+    }
+    if (!Common::Windows::RegistryParser().GroupHasKeys(Common::PanelInfoGroup)) {
+        LogText(InfoLevel, "No panel values yet: the display device id is written with them.");
         return;
     }
     try {
