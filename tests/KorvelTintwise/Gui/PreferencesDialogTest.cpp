@@ -531,17 +531,23 @@ TEST_F(PreferencesDialogTest, FullScreenPreviewNeedsTheOpenLidAndAUsableInternal
     profiles[0]->SetScaledPreviewImage(picture.scaled(102, 68));
 
     const auto closed = Window(true);
-    closed->OnFullScreenPreviewClicked();
-    ASSERT_EQ(notifiers.shown.size(), 1u);
-    EXPECT_EQ(notifiers.shown[0].text, Constants::LidMustBeOpenedText);
-    closed->OnLidStateChanged(false);
+    {
+        // Neither refusal opens a window.
+        const auto none = GuiTestSupport::OnNextModal<QDialog>(
+            [](QDialog* dialog) { ADD_FAILURE() << dialog->metaObject()->className() << " opened"; });
+        closed->OnFullScreenPreviewClicked();
+        ASSERT_EQ(notifiers.shown.size(), 1u);
+        EXPECT_EQ(notifiers.shown[0].kind, "warning");
+        EXPECT_EQ(notifiers.shown[0].text, Constants::LidMustBeOpenedText);
 
-    WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone"));
-    closed->OnFullScreenPreviewClicked();
-    ASSERT_EQ(notifiers.shown.size(), 2u);
-    EXPECT_EQ(notifiers.shown[1].kind, "warning");
-    EXPECT_EQ(notifiers.shown[1].text, Constants::PreviewRestrictedText);
-    EXPECT_EQ(QApplication::topLevelWidgets().count(), QApplication::topLevelWidgets().count());
+        closed->OnLidStateChanged(false);
+        WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone"));
+        closed->OnFullScreenPreviewClicked();
+        ASSERT_EQ(notifiers.shown.size(), 2u);
+        EXPECT_EQ(notifiers.shown[1].kind, "warning");
+        EXPECT_EQ(notifiers.shown[1].text, Constants::PreviewRestrictedText);
+        EXPECT_FALSE(closed->findChild<PreviewDialog*>()->isVisible());
+    }
 
     WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("internal"));
     const auto window = Window();
