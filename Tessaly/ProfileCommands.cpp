@@ -60,8 +60,8 @@ void ReportInstalled(const QStringList& paths, qsizetype end)
     }
 }
 
-// The set goes in as one step; a failure reports the paths before the failing one as installed, as
-// a run that installs them one by one would, although the step leaves the colour system as it was.
+// The set goes in as one step, which a failure undoes whole. The output stays that of installing
+// one by one: the paths before the failing one are reported as installed.
 int Install(const QStringList& paths, bool hdr10)
 {
     if (!AllExist(paths)) {

@@ -95,8 +95,8 @@ void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr
     InstallReplacing(paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
 }
 
-// Files change first; the colour system's state only once every new file is in, through the
-// uninstall of each replaced profile, so that a failure before it leaves the state alone.
+// Only files change until every new file is in; then each replaced profile is uninstalled, which
+// is the one step that changes the colour system's state.
 void InternalProfileHelper::InstallReplacing(const QStringList& paths, const QStringList& removed,
                                              qsizetype& failing)
 {
@@ -134,8 +134,8 @@ void InternalProfileHelper::InstallReplacing(const QStringList& paths, const QSt
                 throw InstallProfileException(std::int32_t(GetLastError()), std::string());
             }
         }
-        // The uninstall drops what the colour system keeps about the old profile; the new file is
-        // written back after it.
+        // Uninstalling is what drops the associations and defaults of a replaced profile's name. It
+        // waits until every new file is in, takes the new file with it, and that file is written back.
         for (qsizetype at = 0; at < replaced.size(); ++at) {
             failing = replacing[at];
             const QString installed = directory + "/" + replaced[at];
