@@ -15,9 +15,6 @@ namespace Korvel::DisplayCalibration::Common::Profile {
 
 class TessalyCommand;
 
-// The Windows sRGB profile file name.
-extern const QString SrgbProfileFileName;
-
 class ProfileHelper : public IProfileHelper {
 public:
     // Settles the internal display's device name and ID, the colour directory and the Tessaly path.
@@ -65,6 +62,10 @@ public:
 protected:
     // The Windows colour directory as GetColorDirectoryA gives it; throws GetColorDirectoryPathException.
     static QString ReadColorDirectory();
+    // The file names of the installed SDR set and HDR10 set, which RemoveInstalledSdrProfiles and
+    // RemoveInstalledHdr10Profiles remove.
+    QStringList InstalledSdrSet() const;
+    QStringList InstalledHdr10Set() const;
 
 private:
     QString DisplayDeviceId() const;
