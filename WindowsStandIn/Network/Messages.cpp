@@ -4,9 +4,7 @@
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/SimulatedUser.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -19,11 +17,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <unistd.h>
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 namespace WinSim {
 namespace {
@@ -38,6 +34,26 @@ QString ListenersFolder(const QString& machine)
     return machine + "/listeners";
 }
 
+// When the process started (clock ticks after boot, from /proc): with the pid it names one process,
+// even after the pid has been given to another.
+QByteArray ProcessStartTime(qint64 pid)
+{
+    QFile stat("/proc/" + QString::number(pid) + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    const QByteArray text = stat.readAll();
+    // Fields after the command name in parentheses; the start time is the 22nd field of the line.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 1).simplified().split(' ');
+    return fields.size() > 19 ? fields[19] : QByteArray();
+}
+
+// A listener's announcement: its server name, then the start time of its process.
+QList<QByteArray> ReadAnnouncement(const QString& machine, qint64 pid)
+{
+    return Detail::ReadWholeFile(ListenersFolder(machine) + "/" + QString::number(pid)).split('\n');
+}
+
 // One message on the wire: "message wParam lParam record-in-hex-or-dash\n".
 QByteArray Encode(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record)
 {
@@ -45,32 +61,15 @@ QByteArray Encode(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& 
            QByteArray::number(qint64(lParam)) + ' ' + (record.isEmpty() ? QByteArray("-") : record.toHex()) + '\n';
 }
 
-// Hands a message to the application's native event filters on this (the GUI) thread.
+// Hands a message line to the application's native event filters on this (the GUI) thread.
 void Deliver(const QByteArray& line)
 {
     const QList<QByteArray> fields = line.trimmed().split(' ');
     if (fields.size() != 4) {
         return;
     }
-    MSG msg{};
-    msg.message = fields[0].toUInt();
-    msg.wParam = WPARAM(fields[1].toULongLong());
-    msg.lParam = LPARAM(fields[2].toLongLong());
-    msg.time = DWORD(QDateTime::currentMSecsSinceEpoch());
-    // The record is copied into aligned storage that lives while the filters run.
-    const QByteArray record = fields[3] == "-" ? QByteArray() : QByteArray::fromHex(fields[3]);
-    std::vector<std::uint64_t> storage((std::size_t(record.size()) + 7) / 8 + 1, 0);
-    if (!record.isEmpty()) {
-        std::memcpy(storage.data(), record.constData(), std::size_t(record.size()));
-        msg.lParam = reinterpret_cast<LPARAM>(storage.data());
-    }
-    QCoreApplication* application = QCoreApplication::instance();
-    QAbstractEventDispatcher* dispatcher =
-        application != nullptr ? QAbstractEventDispatcher::instance(application->thread()) : nullptr;
-    if (dispatcher != nullptr) {
-        qintptr result = 0;
-        dispatcher->filterNativeEvent(NativeEventType, &msg, &result);
-    }
+    DeliverNativeMessage(fields[0].toUInt(), WPARAM(fields[1].toULongLong()), LPARAM(fields[2].toLongLong()),
+                         fields[3] == "-" ? QByteArray() : QByteArray::fromHex(fields[3]));
 }
 
 User::RequestHandler& UserRequestHandler()
@@ -104,7 +103,7 @@ public:
         connect(&server, &QLocalServer::newConnection, this, &Listener::Accept);
         QDir().mkpath(ListenersFolder(machine));
         const QString file = ListenersFolder(machine) + "/" + QString::number(::getpid());
-        if (!Detail::WriteFileAtomically(file, server.fullServerName().toUtf8())) {
+        if (!Detail::WriteFileAtomically(file, server.fullServerName().toUtf8() + '\n' + ProcessStartTime(::getpid()))) {
             return false;
         }
         announcement = file;
@@ -192,16 +191,20 @@ void StartAtApplicationStart()
     }
 }
 
-bool ProcessEnded(qint64 pid)
+bool ProcessEnded(const QString& machine, qint64 pid)
 {
-    return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)) {
+        return true;
+    }
+    const QList<QByteArray> announcement = ReadAnnouncement(machine, pid);
+    return announcement.size() > 1 && !announcement[1].isEmpty() && announcement[1] != ProcessStartTime(pid);
 }
 
 // Sends one line to a program's listener and returns its reply line (empty without one in time).
 QByteArray Exchange(const QString& machine, qint64 pid, const QByteArray& line, int replyTimeout)
 {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromUtf8(Detail::ReadWholeFile(ListenersFolder(machine) + "/" + QString::number(pid))));
+    socket.connectToServer(QString::fromUtf8(ReadAnnouncement(machine, pid).value(0)));
     if (!socket.waitForConnected(ConnectTimeout)) {
         return QByteArray();
     }
@@ -288,7 +291,7 @@ QList<qint64> ListeningPrograms(const QString& machine)
         if (!announcement) {
             continue;
         }
-        if (ProcessEnded(pid)) {
+        if (ProcessEnded(machine, pid)) {
             QFile::remove(folder + "/" + name);
         } else {
             programs << pid;
