@@ -66,6 +66,16 @@ void PopulateMachine(const QString& directory, const QJsonObject& preset)
     for (const QJsonValue folder : preset.value(QStringLiteral("driveC")).toArray()) {
         MakeDirectory(directory + "/" + DriveC + "/" + folder.toString());
     }
+    // Files Windows ships: path on drive C -> file of the presets.
+    const QJsonObject files = preset.value(QStringLiteral("driveCFiles")).toObject();
+    for (auto file = files.begin(); file != files.end(); ++file) {
+        const QString target = directory + "/" + DriveC + "/" + file.key();
+        MakeDirectory(QFileInfo(target).absolutePath());
+        QFile source(":/winsim/presets/" + file.value().toString());
+        if (!source.open(QIODevice::ReadOnly) || !Detail::WriteFileAtomically(target, source.readAll())) {
+            throw MachineError(("cannot write " + target).toStdString());
+        }
+    }
     if (!Detail::WriteFileAtomically(JournalFile(directory), QByteArray())) {
         throw MachineError(("cannot write " + JournalFile(directory)).toStdString());
     }
@@ -106,7 +116,7 @@ QStringList PresetNames()
 {
     InitPresetResources();
     QStringList names;
-    for (const QString& file : QDir(QStringLiteral(":/winsim/presets")).entryList(QDir::Files, QDir::Name)) {
+    for (const QString& file : QDir(QStringLiteral(":/winsim/presets")).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         names << QFileInfo(file).completeBaseName();
     }
     return names;

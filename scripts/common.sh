@@ -11,6 +11,7 @@ packages=(
   libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev xvfb trayer qt6-translations-l10n qt6-l10n-tools
   qt6-svg-dev libqt6svg6 qt6-image-formats-plugins fonts-liberation
   poppler-utils
+  locales
 )
 
 install_missing() {

@@ -7,13 +7,13 @@
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/DisplayDevices.h"
 #include "WindowsStandIn/Dxgi.h"
+#include "WindowsStandIn/Files.h"
 #include "WindowsStandIn/Modules.h"
 #include "WindowsStandIn/RegistrySettings.h"
 #include "WindowsStandIn/Time.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -76,6 +76,13 @@ bool HasNameToken(const QString& fileName, const QString& token)
 {
     const QRegularExpression pattern("(^|[^A-Za-z0-9])" + QRegularExpression::escape(token) + "([^A-Za-z0-9]|$)");
     return pattern.match(fileName).hasMatch();
+}
+
+// The colour directory is the system's: without elevation Windows refuses the deletion (and the
+// profiles stay installed), so an unelevated clean-up loses nothing.
+void DeleteProfileFile(const QString& path)
+{
+    DeleteFileW(Wide(path).c_str());
 }
 
 }  // namespace
@@ -333,14 +340,14 @@ QStringList ProfileHelper::InstalledHdr10Set() const
 void ProfileHelper::RemoveInstalledSdrProfiles()
 {
     for (const QString& name : InstalledSdrSet()) {
-        QFile::remove(colorDirectory + "/" + name);
+        DeleteProfileFile(colorDirectory + "/" + name);
     }
 }
 
 void ProfileHelper::RemoveInstalledHdr10Profiles()
 {
     for (const QString& name : InstalledHdr10Set()) {
-        QFile::remove(colorDirectory + "/" + name);
+        DeleteProfileFile(colorDirectory + "/" + name);
     }
 }
 

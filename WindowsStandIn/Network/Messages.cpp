@@ -284,7 +284,13 @@ QList<qint64> ListeningPrograms(const QString& machine)
     const QString folder = ListenersFolder(machine);
     QList<qint64> programs;
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-        const qint64 pid = name.toLongLong();
+        bool announcement = false;
+        const qint64 pid = name.toLongLong(&announcement);
+        // Another name is an announcement being written (the atomic writer's temporary file):
+        // removing it would make that program's announcement fail.
+        if (!announcement) {
+            continue;
+        }
         if (ProcessEnded(machine, pid)) {
             QFile::remove(folder + "/" + name);
         } else {

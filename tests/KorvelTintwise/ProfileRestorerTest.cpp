@@ -257,9 +257,8 @@ protected:
                                                      Format);
         controller.Connect(restorer.get());
         colorDirectory = helper->ColorDirectory();
-        // Windows' own sRGB profile, which every Windows colour directory holds.
-        ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/color/icc/colord/sRGB.icc"),
-                                colorDirectory + "/sRGB Color Space Profile.icm"));
+        // Windows' own sRGB profile, which every machine's colour directory holds.
+        ASSERT_TRUE(QFileInfo::exists(colorDirectory + "/sRGB Color Space Profile.icm"));
     }
 
     void TearDown() override { QDir::setCurrent(previousDirectory); }

@@ -60,12 +60,14 @@ void UseWindows10()
               ERROR_SUCCESS);
 }
 
+// The installed profiles besides Windows' own sRGB profile, which every machine has.
 QStringList Installed()
 {
     QStringList names;
     for (const QJsonValue name : WinSim::ColorSystemState().value(QStringLiteral("installed")).toArray()) {
         names << name.toString();
     }
+    names.removeOne(QStringLiteral("sRGB Color Space Profile.icm"));
     return names;
 }
 
@@ -384,11 +386,14 @@ protected:
     }
 
     // The colour directory's files (name -> SHA-256) and the colour system's state file, as they are.
+    // The colour directory's files (besides Windows' own sRGB profile) and the colour state's text.
     std::pair<std::map<QString, QString>, QString> Colours() const
     {
         std::map<QString, QString> files;
         for (const QString& name : QDir(colour).entryList(QDir::Files)) {
-            files[name] = Digest(colour + "/" + name);
+            if (name != QLatin1String("sRGB Color Space Profile.icm")) {
+                files[name] = Digest(colour + "/" + name);
+            }
         }
         return {files, QString::fromUtf8(Content(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"))))};
     }

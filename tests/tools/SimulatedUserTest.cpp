@@ -1,7 +1,10 @@
 // `winsim user` driving tests/helpers/trayprogram, a GUI program of the machine, as its user.
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/SimulatedUser.h"
 #include "tests/fixtures/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -107,6 +110,21 @@ class SimulatedUserTest : public testing::Test {
 protected:
     TemporaryMachine machine;
 };
+
+// A program's announcement is written atomically, through a temporary file beside it; looking for
+// programs meanwhile must leave that file alone, while announcements of ended programs go.
+TEST_F(SimulatedUserTest, AnnouncementBeingWrittenIsLeftAlone)
+{
+    QProcess ended;
+    ended.start("true", {});
+    ASSERT_TRUE(ended.waitForFinished(10000));
+    const QString folder = machine.Path() + "/listeners";
+    const QString own = QString::number(QCoreApplication::applicationPid());
+    TestSupport::WriteFile(folder + "/" + QString::number(ended.processId()), "gone");
+    TestSupport::WriteFile(folder + "/" + own + ".tmp." + own, "being written");
+    EXPECT_EQ(WinSim::User::ListeningPrograms(), QList<qint64>());
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{own + ".tmp." + own});
+}
 
 TEST_F(SimulatedUserTest, ShowsTheTrayAndChoosesFromItsMenu)
 {

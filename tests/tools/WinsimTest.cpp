@@ -98,6 +98,24 @@ TEST_F(WinsimTest, Failures)
     EXPECT_EQ(On({"run", "--", directory.path() + "/no-such-program"}).exitCode, 127);
 }
 
+// A fresh machine has Windows' own sRGB profile; "per-user" switches every display's monitor.
+TEST_F(WinsimTest, ColourStateAndPerUserSwitch)
+{
+    ASSERT_EQ(RunWinsim({"create", machine}).exitCode, 0);
+    const auto perUser = [this] {
+        const QJsonObject state = QJsonDocument::fromJson(On({"colour"}).out.toUtf8()).object();
+        EXPECT_EQ(state["installed"].toArray(), QJsonArray{"sRGB Color Space Profile.icm"});
+        return state["usePerUserProfiles"].toObject();
+    };
+    EXPECT_TRUE(perUser().isEmpty());
+    const QString monitor = "MONITOR\\KVL4A1C\\{4d36e96e-e325-11ce-bfc1-08002be10318}\\0000";
+    for (const bool on : {true, false}) {
+        ASSERT_EQ(On({"colour", "per-user", on ? "on" : "off"}).exitCode, 0);
+        EXPECT_EQ(perUser(), (QJsonObject{{monitor, on}}));
+    }
+    EXPECT_EQ(On({"colour", "per-user", "yes"}).exitCode, 2);
+}
+
 TEST_F(WinsimTest, ClockCommandsMoveTheMachinesClocks)
 {
     ASSERT_EQ(RunWinsim({"create", machine}).exitCode, 0);

@@ -140,6 +140,8 @@ def main():
     parser.add_argument("--gamma", default="2.2", choices=sorted(GAMMA_CURVES), help="gamma of the default profile")
     parser.add_argument("--hdr", action="store_true", help='the panel supports HDR ("HDR" element true)')
     parser.add_argument("--hdr10", action="store_true", help='make the HDR10 archive ("PanelInfoHdr.xml")')
+    parser.add_argument("--no-panel-info", action="store_true",
+                        help='leave out "PanelInfo.xml" / "PanelInfoHdr.xml" (--add can bring one of your own)')
     parser.add_argument("--serial", default="PF4KVQ7T", help="computer serial number in the quality reports")
     parser.add_argument("--luminance", action="append", default=[], metavar="[KEY=]CD",
                         help="white luminance in cd/m2 of one profile or of all (repeatable; default: 300)")
@@ -207,13 +209,14 @@ def main():
                                               gamma))
                 files.append(report)
         info = os.path.join(work, "PanelInfoHdr.xml" if options.hdr10 else "PanelInfo.xml")
-        with open(info, "w", encoding="utf-8") as xml:
-            xml.write('<?xml version="1.0" encoding="UTF-8"?>\n<PanelInfo version="1.0">\n'
-                      "  <ColorSpace>%s</ColorSpace>\n  <Gamma>%s</Gamma>\n  <HDR>%s</HDR>\n"
-                      "  <Profiles>%s</Profiles>\n</PanelInfo>\n"
-                      % (options.color_space, options.gamma, "true" if options.hdr or options.hdr10 else "false",
-                         ",".join(keys)))
-        files.append(info)
+        if not options.no_panel_info:
+            with open(info, "w", encoding="utf-8") as xml:
+                xml.write('<?xml version="1.0" encoding="UTF-8"?>\n<PanelInfo version="1.0">\n'
+                          "  <ColorSpace>%s</ColorSpace>\n  <Gamma>%s</Gamma>\n  <HDR>%s</HDR>\n"
+                          "  <Profiles>%s</Profiles>\n</PanelInfo>\n"
+                          % (options.color_space, options.gamma, "true" if options.hdr or options.hdr10 else "false",
+                             ",".join(keys)))
+            files.append(info)
         files += [os.path.abspath(extra) for extra in options.add]
 
         if options.folder:

@@ -75,7 +75,8 @@ def archive_key(identity):
 
 
 def upload_token(md5, timestamp, identity):
-    return hashlib.sha256((md5 + CLIENT_NAME + timestamp + identity).lower().encode("utf-8")).hexdigest()
+    """SHA-256 of the UTF-8 text with its ASCII letters lower-cased (other bytes as they are)."""
+    return hashlib.sha256((md5 + CLIENT_NAME + timestamp + identity).encode("utf-8").lower()).hexdigest()
 
 
 def split_multipart(content_type, body):
@@ -225,7 +226,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.record("upload", {"error": str(error)})
             self.reply_json(400, False, "Malformed upload: %s" % error)
             return
-        self.record("upload", {"parts": list(parts), "filename": parts.get("updateFile", (None,))[0]})
+        sn = parts.get("sn", (None, None))[1]
+        self.record("upload", {"parts": list(parts), "filename": parts.get("updateFile", (None,))[0],
+                               "sn": None if sn is None else sn.decode("utf-8", "replace")})
         self.wait("upload")
         if self.headers.get("ClientID") != CLIENT_ID:
             self.reply_json(401, False, "Unknown client")

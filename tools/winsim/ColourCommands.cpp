@@ -3,6 +3,7 @@
 
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Services.h"
+#include "WindowsStandIn/SimulatedDisplays.h"
 #include "WindowsStandIn/StateFile.h"
 
 #include <QJsonDocument>
@@ -13,8 +14,28 @@ namespace {
 
 using namespace Winsim;
 
+// "per-user on|off": the "Use my settings for this device" switch of every display's monitor.
+int PerUser(const QStringList& args)
+{
+    Expect(args, 2);
+    if (args[1] != "on" && args[1] != "off") {
+        throw UsageError{"per-user takes on or off, not " + args[1]};
+    }
+    for (const WinSim::Displays::Display& display : WinSim::Displays::Load().displays) {
+        if (!WcsSetUsePerUserProfiles(display.MonitorDeviceId().toStdWString().c_str(), CLASS_MONITOR,
+                                      args[1] == "on" ? TRUE : FALSE)) {
+            return Fail("cannot set the per-user switch of " + display.MonitorDeviceId() + " (error " +
+                        QString::number(GetLastError()) + ")");
+        }
+    }
+    return 0;
+}
+
 int Colour(QStringList args)
 {
+    if (!args.isEmpty() && args[0] == "per-user") {
+        return PerUser(args);
+    }
     Expect(args, 0);
     std::fputs(QJsonDocument(WinSim::ColorSystemState()).toJson(QJsonDocument::Indented).constData(), stdout);
     return 0;
@@ -51,9 +72,10 @@ int FailCall(QStringList args)
 }
 
 const bool registered =
-    RegisterCommand(QStringLiteral("colour"), QStringLiteral("colour"),
+    RegisterCommand(QStringLiteral("colour"), QStringLiteral("colour [per-user on|off]"),
                     QStringLiteral("prints the colour-system state as JSON (installed profiles, defaults per scope "
-                                   "and subtype, associations, per-user switch, calibration management)"),
+                                   "and subtype, associations, per-user switch, calibration management); per-user "
+                                   "sets the per-user switch of every display"),
                     Colour) &&
     RegisterCommand(QStringLiteral("service"), QStringLiteral("service NAME [running|stopped|missing]"),
                     QStringLiteral("prints or sets the state of a service"), Service) &&

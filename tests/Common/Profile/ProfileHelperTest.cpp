@@ -270,6 +270,19 @@ TEST_F(ProfileHelperTest, HdrInFileNameCountsAsMetadataButNotInFolders)
     EXPECT_FALSE(helper.HasBrightnessMetadata(files.filePath("PANEL_HDR.icm")));
 }
 
+// Windows' own profile, as every machine has it: activated, then taken from the user's associations again.
+TEST_F(ProfileHelperTest, SrgbProfileIsActivatedAndDisassociated)
+{
+    ProfileHelper helper;
+    helper.ActivateSrgbProfile();
+    EXPECT_EQ(helper.ReadActiveProfile(false), "sRGB Color Space Profile.icm");
+    helper.EnableUserProfileList();
+    helper.DisassociateSrgbProfile();
+    const QJsonObject associations =
+        WinSim::ColorSystemState().value("associations").toObject().value("currentUser").toObject();
+    EXPECT_EQ(associations[helper.GetDeviceId()].toArray(), QJsonArray());
+}
+
 TEST_F(ProfileHelperTest, CleanUpsRemoveOnlyTheSystemsOwnProfiles)
 {
     WriteProfileWithMetadata(colour + "/KV_sRGB.icm", L"Brightness", L"80");
@@ -279,6 +292,13 @@ TEST_F(ProfileHelperTest, CleanUpsRemoveOnlyTheSystemsOwnProfiles)
         Install(DebianSrgb, QString::fromLatin1(name));
     }
     ProfileHelper helper;
+    const QStringList before = Installed();
+    // The colour directory is the system's: without elevation nothing goes.
+    helper.RemoveInstalledSdrProfiles();
+    helper.RemoveInstalledHdr10Profiles();
+    EXPECT_EQ(Installed(), before);
+
+    const TestSupport::ScopedEnvironment elevated(WinSim::ElevationVariable, "1");
     helper.RemoveInstalledSdrProfiles();
     EXPECT_EQ(Installed(), (QStringList{"HDR10Plus.icm", "KV_HDR10_P3.icm", "MyNativeSpace.icm", "notes.txt",
                                         "sRGB Color Space Profile.icm", "vendor_hdr.icm"}));
