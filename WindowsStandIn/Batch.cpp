@@ -207,40 +207,6 @@ void WriteText(int fd, const QString& text)
     }
 }
 
-// The program a command names, or an empty string when there is none.
-QString ResolveProgram(const QString& name, QStringList& leadingArguments)
-{
-    QString path = MapPath(name);
-    const QString base = path.section('/', -1);
-    const QJsonObject replacements = DescriptionValue(QStringLiteral("programs")).toObject();
-    for (auto it = replacements.begin(); it != replacements.end(); ++it) {
-        if (it.key().compare(base, Qt::CaseInsensitive) == 0) {
-            return it.value().toString();
-        }
-    }
-    if (base.compare(QLatin1String("schtasks"), Qt::CaseInsensitive) == 0 ||
-        base.compare(QLatin1String("schtasks.exe"), Qt::CaseInsensitive) == 0) {
-        leadingArguments << QStringLiteral("schtasks");
-        return ProgramDirectory() + "/winsim";
-    }
-    const bool exe = base.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
-    const QString withoutExe = exe ? path.chopped(4) : path;
-    if (path.contains('/')) {
-        for (const QString& candidate : {path, withoutExe}) {
-            if (QFileInfo(candidate).isFile() && QFileInfo(candidate).isExecutable()) {
-                return candidate;
-            }
-        }
-        if (base.compare(QLatin1String("Tessaly.exe"), Qt::CaseInsensitive) == 0) {
-            const QString built = ProgramDirectory() + "/Tessaly";
-            return QFileInfo(built).isExecutable() ? built : QString();
-        }
-        return QString();
-    }
-    const QString found = QStandardPaths::findExecutable(withoutExe);
-    return found.isEmpty() ? QStandardPaths::findExecutable(path) : found;
-}
-
 int Spawn(const QString& program, const QStringList& arguments, const std::vector<Redirection>& redirections,
           const std::vector<int>& descriptors)
 {
@@ -334,6 +300,39 @@ int RunCommand(const SimpleCommand& command)
 }
 
 }  // namespace
+
+QString ResolveProgram(const QString& name, QStringList& leadingArguments)
+{
+    QString path = MapPath(name);
+    const QString base = path.section('/', -1);
+    const QJsonObject replacements = DescriptionValue(QStringLiteral("programs")).toObject();
+    for (auto it = replacements.begin(); it != replacements.end(); ++it) {
+        if (it.key().compare(base, Qt::CaseInsensitive) == 0) {
+            return it.value().toString();
+        }
+    }
+    if (base.compare(QLatin1String("schtasks"), Qt::CaseInsensitive) == 0 ||
+        base.compare(QLatin1String("schtasks.exe"), Qt::CaseInsensitive) == 0) {
+        leadingArguments << QStringLiteral("schtasks");
+        return ProgramDirectory() + "/winsim";
+    }
+    const bool exe = base.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive);
+    const QString withoutExe = exe ? path.chopped(4) : path;
+    if (path.contains('/')) {
+        for (const QString& candidate : {path, withoutExe}) {
+            if (QFileInfo(candidate).isFile() && QFileInfo(candidate).isExecutable()) {
+                return candidate;
+            }
+        }
+        if (base.compare(QLatin1String("Tessaly.exe"), Qt::CaseInsensitive) == 0) {
+            const QString built = ProgramDirectory() + "/Tessaly";
+            return QFileInfo(built).isExecutable() ? built : QString();
+        }
+        return QString();
+    }
+    const QString found = QStandardPaths::findExecutable(withoutExe);
+    return found.isEmpty() ? QStandardPaths::findExecutable(path) : found;
+}
 
 QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup)
 {

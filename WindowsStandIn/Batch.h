@@ -27,6 +27,10 @@ int RunBatchFile(const QString& path);
 // Percent expansion of one batch line; `lookup` answers a variable name (any case) or a null string.
 QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup);
 
+// The program a command's first word names, mapped as above, or an empty string when there is none;
+// `leadingArguments` receives what the mapping puts before the command's own arguments.
+QString ResolveProgram(const QString& name, QStringList& leadingArguments);
+
 // Splits a command line's argument text into arguments as Windows programs do (backslashes before a
 // double quote, quoted runs, "" inside quotes).
 QStringList SplitCommandLine(const QString& text);

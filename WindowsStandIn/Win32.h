@@ -25,6 +25,7 @@ using LPCWSTR = const wchar_t*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using LPVOID = void*;
+using PVOID = void*;
 using LPCVOID = const void*;
 using HANDLE = void*;
 using HLOCAL = void*;

@@ -23,6 +23,24 @@ const QString BatchFileName = QStringLiteral("TempScript.bat");
 const QString OutputFileName = QStringLiteral("stdout.txt");
 const QString ExitCodeFileName = QStringLiteral("exitcode.txt");
 const QString LogonTaskName = QStringLiteral("KorvelTintwiseStartup");
+const QString LogonTaskXmlTemplate = QStringLiteral(
+    "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+    "<Task version=\"1.4\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+    "<RegistrationInfo><URI>\\%1</URI></RegistrationInfo>"
+    "<Triggers><LogonTrigger><Enabled>true</Enabled><Delay>PT10S</Delay></LogonTrigger></Triggers>"
+    "<Principals><Principal id=\"Author\"><GroupId>S-1-5-32-545</GroupId><RunLevel>LeastPrivilege</RunLevel>"
+    "</Principal></Principals>"
+    "<Settings><MultipleInstancesPolicy>StopExisting</MultipleInstancesPolicy>"
+    "<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>"
+    "<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><AllowHardTerminate>true</AllowHardTerminate>"
+    "<StartWhenAvailable>false</StartWhenAvailable><RunOnlyIfNetworkAvailable>false</RunOnlyIfNetworkAvailable>"
+    "<IdleSettings><StopOnIdleEnd>false</StopOnIdleEnd><RestartOnIdle>false</RestartOnIdle></IdleSettings>"
+    "<AllowStartOnDemand>true</AllowStartOnDemand><Enabled>true</Enabled><Hidden>false</Hidden>"
+    "<RunOnlyIfIdle>false</RunOnlyIfIdle><DisallowStartOnRemoteAppSession>false</DisallowStartOnRemoteAppSession>"
+    "<UseUnifiedSchedulingEngine>true</UseUnifiedSchedulingEngine><WakeToRun>false</WakeToRun>"
+    "<ExecutionTimeLimit>PT0S</ExecutionTimeLimit><Priority>7</Priority></Settings>"
+    "<Actions Context=\"Author\"><Exec><Command>%2</Command>"
+    "<Arguments>--no-tray-notification-on-startup</Arguments></Exec></Actions></Task>");
 
 const QString MakerMachineKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\");
 const QString PanelInfoGroup = QStringLiteral("PanelInfo");

@@ -29,6 +29,8 @@ extern const QString BatchFileName;
 extern const QString OutputFileName;
 extern const QString ExitCodeFileName;
 extern const QString LogonTaskName;
+// The logon task's definition: one line of XML; %1 the task name, %2 the program's command.
+extern const QString LogonTaskXmlTemplate;
 
 // Registry.
 extern const QString MakerMachineKey;  // "HKEY_LOCAL_MACHINE\SOFTWARE\Korvel Inc\"

@@ -5,16 +5,14 @@
 #include "Common/HardwareInfo/DisplayHelper.h"
 #include "Common/HardwareInfo/InternalPanelObtainer.h"
 #include "WindowsStandIn/Messages.h"
+#include "tests/helpers/Interactive.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <unistd.h>
 
 namespace HardwareInfo = Korvel::DisplayCalibration::Common::HardwareInfo;
 
@@ -64,18 +62,7 @@ int main(int argc, char* argv[])
     }
     DisplayChangeFilter filter(*helper);
     application.installNativeEventFilter(&filter);
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&application] {
-        char buffer[256];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
-            application.quit();
-        }
-    });
-    QTimer::singleShot(0, [] {
-        std::printf("ready\n");
-        std::fflush(stdout);
-    });
-    const int code = application.exec();
+    const int code = RunUntilInputCloses(application);
     application.removeNativeEventFilter(&filter);
     return code;
 }

@@ -2,22 +2,14 @@
 // reaches it: "LidStateChanged(true|false)" for lid broadcasts, "WM_DISPLAYCHANGE WxH" for display
 // changes. Prints "ready" once its event loop runs; ends when its standard input closes.
 #include "Common/HardwareInfo/PowerSettingsChangedEventFilter.h"
+#include "tests/helpers/Interactive.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-void Say(const char* text)
-{
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
 
 class DisplayChangeFilter : public QAbstractNativeEventFilter {
 public:
@@ -48,15 +40,7 @@ int main(int argc, char* argv[])
                              Say(setting->Data[0] == 0 ? "LidStateChanged(true)" : "LidStateChanged(false)");
                          }
                      });
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&application] {
-        char buffer[256];
-        if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
-            application.quit();
-        }
-    });
-    QTimer::singleShot(0, [] { Say("ready"); });
-    const int code = application.exec();
+    const int code = RunUntilInputCloses(application);
     application.removeNativeEventFilter(&displayFilter);
     application.removeNativeEventFilter(&powerFilter);
     return code;

@@ -1,4 +1,5 @@
 #include "WindowsStandIn/Machine.h"
+#include "tests/fixtures/PeerArchives.h"
 #include "tests/fixtures/TestSupport.h"
 
 #include <QJsonArray>
@@ -7,6 +8,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 using TestSupport::RunWinsim;
 
@@ -92,6 +96,107 @@ TEST_F(WinsimTest, Failures)
     EXPECT_EQ(On({"set", "lid"}).exitCode, 2);
     EXPECT_EQ(On({"set", "lid.state", "x"}).exitCode, 1) << "lid is a text, not an object";
     EXPECT_EQ(On({"run", "--", directory.path() + "/no-such-program"}).exitCode, 127);
+}
+
+TEST_F(WinsimTest, ClockCommandsMoveTheMachinesClocks)
+{
+    ASSERT_EQ(RunWinsim({"create", machine}).exitCode, 0);
+    const auto readings = [this] {
+        const QStringList lines = On({"clock"}).out.split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.size(), 2);
+        return std::pair{lines.value(0).section(' ', 1, 1).toLongLong() / 1000000000,
+                         lines.value(1).section(' ', 1, 1).toLongLong()};
+    };
+    const struct {
+        QStringList command;
+        qint64 monotonicMove;  // seconds, or -1: started again from 0
+        qint64 wallMove;
+    } cases[] = {
+        {{"advance", "1200"}, 1200, 1200},
+        {{"shift", "-3600"}, 0, -3600},
+        {{"shift", "86400"}, 0, 86400},
+        {{"reboot", "--after", "600"}, -1, 600},
+        {{"reboot"}, -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.join(' ').toStdString());
+        const auto [monotonic, wall] = readings();
+        ASSERT_EQ(On(QStringList{"clock"} + c.command).exitCode, 0);
+        const auto [monotonicAfter, wallAfter] = readings();
+        if (c.monotonicMove < 0) {
+            EXPECT_LE(monotonicAfter, 2);
+        } else {
+            EXPECT_GE(monotonicAfter - monotonic, c.monotonicMove);
+            EXPECT_LE(monotonicAfter - monotonic, c.monotonicMove + 2);
+        }
+        EXPECT_GE(wallAfter - wall, c.wallMove);
+        EXPECT_LE(wallAfter - wall, c.wallMove + 2);
+    }
+    EXPECT_EQ(On({"clock", "shift", "soon"}).exitCode, 2);
+    EXPECT_EQ(On({"clock", "reboot", "--before", "1"}).exitCode, 2);
+}
+
+TEST_F(WinsimTest, TaskToolKeepsTasksInTheMachine)
+{
+    ASSERT_EQ(RunWinsim({"create", machine}).exitCode, 0);
+    const QByteArray task = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                            "<Task version=\"1.4\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+                            "<Triggers><LogonTrigger><Enabled>true</Enabled></LogonTrigger></Triggers>"
+                            "<Actions Context=\"Author\"><Exec><Command>\"" +
+                            TestSupport::BinaryPath("echoexit").toUtf8() +
+                            "\"</Command><Arguments>0 &quot;two words&quot;</Arguments></Exec></Actions></Task>\n";
+    // Definitions in UTF-16 are made by iconv; one keeps its UTF-8 bytes under the UTF-16 declaration.
+    const auto utf16 = [this](const QString& name, const QByteArray& xml) {
+        TestSupport::WriteFile(directory.filePath(name + ".utf8"), xml);
+        EXPECT_EQ(TestSupport::Shell(directory.path(), "iconv -f UTF-8 -t UTF-16 " + name + ".utf8 > " + name).exitCode, 0);
+        return directory.filePath(name);
+    };
+    const QString good = utf16("good.xml", task);
+    const QString notTask = utf16("other.xml", QByteArray(task).replace("<Task ", "<Job ").replace("</Task>", "</Job>"));
+    const QString noExec = utf16("noexec.xml", QByteArray(task).replace("Exec>", "ComHandler>"));
+    const QString utf8 = directory.filePath("good.xml.utf8");
+    const QString winsim = TestSupport::BinaryPath("winsim");
+
+    struct Step {
+        bool elevated;
+        QStringList arguments;
+        int exitCode;
+        QString output;  // contained in standard output or error
+    };
+    const auto run = [&](const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE((step.elevated ? "elevated " : "") + step.arguments.join(' ').toStdString());
+            const auto result = On(QStringList{"run"} + (step.elevated ? QStringList{"--elevated"} : QStringList()) +
+                                   QStringList{"--", winsim, "schtasks"} + step.arguments);
+            EXPECT_EQ(result.exitCode, step.exitCode) << result.out << result.err;
+            EXPECT_TRUE((result.out + result.err).contains(step.output)) << result.out << result.err;
+        }
+    };
+    run({
+        {false, {"/Query", "/TN", "Logon"}, 1, "ERROR: The system cannot find the file specified."},
+        {false, {"/Create", "/TN", "Logon", "/XML", good}, 1, "ERROR: Access is denied."},
+        {true, {"/Create", "/TN", "Logon", "/XML", good}, 0, "SUCCESS: The scheduled task \"Logon\" has successfully been created."},
+        {true, {"/Create", "/TN", "Logon", "/XML", good}, 1, "Cannot create a file when that file already exists."},
+        {true, {"/create", "/f", "/tn", "Logon", "/xml", good}, 0, "SUCCESS"},
+        {true, {"/Create", "/F", "/TN", "Logon", "/XML", utf8}, 1, "ERROR: The task XML is malformed."},
+        {true, {"/Create", "/F", "/TN", "Logon", "/XML", notTask}, 1, "ERROR: The task XML is malformed."},
+        {true, {"/Create", "/F", "/TN", "Logon", "/XML", noExec}, 1, "ERROR: The task XML is malformed."},
+        {true, {"/Create", "/F", "/TN", "Log/on", "/XML", good}, 1, "ERROR: The filename"},
+        {true, {"/Create", "/F", "/TN", "Logon.tmp.12", "/XML", good}, 1, "ERROR: The filename"},
+        {true, {"/Create", "/F", "/TN", "Other", "/XML", directory.filePath("missing.xml")}, 1, "cannot find the file"},
+        {false, {"/Query", "/TN", "LOGON"}, 0, "Logon                                    N/A"},
+        {false, {"/Query"}, 0, "Logon "},
+    });
+    // The refused replacements left the stored definition as it was: logon starts its program.
+    EXPECT_EQ(On({"event", "logon"}).out.trimmed(), "delivered to 1 program");
+    EXPECT_EQ(On({"journal"}).out.count(" run \"" + TestSupport::BinaryPath("echoexit") + "\" 0 \"two words\""), 1);
+    run({
+        {false, {"/Delete", "/F", "/TN", "\\logon"}, 0, "SUCCESS: The scheduled task \"\\logon\" was successfully deleted."},
+        {false, {"/Delete", "/F", "/TN", "Logon"}, 1, "ERROR: The system cannot find the file specified."},
+        {false, {"/Delete", "/F"}, 1, "ERROR: Invalid syntax."},
+        {false, {"/Run", "/TN", "Logon"}, 1, "ERROR: Invalid argument/option - '/Run'."},
+    });
+    EXPECT_EQ(On({"event", "logon"}).out.trimmed(), "delivered to 0 programs");
 }
 
 TEST_F(WinsimTest, DefaultMachineIsCreatedOnFirstUse)

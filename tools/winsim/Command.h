@@ -20,6 +20,10 @@ struct UsageError {
 using Handler = std::function<int(QStringList arguments)>;
 bool RegisterCommand(const QString& name, const QString& synopsis, const QString& description, Handler handler);
 
+// Makes this process's environment that of a program of the machine (its machine, its user, elevated
+// or not), for the programs it starts.
+void EnterMachineEnvironment(bool elevated);
+
 void Print(const QString& text);      // one line on standard output
 int Fail(const QString& message);     // "winsim: <message>" on standard error; returns 1
 void Expect(const QStringList& arguments, qsizetype count);  // UsageError unless exactly `count`

@@ -100,19 +100,8 @@ int Run(QStringList args)
         throw UsageError{QStringLiteral("run needs -- PROGRAM")};
     }
     args.removeFirst();
-    const QString machine = WinSim::MachineDirectory();
-    const QString user = WinSim::DescriptionValue(QStringLiteral("user.name"), machine).toString();
-    qputenv(WinSim::MachineVariable, machine.toUtf8());
-    if (elevated) {
-        qputenv(WinSim::ElevationVariable, "1");
-    } else {
-        qunsetenv(WinSim::ElevationVariable);
-    }
-    if (!user.isEmpty()) {
-        qputenv("USER", user.toUtf8());
-        qputenv("USERNAME", user.toUtf8());
-    }
-    WinSim::Journal(elevated ? QStringLiteral("run-elevated") : QStringLiteral("run"), args.join(' '), machine);
+    EnterMachineEnvironment(elevated);
+    WinSim::Journal(elevated ? QStringLiteral("run-elevated") : QStringLiteral("run"), args.join(' '));
 
     std::vector<QByteArray> storage;
     for (const QString& arg : args) {
@@ -168,6 +157,22 @@ bool RegisterCommand(const QString& name, const QString& synopsis, const QString
 {
     Commands()[name] = Command{synopsis, description, std::move(handler)};
     return true;
+}
+
+void EnterMachineEnvironment(bool elevated)
+{
+    const QString machine = WinSim::MachineDirectory();
+    const QString user = WinSim::DescriptionValue(QStringLiteral("user.name"), machine).toString();
+    qputenv(WinSim::MachineVariable, machine.toUtf8());
+    if (elevated) {
+        qputenv(WinSim::ElevationVariable, "1");
+    } else {
+        qunsetenv(WinSim::ElevationVariable);
+    }
+    if (!user.isEmpty()) {
+        qputenv("USER", user.toUtf8());
+        qputenv("USERNAME", user.toUtf8());
+    }
 }
 
 void Print(const QString& text)

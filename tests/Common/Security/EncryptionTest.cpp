@@ -19,46 +19,13 @@ using Security::DecrypterException;
 using Security::DecrypterFactory;
 using Security::EncrypterException;
 using Security::EncrypterFactory;
+using TestSupport::AesIvHex;
+using TestSupport::AesKeyHex;
+using TestSupport::OpenSsl;
+using TestSupport::ReadFile;
 using TestSupport::Run;
 
 namespace {
-
-// The symmetric services' built-in key and IV, as the openssl command takes them.
-const QString AesKeyHex = QStringLiteral("21addeda19fce827840950510720dcb422c38619575612bd247454399a6b0dda");
-const QString AesIvHex = QStringLiteral("e96c8dd1f7e70ec2e1b7c25baba0d22d");
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-// Runs the openssl command on `input` and returns what it wrote to its output file.
-class OpenSsl {
-public:
-    QByteArray operator()(QStringList arguments, const QByteArray& input)
-    {
-        const QString in = directory.filePath("in");
-        const QString out = directory.filePath("out");
-        QFile::remove(out);
-        WriteFile(in, input);
-        arguments << "-in" << in << "-out" << out;
-        const auto result = TestSupport::Run("openssl", arguments);
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(' ') << ": " << result.err;
-        return ReadFile(out);
-    }
-    QString Path(const QString& name) { return directory.filePath(name); }
-
-private:
-    QTemporaryDir directory;
-};
 
 QByteArray PrivateKey()
 {

@@ -1,0 +1,94 @@
+#include "Common/Settings/SchedulerStartup.h"
+
+#include "Common/Application/Constants.h"
+#include "Common/Application/Paths.h"
+#include "Common/Windows/CommandLine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+
+namespace Korvel::DisplayCalibration::Common::Settings {
+namespace {
+
+using Windows::CommandLine;
+
+std::uint32_t RunSchTasks(const QString& arguments, bool elevated)
+{
+    QString output;
+    return CommandLine::Run("SchTasks " + arguments, elevated, output);
+}
+
+// The definition as the declaration says: UTF-16 with a byte-order mark.
+void WriteDefinition(const QString& path, const QString& xml)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        throw EnableStartupException(std::string());
+    }
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const QByteArray bytes = encoder(xml);
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written) {
+        throw EnableStartupException(std::string());
+    }
+}
+
+// The template filled in for `programPath`: the command in double quotes, both values escaped for XML.
+QString TaskDefinition(const QString& programPath)
+{
+    return LogonTaskXmlTemplate.arg(LogonTaskName.toHtmlEscaped(), CommandLine::QuotePath(programPath).toHtmlEscaped());
+}
+
+}  // namespace
+
+bool SchedulerStartup::IsEnabled()
+{
+    return RunSchTasks("/query /TN " + LogonTaskName, false) == 0;
+}
+
+void SchedulerStartup::Enable()
+{
+    try {
+        const QString folder = UserDataDirectory() + "/scripts";
+        if (!QDir(folder).exists()) {
+            QDir().mkpath(folder);
+        }
+        const QString path = folder + "/" + LogonTaskName + ".xml";
+        WriteDefinition(path, TaskDefinition(QCoreApplication::applicationFilePath()));
+        std::uint32_t result = 0;
+        try {
+            result = RunSchTasks("/Create /F /TN " + LogonTaskName + " /XML " + CommandLine::QuoteArgument(
+                                                                                   QDir::toNativeSeparators(path)),
+                                 true);
+        } catch (...) {
+            QFile::remove(path);
+            throw;
+        }
+        QFile::remove(path);
+        if (result != 0) {
+            throw EnableStartupException(std::int32_t(result), std::string());
+        }
+    } catch (const EnableStartupException&) {
+        throw;
+    } catch (...) {
+        throw EnableStartupException(std::string());
+    }
+}
+
+void SchedulerStartup::Disable()
+{
+    const std::uint32_t result = RunSchTasks("/Delete /F /TN " + LogonTaskName, true);
+    if (result != 0) {
+        throw DisableStartupException(std::int32_t(result), std::string());
+    }
+}
+
+IStartupHelper* StartupHelperFactory::Create()
+{
+    return new SchedulerStartup();
+}
+
+}  // namespace Korvel::DisplayCalibration::Common::Settings
