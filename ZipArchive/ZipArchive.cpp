@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@ constexpr std::uint16_t kVersionNeededDirectory = 20;
 constexpr std::uint16_t kHighestVersionSupported = 63;
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074b50;
 constexpr std::size_t kCopyBufferSize = 1 << 20;
+constexpr int kEndRecordLastByte = detail::EndOfCentralDirectoryBlock::kSignature >> 24;
 
 std::uint16_t Get16(const unsigned char* p)
 {
@@ -555,8 +557,8 @@ ZipArchive::Ptr ZipArchive::Create(std::istream* stream, bool takeOwnership)
         stream->clear();
         stream->seekg(0, std::ios_base::end);
         archive->streamSize = std::max<std::streamoff>(stream->tellg(), 0);
-        const bool found = archive->ReadEndOfCentralDirectory();
-        if (!found) {
+        archive->hasEndRecord = archive->ReadEndOfCentralDirectory();
+        if (!archive->hasEndRecord) {
             archive->endOfCentralDirectoryBlock = {};
         }
         archive->ReadCentralDirectory();
@@ -582,14 +584,13 @@ bool ZipArchive::ReadEndOfCentralDirectory()
         if (!ReadFixed(*zipStream, block.data(), block.size())) {
             return false;
         }
-        for (std::streamoff position = candidate; position >= blockStart; --position) {
-            const unsigned char* p = block.data() + (position - blockStart);
-            if (Get32(p) != detail::EndOfCentralDirectoryBlock::kSignature) {
-                continue;
-            }
-            // The central directory must lie in front of the record, else the match is chance.
-            const std::streamoff directoryEnd = static_cast<std::streamoff>(Get32(p + 16)) + Get32(p + 12);
-            if (directoryEnd > position) {
+        // Signatures from the last candidate down: memrchr finds the last of their four bytes.
+        std::size_t searched = static_cast<std::size_t>(candidate - blockStart) + 1;
+        while (const void* found = memrchr(block.data() + 3, kEndRecordLastByte, searched)) {
+            const unsigned char* p = static_cast<const unsigned char*>(found) - 3;
+            searched = static_cast<std::size_t>(p - block.data());
+            const std::streamoff position = blockStart + static_cast<std::streamoff>(searched);
+            if (Get32(p) != detail::EndOfCentralDirectoryBlock::kSignature || !IsEndRecordAt(position, p)) {
                 continue;
             }
             zipStream->clear();
@@ -599,6 +600,29 @@ bool ZipArchive::ReadEndOfCentralDirectory()
         candidate = blockStart - 1;
     }
     return false;
+}
+
+bool ZipArchive::IsEndRecordAt(std::streamoff position, const unsigned char* record)
+{
+    // Four signature bytes can occur by chance (in compressed data, in a signature appended to the
+    // archive): a record counts only where its central directory lies in front of it and starts
+    // with a header, or where it declares an empty directory that ends right at the record.
+    const std::streamoff offset = Get32(record + 16);
+    const std::uint32_t size = Get32(record + 12);
+    if (offset + static_cast<std::streamoff>(size) > position) {
+        return false;
+    }
+    if (size == 0 && Get16(record + 8) == 0 && Get16(record + 10) == 0 && offset == position) {
+        return true;
+    }
+    if (offset + 4 > position) {
+        return false;
+    }
+    unsigned char signature[4];
+    zipStream->clear();
+    zipStream->seekg(offset);
+    return ReadFixed(*zipStream, signature, sizeof signature) &&
+           Get32(signature) == detail::ZipCentralDirectoryFileHeader::kSignature;
 }
 
 void ZipArchive::ReadCentralDirectory()

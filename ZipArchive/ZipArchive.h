@@ -194,6 +194,9 @@ public:
     ZipArchiveEntry::Ptr GetEntry(const std::string& fullName) const;
     ZipArchiveEntry::Ptr CreateEntry(const std::string& fullName);
     void RemoveEntry(const std::string& fullName);
+    // Whether the stream held an end-of-central-directory record; without one it is no archive
+    // (and has no entries).
+    bool HasEndRecord() const { return hasEndRecord; }
     const std::string& GetComment() const { return endOfCentralDirectoryBlock.Comment; }
     void SetComment(const std::string& comment) { endOfCentralDirectoryBlock.Comment = comment; }
 
@@ -206,12 +209,15 @@ public:
 private:
     ZipArchive() = default;
     bool ReadEndOfCentralDirectory();
+    // Whether the end record read at `position` of the stream names a central directory that is there.
+    bool IsEndRecordAt(std::streamoff position, const unsigned char* record);
     void ReadCentralDirectory();
 
     detail::EndOfCentralDirectoryBlock endOfCentralDirectoryBlock;
     std::vector<ZipArchiveEntry::Ptr> entries;
     std::istream* zipStream = nullptr;
     bool owningStream = false;
+    bool hasEndRecord = false;
     std::streamoff streamSize = 0;
 };
 

@@ -23,6 +23,10 @@ void Extract(ProfileArchiver& archiver, const QString& archivePath, const QStrin
     }
     try {
         const auto archive = ZipFile::Open(archivePath.toStdString());
+        // The library reads anything as an archive, without entries when it is none.
+        if (!archive->HasEndRecord()) {
+            throw DecompressProfilesException("Not a ZIP archive: " + archivePath.toStdString());
+        }
         const std::string target = destination.toStdString();
         for (std::size_t index = 0; index < archive->GetEntriesCount(); ++index) {
             const auto entry = archive->GetEntry(index);

@@ -47,8 +47,11 @@ TEST(ZipArchiveTest, AnythingButAnArchiveHasNoEntries)
     EXPECT_TRUE(QFileInfo(missing).isFile());
     EXPECT_EQ(QFileInfo(missing).size(), 0);
 
-    EXPECT_EQ(ZipFile::Open(Path(set.In() + "/sub/PanelInfo.xml"))->GetEntriesCount(), 0u);
-    EXPECT_EQ(ZipFile::Open(Path(set.In() + "/sRGB.icc"))->GetEntriesCount(), 0u);
+    for (const char* file : {"/sub/PanelInfo.xml", "/sRGB.icc"}) {
+        const auto archive = ZipFile::Open(Path(set.In() + file));
+        EXPECT_EQ(archive->GetEntriesCount(), 0u) << file;
+        EXPECT_FALSE(archive->HasEndRecord()) << file;
+    }
 
     EXPECT_THROW(ZipFile::Open(Path(set.Root() + "/no/folder/a.zip")), std::runtime_error);
 }
@@ -82,20 +85,21 @@ TEST(ZipArchiveTest, EntriesBeyondTheRecordCountAreRead)
 
 TEST(ZipArchiveTest, SignatureBytesInTheTrailerDoNotHideTheRecord)
 {
-    const ProfileSet set;
-    Shell(set.Root(), "cd in && zip -q ../a.zip sRGB.icc");
     // A trailer that holds an end-record signature whose central directory would lie behind it.
-    QByteArray trailer(512, '\x11');
-    trailer.replace(100, 4, QByteArray("PK\x05\x06", 4));
-    QFile file(set.Root() + "/a.zip");
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write(trailer);
-    file.close();
-    const auto archive = ZipFile::Open(Path(set.Root() + "/a.zip"));
-    ASSERT_EQ(archive->GetEntriesCount(), 1u);
-    std::istream* data = archive->GetEntry(0)->GetDecompressionStream();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(QByteArray::fromStdString(ReadAll(*data)), set.Files().at("sRGB.icc"));
+    QByteArray signatureOnly(512, '\x11');
+    signatureOnly.replace(100, 4, QByteArray("PK\x05\x06", 4));
+    for (const QByteArray& trailer : {signatureOnly, TestSupport::HostileTrailer()}) {
+        const ProfileSet set;
+        Shell(set.Root(), "cd in && zip -q ../a.zip sRGB.icc");
+        const QString path = set.Root() + "/a.zip";
+        WriteFile(path, ReadFile(path) + trailer);
+        const auto archive = ZipFile::Open(Path(path));
+        EXPECT_TRUE(archive->HasEndRecord());
+        ASSERT_EQ(archive->GetEntriesCount(), 1u);
+        std::istream* data = archive->GetEntry(0)->GetDecompressionStream();
+        ASSERT_TRUE(data);
+        EXPECT_EQ(QByteArray::fromStdString(ReadAll(*data)), set.Files().at("sRGB.icc"));
+    }
 }
 
 TEST(ZipArchiveTest, PasswordIsCheckedBeforeAnyData)

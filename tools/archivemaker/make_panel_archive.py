@@ -106,6 +106,13 @@ def description(name, panel_id):
     return panel_id + "_" + (parts[2].replace(".icm", "") if len(parts) > 2 else "")
 
 
+def is_positive_number(text):
+    try:
+        return float(text) > 0
+    except ValueError:
+        return False
+
+
 def per_key(values, option, parser, keys, check):
     """Values given as KEY=VALUE (one key) or VALUE (every key); later ones win."""
     result = {}
@@ -134,7 +141,8 @@ def main():
     parser.add_argument("--hdr", action="store_true", help='the panel supports HDR ("HDR" element true)')
     parser.add_argument("--hdr10", action="store_true", help='make the HDR10 archive ("PanelInfoHdr.xml")')
     parser.add_argument("--serial", default="PF4KVQ7T", help="computer serial number in the quality reports")
-    parser.add_argument("--luminance", type=float, default=300.0, help="white luminance in cd/m2")
+    parser.add_argument("--luminance", action="append", default=[], metavar="[KEY=]CD",
+                        help="white luminance in cd/m2 of one profile or of all (repeatable; default: 300)")
     parser.add_argument("--no-luminance", action="store_true", help="leave out the 'lumi' tags")
     parser.add_argument("--no-measurements", action="store_true", help="leave out the measurement data")
     parser.add_argument("--panel-id", help="descriptions hold this panel identity: ID_ and the file name's part "
@@ -161,6 +169,8 @@ def main():
         parser.error("unknown profile keys: %s (known: %s)" % (", ".join(unknown), ", ".join(KEYS)))
 
     brightness = per_key(options.brightness, "--brightness", parser, keys, str.isdigit)
+    luminance = dict.fromkeys(keys, "300")
+    luminance.update(per_key(options.luminance, "--luminance", parser, keys, is_positive_number))
     measured_gamma = per_key(options.measured_gamma, "--measured-gamma", parser, keys, bool)
     mhc2 = [key for key in options.mhc2.split(",") if key]
     if any(key not in keys for key in mhc2):
@@ -179,7 +189,7 @@ def main():
             command = [makeicc, path, "--primaries", ",".join(map(str, primaries)), "--white", "%s,%s" % white,
                        "--gamma", GAMMA_CURVES.get(gamma, gamma), "--description", description(name, options.panel_id)]
             if not options.no_luminance:
-                command += ["--luminance", str(options.luminance)]
+                command += ["--luminance", luminance[key]]
             if not options.no_measurements:
                 command += ["--measurements"]
             if key in brightness:
@@ -193,7 +203,8 @@ def main():
             if not options.hdr10:
                 report = os.path.join(work, name[:-4] + "_Quality.txt")
                 with open(report, "w", newline="") as text:
-                    text.write(quality_report(name[:-4], options.serial, primaries, white, options.luminance, gamma))
+                    text.write(quality_report(name[:-4], options.serial, primaries, white, float(luminance[key]),
+                                              gamma))
                 files.append(report)
         info = os.path.join(work, "PanelInfoHdr.xml" if options.hdr10 else "PanelInfo.xml")
         with open(info, "w", encoding="utf-8") as xml:

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace Archive = Korvel::DisplayCalibration::Common::Archive;
@@ -58,8 +59,10 @@ TEST_P(PeerArchiveTest, ExtractsByteIdentical)
     WriteFile(set.Root() + "/make.py", kPythonMaker);
     Shell(set.Root(), peer.command);
     if (signature) {
-        // A signed archive carries its 512-byte signature after the end record.
-        Shell(set.Root(), "head -c 512 /dev/urandom >> a.zip");
+        // A signed archive carries its 512-byte signature after the end record; its bytes may hold
+        // end records of their own.
+        const QString archive = set.Root() + "/a.zip";
+        WriteFile(archive, ReadFile(archive) + TestSupport::HostileTrailer(qHash(QByteArray(peer.name))));
     }
 
     std::unique_ptr<Archive::IProfileArchiver> archiver(Archive::ProfileArchiverFactory().Create());
@@ -233,10 +236,69 @@ TEST(ProfileArchiverTest, UnpackingFailures)
         EXPECT_STREQ(error.what(), "Failed to extract file: sRGB.icc");
     }
 
-    // Something that is not an archive holds no entries.
-    WriteFile(set.Root() + "/text.zip", "just some text\n");
-    Archive::ProfileArchiver().DecompressProfiles(set.Root() + "/text.zip", set.Out(), {});
+    // Something that is not an archive is an error for both operations.
+    const QString text = set.Root() + "/text.zip";
+    WriteFile(text, "just some text\n");
+    for (const auto& extract : {std::function<void()>([&] { Archive::ProfileArchiver().DecompressProfiles(text, set.Out(), {}); }),
+                                std::function<void()>([&] { Archive::ProfileArchiver().DecompressFile(text, set.Out(), "sRGB.icc"); })}) {
+        try {
+            extract();
+            ADD_FAILURE() << "no exception";
+        } catch (const Archive::DecompressProfilesException& error) {
+            EXPECT_STREQ(error.what(), ("Not a ZIP archive: " + text).toUtf8().constData());
+        }
+    }
     EXPECT_TRUE(QDir(set.Out()).isEmpty());
 }
+
+struct ExtractCase {
+    const char* name;
+    const char* command;  // run in the set's root; makes x.zip
+    qint64 patchOffset;   // from the end of x.zip
+    QByteArray patch;
+    bool hostileTrailer;  // appended last
+    bool isArchive;
+};
+
+const ExtractCase kExtractCases[] = {
+    {"Empty", ": > x.zip", 0, {}, false, false},
+    {"Text", "echo 'just some text' > x.zip", 0, {}, false, false},
+    {"Profile", "cp in/sRGB.icc x.zip", 0, {}, false, false},
+    {"TextBeforeEndRecords", "echo 'just some text' > x.zip", 0, {}, true, false},
+    {"Truncated", "cd in && zip -q ../a.zip sRGB.icc && head -c -30 ../a.zip > ../x.zip", 0, {}, false, false},
+    {"DirectoryPastTheEnd", "cd in && zip -q ../x.zip sRGB.icc", -22 + 16, QByteArray("\x00\x00\x10\x00", 4), false, false},
+    {"DirectoryPastTheEndSigned", "cd in && zip -q ../x.zip sRGB.icc", -22 + 16, QByteArray("\x00\x00\x10\x00", 4), true, false},
+    {"EmptyArchive", "python3 -c \"import zipfile; zipfile.ZipFile('x.zip', 'w').close()\"", 0, {}, false, true},
+    {"EmptyArchiveSigned", "python3 -c \"import zipfile; zipfile.ZipFile('x.zip', 'w').close()\"", 0, {}, true, true},
+};
+
+class ProfileExtractTest : public testing::TestWithParam<ExtractCase> {};
+
+// Whatever is no archive is an error with its message; an empty archive extracts nothing, quietly.
+TEST_P(ProfileExtractTest, ReportsWhatIsNoArchive)
+{
+    const ExtractCase& test = GetParam();
+    const ProfileSet set;
+    Shell(set.Root(), test.command);
+    const QString archive = set.Root() + "/x.zip";
+    if (!test.patch.isEmpty()) {
+        TestSupport::PatchFile(archive, QFileInfo(archive).size() + test.patchOffset, test.patch);
+    }
+    if (test.hostileTrailer) {
+        WriteFile(archive, ReadFile(archive) + TestSupport::HostileTrailer());
+    }
+    const auto result = TestSupport::Run(TestSupport::BinaryPath("profile-extract"), {archive, set.Out()});
+    if (test.isArchive) {
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.err, "");
+    } else {
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, archive + ": Not a ZIP archive: " + archive + "\n");
+    }
+    EXPECT_TRUE(QDir(set.Out()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, ProfileExtractTest, testing::ValuesIn(kExtractCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

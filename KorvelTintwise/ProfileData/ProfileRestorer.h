@@ -1,0 +1,185 @@
+// Brings the panel's factory profile sets back from the profile server: download, signature check,
+// extraction into a working directory, correction, elevated installation and activation.
+//
+// Driving it: make one per process with the collaborators below (none is owned; all must outlive
+// it) and connect its signals by their signature strings on the GUI thread, the
+// AskUserToEnableUserProfileList(bool&) one directly, since its slot answers through the flag.
+// RestoreProfiles(url) starts the SDR set; each request ends in exactly one report:
+// ReportProfileRestorationSuccess or ReportProfileRestorationError (the HDR10 set likewise with
+// ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged).
+#pragma once
+
+#include "Common/Logging/Loggable.h"
+#include "Common/Profile/PanelInfo.h"
+#include "ProfileData/IProfileRestorer.h"
+#include "ProfileData/ProfileData.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class ProfileDataObtainer;
+class TrayMenu;
+
+namespace Korvel::DisplayCalibration::Common {
+namespace Archive {
+class IProfileArchiver;
+}
+namespace HardwareInfo {
+class IBiosTools;
+class IDisplayHelper;
+}  // namespace HardwareInfo
+namespace Network {
+class IArchiveDownloader;
+}
+namespace Profile {
+class IProfileConfigLoader;
+class IProfileHelper;
+}  // namespace Profile
+namespace Security {
+class IDecrypter;
+}
+namespace Settings {
+class ILogConfiguration;
+}
+}  // namespace Korvel::DisplayCalibration::Common
+
+class ProfileRestorer : public IProfileRestorer, public Korvel::DisplayCalibration::Common::Logging::Loggable {
+    Q_OBJECT
+
+public:
+    using ILogConfiguration = Korvel::DisplayCalibration::Common::Settings::ILogConfiguration;
+    using IBiosTools = Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools;
+    using IDisplayHelper = Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper;
+    using IProfileHelper = Korvel::DisplayCalibration::Common::Profile::IProfileHelper;
+    using IArchiveDownloader = Korvel::DisplayCalibration::Common::Network::IArchiveDownloader;
+    using IProfileArchiver = Korvel::DisplayCalibration::Common::Archive::IProfileArchiver;
+    using IDecrypter = Korvel::DisplayCalibration::Common::Security::IDecrypter;
+    using PanelInfo = Korvel::DisplayCalibration::Common::Profile::PanelInfo;
+    using ProfileDataList = QVector<std::shared_ptr<ProfileData>>;
+
+    // `profileFileNameFormat` is the resolved file-name template, still holding "{ProfileName}".
+    ProfileRestorer(ILogConfiguration* logConfiguration, TrayMenu* trayMenu, IBiosTools* biosTools,
+                    IDisplayHelper* displayHelper, IProfileHelper* profileHelper,
+                    IArchiveDownloader* archiveDownloader, IProfileArchiver* profileArchiver, IDecrypter* decrypter,
+                    const QString& profileFileNameFormat);
+    ~ProfileRestorer() override;
+
+    void RestoreProfiles(const QString& url) override;
+    void RestoreHdrProfiles(const QString& url) override;
+
+    // Steps of a restoration. Those that fail throw the exceptions of ProfileRestorerExceptions.h.
+
+    // The last MaxSize() bytes of `data` are the signature of the bytes before them: its first block
+    // must hold exactly the SHA-256 digest of those bytes and its second block nothing, each a PKCS#1
+    // type-1 block under the public key. Throws InvalidDigitalSignatureException otherwise.
+    static void VerifySignature(IDecrypter& decrypter, const QByteArray& data);
+    void VerifySignature(const QByteArray& data);
+    // Replaces "ProfileArchive.zip" in the working directory by `data`.
+    void SaveArchive(const QByteArray& data);
+    // The SDR (HDR10) restoration after the download; false when it reported its own error.
+    // OsErrorExceptions leave it after the working directory is removed.
+    bool RestoreSdrProfiles(const QByteArray& data);
+    bool RestoreHdr10Profiles(const QByteArray& data);
+    // Rebuilds the working directory's REC709 profile with the BT.1886 tone curve from its measurements.
+    void RebuildRec709Profile();
+    void CorrectTagsForAllProfiles();
+    // Puts the generic native HDR profile in place of a native HDR profile under 550 cd/m²; true when done.
+    bool ReplaceNativeHdrProfile();
+    // Rewrites the descriptions that lack the panel's descriptor; true when any needed it.
+    bool CorrectDescriptorTags();
+    bool CheckDescriptorTag(const QString& path, const QString& fileName);
+    void FixDescriptorTag(const QString& path, const QString& fileName);
+    void InstallRestoredProfiles();
+    void InstallRestoredHdrProfiles();
+    void CopyQualityReports();
+    // Removes the working directory with all it holds; false (logged) when something stays.
+    bool RemoveWorkingDirectory();
+    static QString EncryptAndEncode(const QString& text);
+
+    // The description a profile file of this panel carries: the panel identity, "_" and the file
+    // name's part after its second "_" without ".icm".
+    static QString ExpectedDescriptor(const QString& panelId, const QString& fileName);
+
+    QString WorkingDirectory() const { return m_WorkingDirectory; }
+    const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
+    const ProfileDataList& GetProfileDataList() const { return m_ProfileDataList; }
+
+signals:
+    void ReportProfileRestorationError(const QString& message, bool shouldPerformAppExit);
+    void ReportProfileRestorationSuccess(QVector<std::shared_ptr<ProfileData>> profilesData,
+                                         Korvel::DisplayCalibration::Common::Profile::PanelInfo panelInfo);
+    void ReportProfileRestorationSuccessHdr(QVector<std::shared_ptr<ProfileData>> profilesData,
+                                            Korvel::DisplayCalibration::Common::Profile::PanelInfo panelInfo);
+    void ActivateProfile(int profileIndex);
+    void ShowTrayNotification(TrayNotificatioLevel level, QString& message);
+    void AskUserToEnableUserProfileList(bool& wasEnabled);
+    void MarkProfileIfActive();
+
+public slots:
+    void OnArchiveDownloadFinished(QByteArray data);
+    void OnArchiveDownloadFailed(QString reason);
+    void OnHdrArchiveDownloadFinished(QByteArray data);
+    void OnHdrArchiveDownloadFailed(QString reason);
+
+private:
+    // Routes the downloader's outcome to one pair of slots and starts the download.
+    void Download(const QString& url, const char* finishedSlot, const char* failedSlot, const char* otherFinishedSlot,
+                  const char* otherFailedSlot);
+    // Empties (removes and creates) the working directory; throws SaveArchiveException.
+    void PrepareWorkingDirectory();
+    void ExtractFile(const QString& fileName);
+    void ExtractProfiles(const QStringList& names);
+    void LoadPanelInfo();
+    void LoadHdrPanelInfo();
+    // The resolved file-name format up to and including its last "_".
+    QString ProfileFormatPrefix();
+    void RefreshProfileData();
+    void CopyNativeToNativeHdr();
+    void ActivateDefaultProfile();
+    // False when the displays are cloned or the internal one is off (after the tray warning).
+    bool CanActivateProfiles();
+    // Logs `logged` + " Reason: " + the failure at WARN and reports `emitted`.
+    void ReportError(const QString& logged, const QString& emitted, const char* reason);
+    void ShowNotification(TrayNotificatioLevel level, const QString& text);
+    void ReportSuccess(bool hdr10);
+    QString FileName(const QString& key) const;
+    QString WorkingPath(const QString& fileName) const;
+    QString ArchivePath() const;
+    QString ProfileDescription(const QString& path);
+    QStringList WorkingProfileFiles() const;
+
+    ILogConfiguration* m_LogConfiguration;
+    TrayMenu* m_TrayMenu;
+    IBiosTools* m_BiosTools;
+    IDisplayHelper* m_DisplayHelper;
+    IProfileHelper* m_ProfileHelper;
+    IArchiveDownloader* m_ArchiveDownloader;
+    IProfileArchiver* m_ProfileArchiver;
+    IDecrypter* m_Decrypter;
+    PanelInfo m_PanelInfo;
+    int m_LoaderKind = 0;
+    std::unique_ptr<Korvel::DisplayCalibration::Common::Profile::IProfileConfigLoader> m_ConfigLoader;
+    ProfileDataList m_ProfileDataList;
+    QString m_ProfileFileNameFormat;
+    std::shared_ptr<ProfileDataObtainer> m_ProfileDataObtainer;
+    QString m_WorkingDirectory;
+
+    QString m_CalibrationStatusText;
+    QString m_EnableCalibrationText;
+    QString m_ActiveProfileText;
+    QString m_GetBrightnessText;
+    QString m_SetBrightnessText;
+    QString m_ActivateText;
+    QString m_TemporaryDirectoryText;
+    QString m_SaveText;
+    QString m_ExtractText;
+    QString m_MissingText;
+    QString m_InvalidText;
+    QString m_InstallText;
+    QString m_RestorationErrorText;
+    QString m_UserListText;
+};

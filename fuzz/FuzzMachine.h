@@ -1,0 +1,28 @@
+// A simulated machine for the fuzz targets that read the computer's identity, made once per process.
+#pragma once
+
+#include <QString>
+
+namespace Korvel::DisplayCalibration::Common::HardwareInfo {
+class IBiosTools;
+class IDisplayHelper;
+}  // namespace Korvel::DisplayCalibration::Common::HardwareInfo
+
+namespace Korvel::DisplayCalibration::Common::Settings {
+class ILogConfiguration;
+}  // namespace Korvel::DisplayCalibration::Common::Settings
+
+namespace Fuzz {
+
+// The BIOS tools of a default machine in the scratch folder (answers read once) and the display
+// helper of its internal panel.
+Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools& MachineBiosTools();
+Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper& MachineDisplayHelper();
+
+// The folder of the running program, which holds the shipped "metaconfig.xml" and "config/".
+QString ProgramDirectory();
+
+// The configuration the shipped files give on that machine.
+Korvel::DisplayCalibration::Common::Settings::ILogConfiguration& ShippedConfiguration();
+
+}  // namespace Fuzz

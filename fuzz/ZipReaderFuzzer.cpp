@@ -1,0 +1,32 @@
+// The ZIP reader over memory, as extraction uses it: the central directory, then every entry's data.
+#include "ZipArchive/ZipArchive.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
+    const auto archive = ZipArchive::Create(&input);
+    if (!archive->HasEndRecord() && archive->GetEntriesCount() != 0) {
+        std::abort();  // no archive, no entries
+    }
+    nullstream sink;
+    for (std::size_t i = 0; i < archive->GetEntriesCount(); ++i) {
+        const auto entry = archive->GetEntry(i);
+        if (entry->IsPasswordProtected()) {
+            entry->SetPassword("password");
+        }
+        if (std::istream* stream = entry->GetDecompressionStream()) {
+            crc32stream checked(*stream);
+            utils::stream::copy(checked, sink, 1 << 15);
+            entry->CloseDecompressionStream();
+        }
+        if (archive->GetEntry(entry->GetFullName()) == nullptr) {
+            std::abort();  // an entry read is found by its name
+        }
+    }
+    return 0;
+}
