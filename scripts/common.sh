@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode argyll
   libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev xvfb qt6-translations-l10n qt6-l10n-tools
+  qt6-svg-dev libqt6svg6 qt6-image-formats-plugins fonts-liberation
 )
 
 install_missing() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Application/Widgets/TrayNotifier.h"
+#include "tests/KorvelTintwise/GuiTestSupport.h"
 #include "tests/KorvelTintwise/ServiceFakes.h"
 #include "tests/fixtures/TestSupport.h"
 
@@ -15,14 +16,10 @@
 
 namespace TintwiseTest {
 
-// The application object of the test process (Qt's offscreen platform).
+// The application object of the test process (Qt's offscreen platform, GuiTestSupport's screens).
 inline QApplication* Application()
 {
-    static int argc = 1;
-    static char name[] = "KorvelTintwise";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    return application;
+    return &GuiTestSupport::Application();
 }
 
 struct Notification {

@@ -1,0 +1,63 @@
+// CIE 1931 xy diagram with a gamut triangle and a white-point circle drawn over it.
+#pragma once
+
+#include <QGraphicsEllipseItem>
+#include <QGraphicsPolygonItem>
+#include <QGraphicsScene>
+#include <QPixmap>
+#include <QPointF>
+#include <QString>
+
+class QGraphicsPixmapItem;
+
+class TriangleItem : public QGraphicsPolygonItem {
+public:
+    using QGraphicsPolygonItem::QGraphicsPolygonItem;
+    ~TriangleItem() override;
+};
+
+class BlackCircleItem : public QGraphicsEllipseItem {
+public:
+    using QGraphicsEllipseItem::QGraphicsEllipseItem;
+    ~BlackCircleItem() override;
+};
+
+class ColorGamutScene : public QGraphicsScene {
+public:
+    // `backgroundPath`: a 278 x 302 picture whose plotting area spans x 0..0.8 on columns 20..269
+    // and y 0..0.9 on rows 286..5.
+    explicit ColorGamutScene(const QString& backgroundPath, QObject* parent = nullptr);
+    ~ColorGamutScene() override;
+
+    // Three primaries, then the white point (CIE x, y).
+    void drawColorGamut(QPointF first, QPointF second, QPointF third, QPointF whitePoint);
+    // Takes the triangle and the circle off the scene.
+    void clearColorGamut();
+
+    QPointF chromaticityToScene(const QPointF& chromaticity) const;
+    const TriangleItem* triangle() const { return triangleItem; }
+    const BlackCircleItem* whitePointCircle() const { return circleItem; }
+
+protected:
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    void createItems();
+    void updateItems(const QPointF& first, const QPointF& second, const QPointF& third, const QPointF& whitePoint);
+
+    std::int32_t widthMargin = 29;
+    std::int32_t heightMargin = 21;
+    std::int32_t xOffset = 20;
+    std::int32_t yOffset = 5;
+    double xRange = 0.8;
+    double yRange = 0.9;
+    std::int32_t whitePointRadius = 2;
+    bool itemsNeedCreating = true;
+    bool backgroundNeedsLoading = true;
+    QPointF points[4];
+    QPixmap background;
+    QGraphicsPixmapItem* backgroundItem = nullptr;
+    QString backgroundPath;
+    TriangleItem* triangleItem = nullptr;
+    BlackCircleItem* circleItem = nullptr;
+};
