@@ -557,11 +557,13 @@ ZipArchive::Ptr ZipArchive::Create(std::istream* stream, bool takeOwnership)
         stream->clear();
         stream->seekg(0, std::ios_base::end);
         archive->streamSize = std::max<std::streamoff>(stream->tellg(), 0);
+        // Without an end record the stream is no archive, and has no entries.
         archive->hasEndRecord = archive->ReadEndOfCentralDirectory();
-        if (!archive->hasEndRecord) {
+        if (archive->hasEndRecord) {
+            archive->ReadCentralDirectory();
+        } else {
             archive->endOfCentralDirectoryBlock = {};
         }
-        archive->ReadCentralDirectory();
     }
     return archive;
 }

@@ -23,8 +23,6 @@
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
-const QString SrgbProfileFileName = WindowsSrgbProfileFileName;
-
 namespace {
 
 constexpr int DeviceIdTries = 10;
@@ -161,12 +159,12 @@ void ProfileHelper::AssociateProfile(const QString& profile)
 
 void ProfileHelper::DisassociateSrgbProfile()
 {
-    DisassociateProfile(SrgbProfileFileName);
+    DisassociateProfile(WindowsSrgbProfileFileName);
 }
 
 void ProfileHelper::AssociateSrgbProfile()
 {
-    AssociateProfile(SrgbProfileFileName);
+    AssociateProfile(WindowsSrgbProfileFileName);
 }
 
 std::vector<LUID> ProfileHelper::FindAdapter()
@@ -221,7 +219,7 @@ void ProfileHelper::ActivateProfile(const QString& name, bool advancedColor)
 
 void ProfileHelper::ActivateSrgbProfile()
 {
-    ActivateProfile(SrgbProfileFileName, false);
+    ActivateProfile(WindowsSrgbProfileFileName, false);
 }
 
 void ProfileHelper::RemoveAdvancedColorAssociation(const QString& name)

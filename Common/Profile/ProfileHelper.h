@@ -15,9 +15,6 @@ namespace Korvel::DisplayCalibration::Common::Profile {
 
 class TessalyCommand;
 
-// The Windows sRGB profile file name.
-extern const QString SrgbProfileFileName;
-
 class ProfileHelper : public IProfileHelper {
 public:
     // Settles the internal display's device name and ID, the colour directory and the Tessaly path.

@@ -95,13 +95,12 @@ void RunInstall(const std::function<std::uint32_t(QString&)>& run)
 
 }  // namespace
 
-// The command of each installing operation is built before installed profiles are removed, so a
-// value that cannot be passed changes nothing.
+// The installed profiles an installation replaces are removed by Tessaly itself, elevated and only once
+// it runs: a refused prompt or a value that cannot be passed changes nothing.
 void ProfileHelper::InstallProfiles(const QStringList& paths)
 {
     ConvertingInstall([&] {
         const TessalyCommand command = TessalyCommand(toolPath).InstallProfiles(paths);
-        RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
 }
@@ -123,7 +122,6 @@ void ProfileHelper::InstallProfilesWithPanelInfo(const QStringList& paths, const
         if (!deviceId.isEmpty()) {
             command.AddRegistryValue(DisplayDeviceIdValue, deviceId);
         }
-        RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
 }
@@ -135,7 +133,6 @@ void ProfileHelper::InstallProfilesRemovingPanelInfo(const QStringList& paths)
                                            .InstallProfiles(paths)
                                            .RegistryPath(TessalyCommand::ApplicationKey())
                                            .RemoveRegistryValue(PanelInfoGroup);
-        RemoveInstalledSdrProfiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
 }
@@ -149,7 +146,6 @@ void ProfileHelper::InstallHdr10ProfilesWithPanelInfo(const QStringList& paths, 
                                            .RegistryPath(TessalyCommand::PanelKey())
                                            .AddRegistryValue(Hdr10SupportedValue, hdr10Supported)
                                            .AddRegistryValue(RequiredProfilesHdr10Value, requiredProfilesHdr10);
-        RemoveInstalledHdr10Profiles();
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
 }

@@ -191,23 +191,8 @@ void ProfileRestorer::OnArchiveDownloadFailed(QString reason)
 
 bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
 {
-    try {
-        PrepareWorkingDirectory();
-        VerifySignature(data);
-        SaveArchive(data);
-        WinSim::Pause(StepPauseMs);
-        ExtractFile(PanelInfoFileName);
-        WinSim::Pause(StepPauseMs);
-        LoadPanelInfo();
-        const QString prefix = ProfileFormatPrefix();
-        QStringList names;
-        for (const QString& name : m_PanelInfo.GetRequiredProfiles()) {
-            names << FileName(name);
-        }
-        ExtractProfiles(names);
-        m_PanelInfo.SetProfileFormat(prefix);
-        WinSim::Pause(StepPauseMs);
-        RefreshProfileData();
+    return RunRestoration(false, [&] {
+        UnpackArchive(data, false);
         RebuildRec709Profile();
         if (m_PanelInfo.IsHdrSupported()) {
             CopyNativeToNativeHdr();
@@ -220,6 +205,13 @@ bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
         RemoveWorkingDirectory();
         RefreshProfileData();
         WinSim::Pause(StepPauseMs);
+    });
+}
+
+bool ProfileRestorer::RunRestoration(bool hdr10, const std::function<void()>& steps)
+{
+    try {
+        steps();
     } catch (const OsErrorException&) {
         RemoveWorkingDirectory();
         throw;
@@ -228,8 +220,29 @@ bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
         ReportError(QString::fromUtf8(RestorationFailedLogText), m_RestorationErrorText, error.what());
         return false;
     }
-    ReportSuccess(false);
+    ReportSuccess(hdr10);
     return true;
+}
+
+void ProfileRestorer::UnpackArchive(const QByteArray& data, bool hdr10)
+{
+    PrepareWorkingDirectory();
+    VerifySignature(data);
+    SaveArchive(data);
+    WinSim::Pause(StepPauseMs);
+    ExtractFile(hdr10 ? PanelInfoHdrFileName : PanelInfoFileName);
+    WinSim::Pause(StepPauseMs);
+    hdr10 ? LoadHdrPanelInfo() : LoadPanelInfo();
+    const QString prefix = ProfileFormatPrefix();
+    QStringList names;
+    for (const QString& name :
+         hdr10 ? m_PanelInfo.GetRequiredProfilesHdr10() : m_PanelInfo.GetRequiredProfiles()) {
+        names << FileName(name);
+    }
+    ExtractProfiles(names);
+    m_PanelInfo.SetProfileFormat(prefix);
+    WinSim::Pause(StepPauseMs);
+    RefreshProfileData();
 }
 
 void ProfileRestorer::ReportSuccess(bool hdr10)
@@ -366,9 +379,8 @@ void ProfileRestorer::RefreshProfileData()
 {
     auto obtainer = std::make_shared<ProfileDataObtainer>(m_LogConfiguration, m_BiosTools, m_TrayMenu,
                                                           m_ProfileHelper, m_PanelInfo, m_ProfileFileNameFormat);
-    if (!obtainer->BuildProfileDataList()) {
-        LogPieces(WarnLevel, "A required profile is unknown; the profile list is incomplete.");
-    }
+    // An unknown name ends the list early; the brightness read below then fails on it.
+    obtainer->BuildProfileDataList();
     obtainer->RefreshBrightnessLevels();
     obtainer->RefreshPreviewImages();
     m_ProfileDataObtainer = obtainer;

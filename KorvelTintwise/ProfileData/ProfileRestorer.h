@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class ProfileDataObtainer;
@@ -129,6 +130,12 @@ private:
     // Routes the downloader's outcome to one pair of slots and starts the download.
     void Download(const QString& url, const char* finishedSlot, const char* failedSlot, const char* otherFinishedSlot,
                   const char* otherFailedSlot);
+    // Runs the steps of one road: an OsErrorException leaves it (after the working directory is
+    // removed) for the slot to report; any other failure is reported here (false). Success is reported.
+    bool RunRestoration(bool hdr10, const std::function<void()>& steps);
+    // What both roads do first: the signed archive saved and checked in the emptied working directory,
+    // its panel information read and its required profiles extracted, the profile data refreshed.
+    void UnpackArchive(const QByteArray& data, bool hdr10);
     // Empties (removes and creates) the working directory; throws SaveArchiveException.
     void PrepareWorkingDirectory();
     void ExtractFile(const QString& fileName);

@@ -21,7 +21,6 @@
 namespace {
 
 using namespace Korvel::DisplayCalibration::Common;
-using Exception::OsErrorException;
 using Logging::InfoLevel;
 using Logging::TraceLevel;
 using Logging::WarnLevel;
@@ -97,40 +96,15 @@ void ProfileRestorer::OnHdrArchiveDownloadFailed(QString reason)
 
 bool ProfileRestorer::RestoreHdr10Profiles(const QByteArray& data)
 {
-    try {
-        PrepareWorkingDirectory();
-        VerifySignature(data);
-        SaveArchive(data);
-        WinSim::Pause(StepPauseMs);
-        ExtractFile(PanelInfoHdrFileName);
-        WinSim::Pause(StepPauseMs);
-        LoadHdrPanelInfo();
-        const QString prefix = ProfileFormatPrefix();
-        QStringList names;
-        for (const QString& name : m_PanelInfo.GetRequiredProfilesHdr10()) {
-            names << FileName(name);
-        }
-        ExtractProfiles(names);
-        m_PanelInfo.SetProfileFormat(prefix);
-        WinSim::Pause(StepPauseMs);
-        RefreshProfileData();
+    return RunRestoration(true, [&] {
+        UnpackArchive(data, true);
         LogPieces(InfoLevel, "Profile descriptor ", CorrectDescriptorTags() ? "needs " : "does not need ", "an update");
         InstallRestoredHdrProfiles();
         WinSim::Pause(StepPauseMs);
         RemoveWorkingDirectory();
         RefreshProfileData();
         WinSim::Pause(StepPauseMs);
-    } catch (const OsErrorException&) {
-        RemoveWorkingDirectory();
-        throw;
-    } catch (const std::exception& error) {
-        RemoveWorkingDirectory();
-        ReportError(QStringLiteral("Failed to restore the ICC profiles customized for your display. "),
-                    m_RestorationErrorText, error.what());
-        return false;
-    }
-    ReportSuccess(true);
-    return true;
+    });
 }
 
 void ProfileRestorer::LoadHdrPanelInfo()

@@ -239,8 +239,11 @@ TEST(ProfileArchiverTest, UnpackingFailures)
     // Something that is not an archive is an error for both operations.
     const QString text = set.Root() + "/text.zip";
     WriteFile(text, "just some text\n");
-    for (const auto& extract : {std::function<void()>([&] { Archive::ProfileArchiver().DecompressProfiles(text, set.Out(), {}); }),
-                                std::function<void()>([&] { Archive::ProfileArchiver().DecompressFile(text, set.Out(), "sRGB.icc"); })}) {
+    const std::function<void()> extractions[] = {
+        [&] { Archive::ProfileArchiver().DecompressProfiles(text, set.Out(), {}); },
+        [&] { Archive::ProfileArchiver().DecompressFile(text, set.Out(), "sRGB.icc"); },
+    };
+    for (const auto& extract : extractions) {
         try {
             extract();
             ADD_FAILURE() << "no exception";
