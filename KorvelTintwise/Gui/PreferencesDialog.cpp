@@ -9,6 +9,7 @@
 #include "Gui/ColorGamutScene.h"
 #include "Gui/CreateIconFromPattern.h"
 #include "Gui/ProfileInfoData.h"
+#include "Gui/StyleSheets.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileData.h"
 #include "ProfileData/ProfileQualityReportParser.h"
@@ -41,19 +42,15 @@ const QString KorvelHomePage = QStringLiteral("https://www.korvel.example/");
 const QString KorvelPrivacyPolicy = QStringLiteral("https://www.korvel.example/legal/privacy-policy");
 const QString HuebergHomePage = QStringLiteral("https://www.hueberg.example/");
 
-const QString AboutProfileStyle = QStringLiteral(
-    "QGroupBox { border: 1px solid rgb(158, 162, 162); color: rgb(130, 133, 134); }"
-    "QScrollBar:vertical { border: 2px solid rgb(130, 133, 134); background: rgb(230, 233, 234); width: 10px; "
-    "margin: 0px 0 0px 0; }"
-    "QScrollBar::handle:vertical { background: rgb(37, 40, 42); min-height: 50px; }"
-    "QScrollBar::add-line:vertical { height: 0px; subcontrol-position: bottom; subcontrol-origin: margin; }"
-    "QScrollBar::sub-line:vertical { height: 0px; subcontrol-position: top; subcontrol-origin: margin; }"
-    "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }");
+const QString GroupBoxStyle =
+    QStringLiteral("QGroupBox { border: 1px solid rgb(158, 162, 162); color: rgb(130, 133, 134); }");
 
 // Set only between a failed change of the logon task and the check-box echo it causes.
 bool runOnStartupRevertGuard = false;
 
-QPointF ToPoint(const std::pair<double, double>& chromaticity)
+using Chromaticity = std::pair<double, double>;
+
+QPointF ToPoint(const Chromaticity& chromaticity)
 {
     return QPointF(chromaticity.first, chromaticity.second);
 }
@@ -168,7 +165,7 @@ void PreferencesDialog::Initialize()
     ui->ProfileAlignmentInDDS_SettingsPage_CheckBox->setChecked(false);
     ui->ApplicationVersion_AboutPage_Label->setText(tr("version: %1").arg(version.toString()));
 
-    ui->AboutProfile_PreviewPage_GroupBox->setStyleSheet(AboutProfileStyle);
+    ui->AboutProfile_PreviewPage_GroupBox->setStyleSheet(GroupBoxStyle + VerticalScrollBarStyleSheet(10));
 
     ui->QualityReport_PreviewPage_PushButton->hide();
     ui->QualityReport_ProfileInfoPage_PushButton->hide();
@@ -362,54 +359,43 @@ void PreferencesDialog::UpdateProfileInfo()
 
 void PreferencesDialog::FillStandardForm(const ProfileData& profile)
 {
-    const auto fillChromaticities = [this](const QPointF& red, const QPointF& green, const QPointF& blue,
-                                           const QPointF& white) {
-        standardForm->SetRedX(Coordinate("x", red.x()));
-        standardForm->SetRedY(Coordinate("y", red.y()));
-        standardForm->SetGreenX(Coordinate("x", green.x()));
-        standardForm->SetGreenY(Coordinate("y", green.y()));
-        standardForm->SetBlueX(Coordinate("x", blue.x()));
-        standardForm->SetBlueY(Coordinate("y", blue.y()));
-        standardForm->SetWhitePointX(WhiteCoordinate("x", white.x()));
-        standardForm->SetWhitePointY(WhiteCoordinate("y", white.y()));
+    // The chromaticities in the eight cells, the profile's gamma text, and the gamut drawn.
+    const auto showValues = [this, &profile](const Chromaticity& red, const Chromaticity& green,
+                                             const Chromaticity& blue, const Chromaticity& white) {
+        standardForm->SetRedX(Coordinate("x", red.first));
+        standardForm->SetRedY(Coordinate("y", red.second));
+        standardForm->SetGreenX(Coordinate("x", green.first));
+        standardForm->SetGreenY(Coordinate("y", green.second));
+        standardForm->SetBlueX(Coordinate("x", blue.first));
+        standardForm->SetBlueY(Coordinate("y", blue.second));
+        standardForm->SetWhitePointX(WhiteCoordinate("x", white.first));
+        standardForm->SetWhitePointY(WhiteCoordinate("y", white.second));
+        standardForm->SetGamma(profile.GetGammaText());
+        emit drawColorGamut(ToPoint(red), ToPoint(green), ToPoint(blue), ToPoint(white));
     };
     const bool noColorSpace = profile.GetColorSpaceType() == 4;
 
     standardForm->show();
-    const QPointF red = ToPoint(profile.GetRedPrimary());
-    const QPointF green = ToPoint(profile.GetGreenPrimary());
-    const QPointF blue = ToPoint(profile.GetBluePrimary());
-    const QPointF white = ToPoint(profile.GetWhitePoint());
-    fillChromaticities(red, green, blue, white);
-    standardForm->SetGamma(profile.GetGammaText());
-    emit drawColorGamut(red, green, blue, white);
+    showValues(profile.GetRedPrimary(), profile.GetGreenPrimary(), profile.GetBluePrimary(), profile.GetWhitePoint());
     shownProfileDataWidget = standardForm.get();
     standardForm->show();
 
     const QString reportPath = QualityReportPath(profile.GetFullPath());
+    ProfileQualityReportParser report;
+    QString error;
     if (reportPath.isEmpty() || !QFile::exists(reportPath)) {
         if (noColorSpace) {
             emit clearColorGamut();
             standardForm->hide();
         }
         standardForm->SetLuminance(LuminanceText(profile.GetLuminanceText()));
+    } else if (!report.Load(reportPath, error)) {
+        standardForm->SetLuminance(LuminanceText(profile.GetLuminanceText()));
     } else {
-        ProfileQualityReportParser report;
-        QString error;
-        if (!report.Load(reportPath, error)) {
-            standardForm->SetLuminance(LuminanceText(profile.GetLuminanceText()));
-        } else {
-            standardForm->SetLuminance(Constants::NitsFormat.arg(report.GetCalibratedLuminance()));
-            const QPointF measuredRed = ToPoint(report.GetRedPrimary());
-            const QPointF measuredGreen = ToPoint(report.GetGreenPrimary());
-            const QPointF measuredBlue = ToPoint(report.GetBluePrimary());
-            const QPointF measuredWhite = ToPoint(report.GetWhitePoint());
-            fillChromaticities(measuredRed, measuredGreen, measuredBlue, measuredWhite);
-            standardForm->SetGamma(profile.GetGammaText());
-            if (noColorSpace) {
-                standardForm->SetLuminance(tr("100% brightness"));
-            }
-            emit drawColorGamut(measuredRed, measuredGreen, measuredBlue, measuredWhite);
+        standardForm->SetLuminance(Constants::NitsFormat.arg(report.GetCalibratedLuminance()));
+        showValues(report.GetRedPrimary(), report.GetGreenPrimary(), report.GetBluePrimary(), report.GetWhitePoint());
+        if (noColorSpace) {
+            standardForm->SetLuminance(tr("100% brightness"));
         }
     }
     ui->AboutProfile_PreviewPage_GroupBox->show();
@@ -493,7 +479,7 @@ void PreferencesDialog::OnQualityReportButtonClicked()
         trayMenu->ShowWarningNotification(Constants::QualityReportPrepareFailureText.arg(error));
         return;
     }
-    // The quality-report window itself comes with its own dialog class.
+    // The report window (SdrProfileQualityReportDlg) is not built yet: a readable report opens nothing.
 }
 
 void PreferencesDialog::OnSdrProfileQualityReportDlgFinished(int result)

@@ -1,7 +1,6 @@
 #include "ProfileData/ProfileData.h"
 
 #include "ProfileData/ProfileQualityReportParser.h"
-#include "ProfileData/QualityReportPath.h"
 
 #include <array>
 
@@ -51,10 +50,11 @@ ProfileData::ProfileData(const QString& fullPath, const QString& name, const QSt
 
 bool ProfileData::ReadQualityReportPrimaries()
 {
-    const QString reportPath = QualityReportPath(m_FullPath);
-    if (reportPath.isEmpty()) {
+    if (!m_FullPath.endsWith(QLatin1String(".icm"))) {
         return false;
     }
+    QString reportPath = m_FullPath;
+    reportPath.replace(QLatin1String(".icm"), QLatin1String("_Quality.txt"), Qt::CaseInsensitive);
     ProfileQualityReportParser parser;
     QString error;
     if (!parser.Load(reportPath, error)) {

@@ -4,6 +4,9 @@
 #include "tests/fixtures/TestSupport.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QThread>
+#include <QTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +20,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
 
 namespace GuiTestSupport {
 
@@ -73,6 +80,37 @@ inline bool Near(const QColor& a, const QColor& b, int tolerance = 8)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// While the result lives: once a window of type T runs modally, hands it to `inspect` and closes it.
+template <typename T>
+[[nodiscard]] std::unique_ptr<QTimer> OnNextModal(std::function<void(T*)> inspect)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(0);
+    QTimer* watch = timer.get();
+    QObject::connect(watch, &QTimer::timeout, [watch, inspect] {
+        // Not yet in the window's own event loop.
+        if (QThread::currentThread()->loopLevel() == 0) {
+            return;
+        }
+        watch->stop();
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
+                inspect(window);
+                window->done(0);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no window of the expected type";
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isVisible()) {
+                dialog->done(0);
+            }
+        }
+    });
+    timer->start();
+    return timer;
 }
 
 }  // namespace GuiTestSupport

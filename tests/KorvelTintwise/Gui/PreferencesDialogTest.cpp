@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QStandardItemModel>
 #include <QTextEdit>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -71,32 +70,6 @@ public slots:
 public:
     QList<QUrl> opened;
 };
-
-// Once the next action runs a window of type T modally, hands it to `inspect` and closes it.
-template <typename T>
-void OnNextModal(const std::function<void(T*)>& inspect)
-{
-    QTimer::singleShot(0, [inspect] {
-        // Not yet in the window's own event loop: look again later.
-        if (QThread::currentThread()->loopLevel() == 0) {
-            OnNextModal<T>(inspect);
-            return;
-        }
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* window = qobject_cast<T*>(widget); window != nullptr && window->isVisible()) {
-                inspect(window);
-                window->done(0);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no window of the expected type";
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isVisible()) {
-                dialog->done(0);
-            }
-        }
-    });
-}
 
 class PreferencesDialogTest : public testing::Test {
 protected:
@@ -526,7 +499,7 @@ TEST_F(PreferencesDialogTest, AboutPageShowsTheVersionOpensLinksAndAcknowledgeme
     }
 
     bool inspected = false;
-    OnNextModal<AcknowledgementsDialog>([&inspected](AcknowledgementsDialog* dialog) {
+    const auto watch = GuiTestSupport::OnNextModal<AcknowledgementsDialog>([&inspected](AcknowledgementsDialog* dialog) {
         EXPECT_EQ(dialog->parentWidget(), nullptr);
         EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
         EXPECT_TRUE(dialog->findChild<QLabel*>()->text().startsWith("Korvel Tintwise 2.56.0\n"));
@@ -558,23 +531,29 @@ TEST_F(PreferencesDialogTest, FullScreenPreviewNeedsTheOpenLidAndAUsableInternal
     profiles[0]->SetScaledPreviewImage(picture.scaled(102, 68));
 
     const auto closed = Window(true);
-    closed->OnFullScreenPreviewClicked();
-    ASSERT_EQ(notifiers.shown.size(), 1u);
-    EXPECT_EQ(notifiers.shown[0].text, Constants::LidMustBeOpenedText);
-    closed->OnLidStateChanged(false);
+    {
+        // Neither refusal opens a window.
+        const auto none = GuiTestSupport::OnNextModal<QDialog>(
+            [](QDialog* dialog) { ADD_FAILURE() << dialog->metaObject()->className() << " opened"; });
+        closed->OnFullScreenPreviewClicked();
+        ASSERT_EQ(notifiers.shown.size(), 1u);
+        EXPECT_EQ(notifiers.shown[0].kind, "warning");
+        EXPECT_EQ(notifiers.shown[0].text, Constants::LidMustBeOpenedText);
 
-    WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone"));
-    closed->OnFullScreenPreviewClicked();
-    ASSERT_EQ(notifiers.shown.size(), 2u);
-    EXPECT_EQ(notifiers.shown[1].kind, "warning");
-    EXPECT_EQ(notifiers.shown[1].text, Constants::PreviewRestrictedText);
-    EXPECT_EQ(QApplication::topLevelWidgets().count(), QApplication::topLevelWidgets().count());
+        closed->OnLidStateChanged(false);
+        WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone"));
+        closed->OnFullScreenPreviewClicked();
+        ASSERT_EQ(notifiers.shown.size(), 2u);
+        EXPECT_EQ(notifiers.shown[1].kind, "warning");
+        EXPECT_EQ(notifiers.shown[1].text, Constants::PreviewRestrictedText);
+        EXPECT_FALSE(closed->findChild<PreviewDialog*>()->isVisible());
+    }
 
     WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("internal"));
     const auto window = Window();
     window->SelectProfile(0);
     bool inspected = false;
-    OnNextModal<PreviewDialog>([&inspected](PreviewDialog* preview) {
+    const auto watch = GuiTestSupport::OnNextModal<PreviewDialog>([&inspected](PreviewDialog* preview) {
         EXPECT_TRUE(preview->isMaximized());
         EXPECT_EQ(preview->geometry(), GuiTestSupport::FirstScreen);
         EXPECT_EQ(preview->findChild<QLabel*>("FullScreen_PreviewDialog_Label")->pixmap().toImage().pixelColor(5, 5),
