@@ -101,10 +101,6 @@ public:
     bool RemoveWorkingDirectory();
     static QString EncryptAndEncode(const QString& text);
 
-    // The description a profile file of this panel carries: the panel identity, "_" and the file
-    // name's part after its second "_" without ".icm".
-    static QString ExpectedDescriptor(const QString& panelId, const QString& fileName);
-
     QString WorkingDirectory() const { return m_WorkingDirectory; }
     const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
     const ProfileDataList& GetProfileDataList() const { return m_ProfileDataList; }
