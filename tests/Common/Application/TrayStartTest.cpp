@@ -77,6 +77,20 @@ public:
     QStringList seen;
 };
 
+// A start after the first instance ended. The system releases a killed process's memory, its
+// attachment to the segment included, a little after the process is gone; a start meanwhile is a
+// second start, so starts are repeated until one runs on.
+std::unique_ptr<TrayStart> StartAfterEnd(const QString& machine)
+{
+    const QDeadlineTimer deadline(20000);
+    while (true) {
+        auto start = std::make_unique<TrayStart>(machine);
+        if (start->WaitFor("ready") || deadline.hasExpired()) {
+            return start;
+        }
+    }
+}
+
 // A start that finds the first instance: it must end at once with exit code 0.
 void SecondStart(const QString& machine, const QStringList& arguments)
 {
@@ -152,12 +166,12 @@ TEST(TrayStartTest, AStartAfterTheFirstEndedOwnsTheInstance)
             ASSERT_TRUE(first.WaitFor("ready"));
             killed ? first.Kill() : void(first.End());
         }
-        TrayStart next(machine.Path());
-        ASSERT_TRUE(next.WaitFor("ready")) << next.seen.join('|');
-        EXPECT_EQ(next.seen.first(), "first instance");
+        const std::unique_ptr<TrayStart> next = StartAfterEnd(machine.Path());
+        ASSERT_TRUE(next->seen.contains("ready")) << next->seen.join('|');
+        EXPECT_EQ(next->seen.first(), "first instance");
         SecondStart(machine.Path(), {"--withGUI"});
-        EXPECT_TRUE(next.WaitFor("NewInstanceStarted 1 0")) << next.seen.join('|');
-        next.End();
+        EXPECT_TRUE(next->WaitFor("NewInstanceStarted 1 0")) << next->seen.join('|');
+        next->End();
     }
 }
 
@@ -186,8 +200,9 @@ TEST(TrayStartTest, FinishedOobeReachesRunningStartsOnly)
     for (const bool killed : {true, false}) {
         SCOPED_TRACE(killed ? "killed" : "running");
         WinSim::SetDescriptionValue("oobe.completed", false);
-        TrayStart tray(machine.Path());
-        ASSERT_TRUE(tray.WaitFor("ready"));
+        const std::unique_ptr<TrayStart> start = StartAfterEnd(machine.Path());
+        TrayStart& tray = *start;
+        ASSERT_TRUE(tray.seen.contains("ready")) << tray.seen.join('|');
         if (killed) {
             tray.Kill();
         }
