@@ -86,15 +86,6 @@ bool PutGenericNativeHdrProfile(const QString& directory, const QString& target,
     return true;
 }
 
-QString ExpectedDescriptor(const QString& panelId, const QString& fileName)
-{
-    const qsizetype first = fileName.indexOf(QLatin1Char('_'));
-    const qsizetype second = first < 0 ? -1 : fileName.indexOf(QLatin1Char('_'), first + 1);
-    QString rest = second < 0 ? QString() : fileName.mid(second + 1);
-    rest.remove(QStringLiteral(".icm"), Qt::CaseSensitive);
-    return panelId + QLatin1Char('_') + rest;
-}
-
 DescriptionWrite WriteProfileDescription(const QString& path, const QString& description)
 {
     if (path.toStdWString().size() > std::size_t(MaxEngineTextLength) ||

@@ -1,6 +1,6 @@
 // Pieces of the profile corrections shared by the restorer and the tray program's own correction
 // run: which colorants a profile is corrected towards, the generic native HDR profile, and the
-// description a profile of the panel carries.
+// writing of profile descriptions.
 #pragma once
 
 #include "Common/Profile/ProfileModifier.h"
@@ -40,10 +40,6 @@ bool ReadColorantTarget(ProfileModifier& modifier, const ColorantTarget& target,
 // `directory`, which replaces the target only once complete. False, with the reason in `error`,
 // leaves the target as it was.
 bool PutGenericNativeHdrProfile(const QString& directory, const QString& target, QString& error);
-
-// The description a profile file of the panel carries: the panel identity, "_" and the part of the
-// file name after its second "_" with every ".icm" removed (nothing after "_" with fewer than two).
-QString ExpectedDescriptor(const QString& panelId, const QString& fileName);
 
 // Longest path or description the engine's fixed buffers hold (characters).
 inline constexpr qsizetype MaxEngineTextLength = 254;

@@ -72,36 +72,18 @@ public:
     void RestoreProfiles(const QString& url) override;
     void RestoreHdrProfiles(const QString& url) override;
 
-    // Steps of a restoration. Those that fail throw the exceptions of ProfileRestorerExceptions.h.
-
     // The last MaxSize() bytes of `data` are the signature of the bytes before them: its first block
     // must hold exactly the SHA-256 digest of those bytes and its second block nothing, each a PKCS#1
     // type-1 block under the public key. Throws InvalidDigitalSignatureException otherwise.
     static void VerifySignature(IDecrypter& decrypter, const QByteArray& data);
-    void VerifySignature(const QByteArray& data);
-    // Replaces "ProfileArchive.zip" in the working directory by `data`.
-    void SaveArchive(const QByteArray& data);
-    // The SDR (HDR10) restoration after the download; false when it reported its own error.
-    // OsErrorExceptions leave it after the working directory is removed.
-    bool RestoreSdrProfiles(const QByteArray& data);
-    bool RestoreHdr10Profiles(const QByteArray& data);
-    // Rebuilds the working directory's REC709 profile with the BT.1886 tone curve from its measurements.
-    void RebuildRec709Profile();
-    void CorrectTagsForAllProfiles();
-    // Puts the generic native HDR profile in place of a native HDR profile under 550 cd/m²; true when done.
-    bool ReplaceNativeHdrProfile();
-    // Rewrites the descriptions that lack the panel's descriptor; true when any needed it.
-    bool CorrectDescriptorTags();
-    bool CheckDescriptorTag(const QString& path, const QString& fileName);
-    void FixDescriptorTag(const QString& path, const QString& fileName);
-    void InstallRestoredProfiles();
-    void InstallRestoredHdrProfiles();
-    void CopyQualityReports();
-    // Removes the working directory with all it holds; false (logged) when something stays.
-    bool RemoveWorkingDirectory();
+    // The form of the panel values handed to Tessaly: AES-encrypted UTF-8, Base64.
     static QString EncryptAndEncode(const QString& text);
+    // The description a profile file of this panel carries: the panel identity, "_" and the file
+    // name's part after its second "_" without ".icm".
+    static QString ExpectedDescriptor(const QString& panelId, const QString& fileName);
 
     QString WorkingDirectory() const { return m_WorkingDirectory; }
+    // The panel information and profile data of the last restoration that reached them.
     const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
     const ProfileDataList& GetProfileDataList() const { return m_ProfileDataList; }
 
@@ -123,6 +105,28 @@ public slots:
     void OnHdrArchiveDownloadFailed(QString reason);
 
 private:
+    // Steps of a restoration. Those that fail throw the exceptions of ProfileRestorerExceptions.h.
+    void VerifySignature(const QByteArray& data);
+    // Replaces "ProfileArchive.zip" in the working directory by `data`.
+    void SaveArchive(const QByteArray& data);
+    // The SDR (HDR10) restoration after the download; false when it reported its own error.
+    // OsErrorExceptions leave it after the working directory is removed.
+    bool RestoreSdrProfiles(const QByteArray& data);
+    bool RestoreHdr10Profiles(const QByteArray& data);
+    // Rebuilds the working directory's REC709 profile with the BT.1886 tone curve from its measurements.
+    void RebuildRec709Profile();
+    void CorrectTagsForAllProfiles();
+    // Puts the generic native HDR profile in place of a native HDR profile under 550 cd/m²; true when done.
+    bool ReplaceNativeHdrProfile();
+    // Rewrites the descriptions that lack the panel's descriptor; true when any needed it.
+    bool CorrectDescriptorTags();
+    bool CheckDescriptorTag(const QString& path, const QString& fileName);
+    void FixDescriptorTag(const QString& path, const QString& fileName);
+    void InstallRestoredProfiles();
+    void InstallRestoredHdrProfiles();
+    void CopyQualityReports();
+    // Removes the working directory with all it holds; false (logged) when something stays.
+    bool RemoveWorkingDirectory();
     // Routes the downloader's outcome to one pair of slots and starts the download.
     void Download(const QString& url, const char* finishedSlot, const char* failedSlot, const char* otherFinishedSlot,
                   const char* otherFailedSlot);

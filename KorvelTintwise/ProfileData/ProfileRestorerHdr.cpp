@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace {
 
 using namespace Korvel::DisplayCalibration::Common;
@@ -245,6 +244,15 @@ bool ProfileRestorer::CorrectDescriptorTags()
     return needed;
 }
 
+QString ProfileRestorer::ExpectedDescriptor(const QString& panelId, const QString& fileName)
+{
+    const qsizetype first = fileName.indexOf(QLatin1Char('_'));
+    const qsizetype second = first < 0 ? -1 : fileName.indexOf(QLatin1Char('_'), first + 1);
+    QString rest = second < 0 ? QString() : fileName.mid(second + 1);
+    rest.remove(QStringLiteral(".icm"), Qt::CaseSensitive);
+    return panelId + QLatin1Char('_') + rest;
+}
+
 QString ProfileRestorer::ProfileDescription(const QString& path)
 {
     const Spectrine::UniString enginePath(KVUniStringCreate(path.toStdWString().c_str()));
@@ -262,7 +270,7 @@ QString ProfileRestorer::ProfileDescription(const QString& path)
 bool ProfileRestorer::CheckDescriptorTag(const QString& path, const QString& fileName)
 {
     LogPieces(InfoLevel, "Checking descriptor tag of ", Utf8(path));
-    return ProfileDescription(path).contains(ProfileCorrection::ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName));
+    return ProfileDescription(path).contains(ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName));
 }
 
 void ProfileRestorer::FixDescriptorTag(const QString& path, const QString& fileName)
@@ -270,7 +278,7 @@ void ProfileRestorer::FixDescriptorTag(const QString& path, const QString& fileN
     LogPieces(InfoLevel, "Fixing descriptor tag of ", Utf8(path));
     LogPieces(InfoLevel, "Existing descriptor tag is: ", Utf8(ProfileDescription(path)));
     const ProfileCorrection::DescriptionWrite written = ProfileCorrection::WriteProfileDescription(
-        path, ProfileCorrection::ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName));
+        path, ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName));
     if (written == ProfileCorrection::DescriptionWrite::NotOpened ||
         written == ProfileCorrection::DescriptionWrite::TooLong) {
         LogPieces(WarnLevel, "KVEditableICCProfileFromPathCreate failed!");

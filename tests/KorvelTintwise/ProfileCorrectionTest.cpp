@@ -125,25 +125,6 @@ TEST(ProfileCorrection, GenericNativeHdrProfileReplacesTheTargetOnlyWhenComplete
     EXPECT_TRUE(QFile::permissions(target) & QFileDevice::WriteOwner);
 }
 
-TEST(ProfileCorrection, ExpectedDescriptorIsThePanelIdAndTheNameAfterTheSecondUnderscore)
-{
-    const struct {
-        const char* fileName;
-        const char* expected;
-    } cases[] = {
-        {"KVL_4A1C_sRGB.icm", "KVL4A1C_sRGB"},
-        {"KVL_4A1C_DICOM_Office.icm", "KVL4A1C_DICOM_Office"},
-        {"KVL_4A1C_Native_HDR.ICM", "KVL4A1C_Native_HDR.ICM"},
-        {"A_B_x.icm.icm", "KVL4A1C_x"},
-        {"KVL_sRGB.icm", "KVL4A1C_"},
-        {"sRGB.icm", "KVL4A1C_"},
-        {"", "KVL4A1C_"},
-    };
-    for (const auto& item : cases) {
-        EXPECT_EQ(ExpectedDescriptor("KVL4A1C", item.fileName), item.expected) << item.fileName;
-    }
-}
-
 TEST(ProfileCorrection, WritesDescriptionsTheEngineBuffersHold)
 {
     QTemporaryDir directory;

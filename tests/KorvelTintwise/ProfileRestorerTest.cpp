@@ -604,6 +604,23 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
+TEST(ProfileRestorerDescriptor, IsThePanelIdentityAndTheFileNameAfterItsSecondUnderscore)
+{
+    const struct {
+        const char* file;
+        const char* descriptor;
+    } cases[] = {
+        {"KVL_4A1C_sRGB.icm", "KVL4A1C_sRGB"},
+        {"KVL_4A1C_Native_HDR.icm", "KVL4A1C_Native_HDR"},
+        {"KVL_sRGB.icm", "KVL4A1C_"},
+        {"sRGB.icm", "KVL4A1C_"},
+        {"KVL_4A1C_sRGB.ICM", "KVL4A1C_sRGB.ICM"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProfileRestorer::ExpectedDescriptor("KVL4A1C", c.file), c.descriptor) << c.file;
+    }
+}
+
 // Signed archives changed after signing, or signed otherwise: made with the openssl command and the
 // test private key.
 class TamperedArchives : public RestorerMachine {
