@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "Gui/TintwiseStartup.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    return 0;
+    return RunKorvelTintwise(argc, argv);
 }

@@ -1,9 +1,12 @@
 // The display-association functions of mscms.dll, bound by ordinal: profiles associated with a
-// display by adapter LUID and source, with a default per colour mode.
+// display by adapter LUID and source, with a default per colour mode. The standard mode's default
+// is the one setting WcsSetDefaultColorProfile also sets for the display's monitor (RGB working
+// space), as on Windows; the advanced-colour default is kept per display key.
 #include "WindowsStandIn/ColorSystem.h"
 
 #include "WindowsStandIn/ColorState.h"
 #include "WindowsStandIn/Modules.h"
+#include "WindowsStandIn/SimulatedDisplays.h"
 
 #include <cstdlib>
 #include <cwchar>
@@ -27,6 +30,26 @@ bool KnownAdapter(const LUID& luid)
 QString DisplayKey(const LUID& luid, UINT32 sourceId)
 {
     return QString::number(luid.HighPart) + ":" + QString::number(luid.LowPart) + ":" + QString::number(sourceId);
+}
+
+// Where the default of `subType` for the display at (adapter, source) is kept.
+QStringList DefaultPath(WCS_PROFILE_MANAGEMENT_SCOPE scope, const LUID& luid, UINT32 sourceId,
+                        COLORPROFILESUBTYPE subType)
+{
+    if (subType == CPST_STANDARD_DISPLAY_COLOR_MODE) {
+        const WinSim::Displays::Machine machine = WinSim::Displays::Load();
+        for (const WinSim::Displays::Display& display : machine.displays) {
+            const int number = display.deviceName.mid(display.deviceName.indexOf(QLatin1String("DISPLAY")) + 7).toInt();
+            if (display.adapter >= 0 && display.adapter < machine.adapters.size() && number == int(sourceId) + 1 &&
+                machine.adapters[display.adapter].luidLow == luid.LowPart &&
+                machine.adapters[display.adapter].luidHigh == luid.HighPart) {
+                return {QStringLiteral("defaults"), ScopeName(scope), display.MonitorDeviceId(),
+                        SubTypeName(CPST_RGB_WORKING_SPACE)};
+            }
+        }
+    }
+    return {QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(luid, sourceId),
+            QStringLiteral("defaults"), SubTypeName(subType)};
 }
 
 // The checks every display-association call makes before it touches the state: an injected
@@ -61,11 +84,12 @@ HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profile
     }
     const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
     const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
-    const QString subType = SubTypeName(advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    const QStringList defaultPath = DefaultPath(
+        scope, adapter, sourceId, advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
     if (!Update([&](QJsonObject& state) {
             SetAt(state, display + QStringList{list}, WithName(At(state, display + QStringList{list}).toArray(), name));
             if (setAsDefault) {
-                SetAt(state, display + QStringList{QStringLiteral("defaults"), subType}, name);
+                SetAt(state, defaultPath, name);
             }
         })) {
         return HRESULT_FROM_WIN32(GetLastError());
@@ -86,14 +110,14 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
     const QString name = ProfileFileName(FromWide(profileName));
     const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
     const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
-    const QString subType = SubTypeName(advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    const QStringList defaultPath = DefaultPath(
+        scope, adapter, sourceId, advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
     bool found = false;
     if (!Update([&](QJsonObject& state) {
             const QJsonArray before = At(state, display + QStringList{list}).toArray();
             const QJsonArray after = WithoutName(before, name);
             found = after.size() != before.size();
             SetAt(state, display + QStringList{list}, after);
-            const QStringList defaultPath = display + QStringList{QStringLiteral("defaults"), subType};
             if (At(state, defaultPath).toString().compare(name, Qt::CaseInsensitive) == 0) {
                 SetAt(state, defaultPath, QJsonValue(QJsonValue::Undefined));
             }
@@ -126,7 +150,7 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
             const QJsonArray profiles = At(state, display + QStringList{list}).toArray();
             associated = WithName(profiles, name).size() == profiles.size();
             if (associated) {
-                SetAt(state, display + QStringList{QStringLiteral("defaults"), SubTypeName(subType)}, name);
+                SetAt(state, DefaultPath(scope, adapter, sourceId, subType), name);
             }
         })) {
         return HRESULT_FROM_WIN32(GetLastError());
@@ -153,9 +177,7 @@ HRESULT GetDisplayDefault(WCS_PROFILE_MANAGEMENT_SCOPE scope, LUID adapter, UINT
     if (!state) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    const QJsonValue name = At(*state, {QStringLiteral("displayAssociations"), ScopeName(scope),
-                                        DisplayKey(adapter, sourceId), QStringLiteral("defaults"),
-                                        SubTypeName(subType)});
+    const QJsonValue name = At(*state, DefaultPath(scope, adapter, sourceId, subType));
     if (!name.isString()) {
         return FailHresult(ERROR_NOT_FOUND);
     }

@@ -53,10 +53,20 @@ inline constexpr GUID GUID_LIDSWITCH_STATE_CHANGE = {
 
 namespace WinSim {
 
+// The record of a lid-switch broadcast: the GUID, a DWORD of data, 1 open, 0 closed.
+QByteArray LidSwitchRecord(bool open);
+
 inline constexpr const char* NativeEventType = "windows_generic_MSG";
 
-// Starts this process's listener (done for every QCoreApplication; calling it again does nothing).
+// Starts this process's listener (done for every QCoreApplication that links WindowsStandInNetwork;
+// calling it again does nothing).
 void StartNativeEventListener();
+
+// Hands one message to this process's native event filters now, on the calling (GUI) thread. With a
+// `record`, lParam is the address of an aligned copy of it that lives while the filters run.
+void DeliverNativeMessage(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record = QByteArray());
+// The same from this process's event loop, as a message Windows posts to the program.
+void PostNativeMessage(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record = QByteArray());
 
 // Delivers a message to every running program of the machine and returns how many received it.
 // With a `record`, the receiver's lParam is the address of its own copy of the record (valid

@@ -1,12 +1,15 @@
 #include "WindowsStandIn/Power.h"
 
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/Messages.h"
 #include "WindowsStandIn/SimulatedDisplays.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMutex>
 
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -29,6 +32,18 @@ DWORD WriteValue(const char* fault, const GUID* scheme, const GUID* subgroup, co
     WinSim::SetDescriptionValue(
         QStringLiteral("power.schemes.%1.%2.%3").arg(GuidToText(*scheme), GuidToText(*setting), which), qint64(value));
     return ERROR_SUCCESS;
+}
+
+// The live registrations of this process.
+struct Registrations {
+    QMutex mutex;
+    std::set<PVOID> handles;
+};
+
+Registrations& LiveRegistrations()
+{
+    static Registrations registrations;
+    return registrations;
 }
 
 }  // namespace
@@ -85,4 +100,46 @@ DWORD PowerSetActiveScheme(HKEY, const GUID* scheme)
         }
     }
     return ERROR_SUCCESS;
+}
+
+HPOWERNOTIFY RegisterPowerSettingNotification(HANDLE, const GUID* setting, DWORD flags)
+{
+    if (setting == nullptr || flags != DEVICE_NOTIFY_WINDOW_HANDLE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (const LONG fault = WinSim::Displays::Fault("RegisterPowerSettingNotification"); fault != 0) {
+        SetLastError(DWORD(fault));
+        return nullptr;
+    }
+    auto* handle = new GUID(*setting);
+    {
+        Registrations& registrations = LiveRegistrations();
+        const QMutexLocker lock(&registrations.mutex);
+        registrations.handles.insert(handle);
+    }
+    WinSim::Journal(QStringLiteral("power-register"), GuidToText(*setting));
+    if (*setting == GUID_LIDSWITCH_STATE_CHANGE) {
+        const bool open = WinSim::DescriptionValue(QStringLiteral("lid")).toString() != QLatin1String("closed");
+        WinSim::PostNativeMessage(WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, WinSim::LidSwitchRecord(open));
+    }
+    SetLastError(ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL UnregisterPowerSettingNotification(HPOWERNOTIFY handle)
+{
+    if (const LONG fault = WinSim::Displays::Fault("UnregisterPowerSettingNotification"); fault != 0) {
+        SetLastError(DWORD(fault));
+        return FALSE;
+    }
+    Registrations& registrations = LiveRegistrations();
+    const QMutexLocker lock(&registrations.mutex);
+    if (registrations.handles.erase(handle) == 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    delete static_cast<GUID*>(handle);
+    WinSim::Journal(QStringLiteral("power-unregister"), QString());
+    return TRUE;
 }

@@ -1,4 +1,4 @@
-// Power-scheme stand-ins. The active scheme is "power.activeScheme" (a GUID text; Balanced when
+// Power-scheme stand-ins and power-setting notifications. The active scheme is "power.activeScheme" (a GUID text; Balanced when
 // absent); written values are kept as "power.schemes.<SCHEME>.<SETTING>" = {"ac", "dc"}.
 // Activating a scheme applies its display-brightness AC value to the brightness device.
 #pragma once
@@ -19,3 +19,16 @@ DWORD PowerWriteACValueIndex(HKEY rootPowerKey, const GUID* scheme, const GUID* 
 DWORD PowerWriteDCValueIndex(HKEY rootPowerKey, const GUID* scheme, const GUID* subgroup, const GUID* setting,
                              DWORD value);
 DWORD PowerSetActiveScheme(HKEY userRootPowerKey, const GUID* scheme);
+
+// Power-setting notifications: recipient is a window handle (DEVICE_NOTIFY_WINDOW_HANDLE).
+using HPOWERNOTIFY = PVOID;
+constexpr DWORD DEVICE_NOTIFY_WINDOW_HANDLE = 0;
+
+// Registers for broadcasts of `setting` (journalled "power-register <GUID>"). As on Windows, the
+// setting's current value is posted to the program at once: for the lid switch a WM_POWERBROADCAST
+// with the description's "lid", reaching the native event filters from the event loop. Null with
+// the last error set on an injected failure ("RegisterPowerSettingNotification").
+HPOWERNOTIFY RegisterPowerSettingNotification(HANDLE recipient, const GUID* setting, DWORD flags);
+// FALSE with ERROR_INVALID_HANDLE for a handle that is not registered, or with the injected code
+// ("UnregisterPowerSettingNotification").
+BOOL UnregisterPowerSettingNotification(HPOWERNOTIFY handle);

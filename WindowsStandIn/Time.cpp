@@ -90,3 +90,8 @@ void Reboot(std::int64_t secondsOff)
 }
 
 }  // namespace WinSim
+
+void Sleep(DWORD milliseconds)
+{
+    WinSim::Pause(milliseconds);
+}

@@ -10,6 +10,9 @@
 
 #include <cstdint>
 
+// kernel32's Sleep: WinSim::Pause.
+void Sleep(DWORD milliseconds);
+
 namespace WinSim {
 
 void Pause(DWORD milliseconds);

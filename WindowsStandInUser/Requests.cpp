@@ -2,6 +2,7 @@
 // the GUI thread by the native-event listener.
 #include "WindowsStandInUser/Input.h"
 #include "WindowsStandInUser/Inspection.h"
+#include "WindowsStandInUser/PaintMark/TrayPaintMark.h"
 #include "WindowsStandInUser/Tracking.h"
 
 #include <QAbstractButton>
@@ -169,6 +170,9 @@ namespace {
 // Like the listener, only on a machine: a program run outside one has no simulated user.
 void StartSimulatedUser()
 {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        WinSim::InstallTrayPaintMark();
+    }
     try {
         if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr ||
             !QFileInfo::exists(WinSim::DescriptionFile())) {

@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-5compat-dev liblog4cplus-dev libssl-dev openssl zlib1g-dev libbz2-dev liblcms2-dev lzma-dev
   libgtest-dev libgmock-dev
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode argyll
-  libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev xvfb qt6-translations-l10n qt6-l10n-tools
+  xvfb trayer
+  libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev qt6-translations-l10n qt6-l10n-tools
   qt6-svg-dev libqt6svg6 qt6-image-formats-plugins fonts-liberation
 )
 

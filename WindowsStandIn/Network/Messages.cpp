@@ -4,9 +4,7 @@
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/SimulatedUser.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -19,11 +17,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <unistd.h>
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 namespace WinSim {
 namespace {
@@ -45,32 +41,15 @@ QByteArray Encode(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& 
            QByteArray::number(qint64(lParam)) + ' ' + (record.isEmpty() ? QByteArray("-") : record.toHex()) + '\n';
 }
 
-// Hands a message to the application's native event filters on this (the GUI) thread.
+// Hands a message line to the application's native event filters on this (the GUI) thread.
 void Deliver(const QByteArray& line)
 {
     const QList<QByteArray> fields = line.trimmed().split(' ');
     if (fields.size() != 4) {
         return;
     }
-    MSG msg{};
-    msg.message = fields[0].toUInt();
-    msg.wParam = WPARAM(fields[1].toULongLong());
-    msg.lParam = LPARAM(fields[2].toLongLong());
-    msg.time = DWORD(QDateTime::currentMSecsSinceEpoch());
-    // The record is copied into aligned storage that lives while the filters run.
-    const QByteArray record = fields[3] == "-" ? QByteArray() : QByteArray::fromHex(fields[3]);
-    std::vector<std::uint64_t> storage((std::size_t(record.size()) + 7) / 8 + 1, 0);
-    if (!record.isEmpty()) {
-        std::memcpy(storage.data(), record.constData(), std::size_t(record.size()));
-        msg.lParam = reinterpret_cast<LPARAM>(storage.data());
-    }
-    QCoreApplication* application = QCoreApplication::instance();
-    QAbstractEventDispatcher* dispatcher =
-        application != nullptr ? QAbstractEventDispatcher::instance(application->thread()) : nullptr;
-    if (dispatcher != nullptr) {
-        qintptr result = 0;
-        dispatcher->filterNativeEvent(NativeEventType, &msg, &result);
-    }
+    DeliverNativeMessage(fields[0].toUInt(), WPARAM(fields[1].toULongLong()), LPARAM(fields[2].toLongLong()),
+                         fields[3] == "-" ? QByteArray() : QByteArray::fromHex(fields[3]));
 }
 
 User::RequestHandler& UserRequestHandler()

@@ -9,7 +9,6 @@
 
 #include <QProcess>
 
-#include <cstring>
 
 namespace {
 
@@ -18,17 +17,6 @@ using namespace Winsim;
 constexpr WORD DesktopWidth = 1920;
 constexpr WORD DesktopHeight = 1200;
 constexpr WPARAM BitsPerPixel = 32;
-
-QByteArray LidRecord(bool open)
-{
-    QByteArray record(int(offsetof(POWERBROADCAST_SETTING, Data) + sizeof(DWORD)), '\0');
-    auto* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(record.data());
-    setting->PowerSetting = GUID_LIDSWITCH_STATE_CHANGE;
-    setting->DataLength = sizeof(DWORD);
-    const DWORD state = open ? 1 : 0;
-    std::memcpy(setting->Data, &state, sizeof state);
-    return record;
-}
 
 // Starts the command of every enabled logon task as a program of the machine (not elevated); the
 // programs run on after winsim ends. Returns how many were started.
@@ -74,7 +62,7 @@ int Event(QStringList args)
     if (name == "lid-open" || name == "lid-close") {
         const bool open = name == "lid-open";
         WinSim::SetDescriptionValue(QStringLiteral("lid"), open ? QStringLiteral("open") : QStringLiteral("closed"));
-        delivered = WinSim::SendNativeMessage(WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, LidRecord(open));
+        delivered = WinSim::SendNativeMessage(WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, WinSim::LidSwitchRecord(open));
     } else if (name == "display-change") {
         delivered = WinSim::SendNativeMessage(WM_DISPLAYCHANGE, BitsPerPixel, MAKELPARAM(DesktopWidth, DesktopHeight));
     } else if (name == "oobe-complete") {

@@ -1,0 +1,264 @@
+// The hidden controller of the tray program: it holds the services, the panel information and the
+// installed-profile list, owns the tray menu, the preferences window, the profile restorer and the
+// out-of-box detector, and reacts to display, power, lid and instance events.
+//
+// Its code is kept in one source file per concern:
+//   MainWindow.cpp             construction, destruction, start-up in the event loop, panel information
+//   MainWindowProfiles.cpp     installed-profile list, default profile, expected and unwanted names
+//   MainWindowVerification.cpp installed-profile verification and the questions to the user
+//   MainWindowActivation.cpp   profile activation and marking the active profile
+//   MainWindowEvents.cpp       display, lid, power, new-instance and out-of-box events
+//   MainWindowRestoration.cpp  restoration, update-check and preferences slots
+//   MainWindowTagCorrection.cpp profile tag and descriptor correction
+//   MainWindowMessages.cpp     message boxes, shared error texts and notices
+//   MainWindowAddresses.cpp    the profile-archive address and the update-feed location
+#pragma once
+
+#include "Common/Logging/Loggable.h"
+#include "Common/Profile/PanelInfo.h"
+#include "Common/Windows/WindowsVersion.h"
+#include "ProfileData/IProfileRestorer.h"
+#include "ProfileData/ProfileData.h"
+#include "WindowsStandIn/Power.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QVersionNumber>
+
+#include <memory>
+
+class PreferencesDialog;
+class ProfileDataObtainer;
+class ProfileRestorer;
+class RegistryLoader;
+class TrayMenu;
+
+namespace Korvel::DisplayCalibration::Common {
+namespace Application {
+class ITrayNotifierFactory;
+class MultipleInstancesGuard;
+class OobeCompletedDetection;
+}  // namespace Application
+namespace Archive {
+class IProfileArchiver;
+}
+namespace HardwareInfo {
+class IBiosTools;
+class IDisplayHelper;
+}  // namespace HardwareInfo
+namespace Network {
+class IArchiveDownloader;
+}
+namespace Profile {
+class IProfileHelper;
+class ProfileModifier;
+}  // namespace Profile
+namespace Security {
+class IDecrypter;
+}
+namespace Settings {
+class IConfiguration;
+class ILogConfiguration;
+class IStartupHelper;
+}  // namespace Settings
+}  // namespace Korvel::DisplayCalibration::Common
+
+class MainWindow : public QMainWindow, public Korvel::DisplayCalibration::Common::Logging::Loggable {
+    Q_OBJECT
+
+public:
+    using IConfiguration = Korvel::DisplayCalibration::Common::Settings::IConfiguration;
+    using ILogConfiguration = Korvel::DisplayCalibration::Common::Settings::ILogConfiguration;
+    using IStartupHelper = Korvel::DisplayCalibration::Common::Settings::IStartupHelper;
+    using IBiosTools = Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools;
+    using IDisplayHelper = Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper;
+    using IProfileHelper = Korvel::DisplayCalibration::Common::Profile::IProfileHelper;
+    using IArchiveDownloader = Korvel::DisplayCalibration::Common::Network::IArchiveDownloader;
+    using IProfileArchiver = Korvel::DisplayCalibration::Common::Archive::IProfileArchiver;
+    using ITrayNotifierFactory = Korvel::DisplayCalibration::Common::Application::ITrayNotifierFactory;
+    using IDecrypter = Korvel::DisplayCalibration::Common::Security::IDecrypter;
+    using MultipleInstancesGuard = Korvel::DisplayCalibration::Common::Application::MultipleInstancesGuard;
+    using OobeCompletedDetection = Korvel::DisplayCalibration::Common::Application::OobeCompletedDetection;
+    using PanelInfo = Korvel::DisplayCalibration::Common::Profile::PanelInfo;
+    using ProfileModifier = Korvel::DisplayCalibration::Common::Profile::ProfileModifier;
+    using WindowsDisplayVersion = Korvel::DisplayCalibration::Common::Windows::WindowsDisplayVersion;
+    using ProfileDataList = QVector<std::shared_ptr<ProfileData>>;
+
+    // None of the pointers is owned; each must outlive the controller. Throws the QString
+    // "Failure to register for power settings notification." when the lid registration fails, and
+    // what the services throw.
+    MainWindow(IConfiguration* configuration, ILogConfiguration* logConfiguration, IBiosTools* biosTools,
+               IDisplayHelper* displayHelper, IProfileHelper* profileHelper, IArchiveDownloader* archiveDownloader,
+               IProfileArchiver* profileArchiver, ITrayNotifierFactory* trayNotifierFactory, IDecrypter* decrypter,
+               IStartupHelper* startupHelper, MultipleInstancesGuard* guard, const QVersionNumber& version,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up (MainWindow.cpp).
+    bool Initialize();
+    // 0: no panel values, 2: incomplete or invalid, 3: read.
+    int ReadPanelInfo();
+    void SetLastAppliedProfileIndex(int index);
+
+    // Installed-profile list, default profile and names (MainWindowProfiles.cpp).
+    QStringList ObtainProfilesFromColorDirectory();
+    QString FindDefaultProfileName();
+    int IndexOfProfile(const QString& name);
+    // Empty when the profile cannot be opened (or its path is 255 characters or longer).
+    QString GetProfileDescription(const QString& path);
+    bool DetermineDefaultProfileColorSpace(const QStringList& installed, bool panelInfoRead);
+    void BuildProfilePath(QString& fileName, QString& path);
+    void SetTrayMenuCaptions();
+    void CreateProfileNames();
+    void ExtractUnwantedProfiles(const QStringList& wantedNames);
+    void ConnectPreferencesDialog();
+
+    // Verification and questions (MainWindowVerification.cpp).
+    bool AreAllProfilesInstalled(bool knownMissing);
+    bool VerifyInstalledProfiles(QStringList installed);
+    void AskUserToEnableColorCalibration();
+    bool AskUserToEnableUserProfileList();
+    void AskUserToRestoreProfiles();
+    void AskUserToDisableRunOnStartup();
+
+    // Activation (MainWindowActivation.cpp).
+    void ActivateProfile(std::shared_ptr<ProfileData> profile);
+    void ActivateDefaultProfile();
+    bool IsActiveProfileRequired(const QString& name);
+    void RegisterDisplayDeviceId();
+
+    // Display state (MainWindowEvents.cpp).
+    bool IsInternalDisplayInRegularMode(bool notify);
+    bool IsLidClosed() const;
+    void ObtainInternalDisplayHardwareInfo();
+
+    // Update checks (MainWindowRestoration.cpp).
+    void CheckForUpdatesOnInitialization();
+
+    // Addresses (MainWindowAddresses.cpp).
+    QString CreateArchiveUrl();
+    static QString CreateDownloadUrl();
+
+    // Messages (MainWindowMessages.cpp). Every box of the program goes through ShowMessageBox;
+    // once an exit of the event loop is pending, it shows nothing and returns NoButton.
+    static int ShowMessageBox(const QString& text, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                              const QString& details);
+    static void ShowErrorMessage(const QString& text, bool appendSupportText);
+    static void ShowWarningMessage(const QString& text, const QString& details);
+    static void InitializeErrorMessages();
+    void ShowAnotherInstanceNotification();
+    void ShowHdrModeNotice(bool hdr);
+    void LogIfLidClosed(const QString& operation);
+    // Ends the event loop with `code` (QCoreApplication::exit); from then on the handlers that
+    // asked for it do no further work and no box is shown.
+    static void ExitEventLoop(int code);
+    static bool IsExitPending();
+    // The shared failure texts, empty until InitializeErrorMessages.
+    static const QString& SupportText();
+    static const QString& CalibrationStateText();
+    static const QString& EnableCalibrationText();
+    static const QString& ActiveProfileText();
+    static const QString& BrightnessReadText();
+    static const QString& BrightnessSetText();
+    static const QString& ActivationText();
+    static const QString& UserProfileListText();
+    static const QString& ContinueText();
+    static const QString& RestorationText();
+    static const QString& LidText();
+
+    // Read by the tests and by the entry point.
+    TrayMenu* GetTrayMenu() const { return trayMenu; }
+    PreferencesDialog* GetPreferencesDialog() const { return preferencesDialog; }
+    const ProfileDataList& GetProfileData() const { return profileData; }
+    const PanelInfo& GetPanelInfo() const { return panelInfo; }
+    const QStringList& GetExpectedProfileNames() const { return expectedProfileNames; }
+    const QStringList& GetUnwantedProfileNames() const { return unwantedProfileNames; }
+    const QString& GetProfileFileNamePrefix() const { return profileFileNamePrefix; }
+    const QString& GetArchiveUrl() const { return archiveUrl; }
+    int GetPanelInfoState() const { return panelInfoState; }
+    bool IsStartupComplete() const { return startupComplete; }
+
+signals:
+    void LidStateChanged(bool closed);
+
+public slots:
+    void OnProfileSelected(int index);
+    void OnEventLoopStarted();
+    void OnActivateProfile(int index);
+    void OnMarkProfileIfActive();
+    void OnAskUserToEnableUserProfileList(bool& answer);
+    void OnDisplaySettingChanged();
+    void OnAlignProfiles();
+    void OnPowerSettingsChanged(LPARAM lParam);
+    void OnNewApplicationInstanceStarted();
+    void OnOobeCompleted();
+    void OnBrightnessMismatchFound();
+    void OnRestoreProfilesTriggered();
+    void OnRestoreProfilesTriggered(bool initiatedByUser);
+    void OnReportProfileRestorationError(const QString& message, bool shouldPerformAppExit);
+    void OnReportProfileRestorationSuccess(QVector<std::shared_ptr<ProfileData>> profilesData,
+                                           Korvel::DisplayCalibration::Common::Profile::PanelInfo panelInfo);
+    void OnReportProfileRestorationSuccessHdr(QVector<std::shared_ptr<ProfileData>> profilesData,
+                                              Korvel::DisplayCalibration::Common::Profile::PanelInfo panelInfo);
+    void OnShowTrayNotification(TrayNotificatioLevel level, QString& message);
+    void OnCheckForUpdateTriggered();
+    void OnPreferencesActionTriggered();
+    void OnRunOnStartupChanged(int state);
+
+private:
+    // The profile restorer's connections, made when start-up creates it.
+    void ConnectProfileRestorer();
+    // Windows 24H2 or later.
+    bool IsAtLeast24H2() const;
+    // The program's arguments hold `option` (case-sensitive).
+    bool HasArgument(const QString& option) const;
+    // The end of start-up inside the event loop (steps after the profile data).
+    void FinishStartup(bool hdr);
+    // Clears the process-wide flag of the update checker's initialisation.
+    static void ResetUpdateCheckerState();
+
+    QString profileFileNameFormat;
+    QString profileFileNamePrefix;
+    QStringList expectedProfileNames;
+    QStringList unwantedProfileNames;
+    std::shared_ptr<RegistryLoader> registryLoader;
+    IConfiguration* configuration;
+    ILogConfiguration* logConfiguration;
+    IBiosTools* biosTools;
+    IDisplayHelper* displayHelper;
+    IProfileHelper* profileHelper;
+    IStartupHelper* startupHelper;
+    MultipleInstancesGuard* instanceGuard;
+    IArchiveDownloader* archiveDownloader;
+    IProfileArchiver* profileArchiver;
+    IDecrypter* decrypter;
+    ProfileRestorer* profileRestorer = nullptr;
+    PanelInfo panelInfo;
+    ProfileDataList profileData;
+    std::shared_ptr<ProfileModifier> profileModifier;
+    int ddsMode = 0;
+    int lastAppliedIndexIntegrated = -1;
+    int lastAppliedIndexDiscrete = -1;
+    ITrayNotifierFactory* trayNotifierFactory;
+    TrayMenu* trayMenu = nullptr;
+    PreferencesDialog* preferencesDialog = nullptr;
+    QDir colorDirectory;
+    QString archiveUrl;
+    QStringList programArguments;
+    const QVersionNumber& productVersion;
+    bool hdrMode = false;
+    bool advancedProfileActivated = false;
+    bool restorationRunning = false;
+    int panelInfoState = 0;
+    OobeCompletedDetection* oobeDetection = nullptr;
+    HPOWERNOTIFY powerNotification = nullptr;
+    bool lidClosed = false;
+    std::shared_ptr<ProfileDataObtainer> nativeHdrProfileData;
+    bool requiredProfilesAvailable = true;
+    bool startupComplete = false;
+    WindowsDisplayVersion windowsDisplayVersion;
+};

@@ -1,0 +1,122 @@
+// MainWindow: reactions to display, lid, power, new-instance and out-of-box events, and the display
+// state the activation road checks.
+#include "Gui/MainWindow.h"
+
+#include "Common/Application/Constants.h"
+#include "Common/Application/MultipleInstancesGuard.h"
+#include "Common/HardwareInfo/DisplayHelper.h"
+#include "Common/HardwareInfo/HardwareInfoExceptions.h"
+#include "Gui/PreferencesDialog.h"
+#include "Gui/TrayMenu.h"
+#include "WindowsStandIn/Messages.h"
+
+#include <cstdint>
+
+namespace Common = Korvel::DisplayCalibration::Common;
+using namespace Common::Logging;
+
+void MainWindow::OnDisplaySettingChanged()
+{
+    LogText(TraceLevel, "Handling display setting change...");
+}
+
+void MainWindow::OnAlignProfiles()
+{
+    LogText(TraceLevel, "Handling profile alignment...");
+}
+
+void MainWindow::OnOobeCompleted()
+{
+    LogText(TraceLevel, "Handling OOBE completion...");
+}
+
+void MainWindow::OnBrightnessMismatchFound()
+{
+    LogText(TraceLevel, "Handling brightness mismatch...");
+}
+
+void MainWindow::OnPowerSettingsChanged(LPARAM lParam)
+{
+    const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+    if (setting == nullptr || !(setting->PowerSetting == GUID_LIDSWITCH_STATE_CHANGE)) {
+        return;
+    }
+    if (setting->Data[0] == 0) {
+        LogPieces(DebugLevel, "MainWindow", "Lid closing detected.");
+        lidClosed = true;
+    } else {
+        LogPieces(DebugLevel, "MainWindow", "Lid opening detected.");
+        lidClosed = false;
+    }
+    emit LidStateChanged(lidClosed);
+}
+
+bool MainWindow::IsLidClosed() const
+{
+    return lidClosed;
+}
+
+bool MainWindow::IsInternalDisplayInRegularMode(bool notify)
+{
+    LogText(TraceLevel, "Checking if internal display is in regular mode...");
+    if (lidClosed) {
+        LogText(WarnLevel, "Lid is closed. Omitting internal display mode regularity check.");
+        if (notify) {
+            trayMenu->ShowWarningNotification(LidText());
+        }
+        return false;
+    }
+    const auto irregular = [this, notify](const QString& notice) {
+        if (notify) {
+            trayMenu->ShowWarningNotification(notice);
+        }
+        if (preferencesDialog != nullptr) {
+            preferencesDialog->HideWarningSigns();
+        }
+        trayMenu->SetNormalIcon();
+    };
+    try {
+        if (displayHelper->IsDuplicateTopology()) {
+            LogText(TraceLevel, "Irregular (clone) display mode detected.");
+            irregular(tr("Displays are in clone mode. The ICC profile can be applied when displays are not in clone or "
+                         "second screen only mode."));
+            return false;
+        }
+        if (!displayHelper->IsInternalDisplayInTopology()) {
+            LogText(TraceLevel, "Internal display not used.");
+            irregular(tr("Internal display is turned off. The ICC profile can be applied when internal display is "
+                         "turned on."));
+            return false;
+        }
+    } catch (const Common::HardwareInfo::DisplayHelperException& error) {
+        LogPieces(ErrorLevel, "MainWindow", "DisplayHelperException occurred. Reason: ", error.what());
+    } catch (const std::exception& error) {
+        LogPieces(ErrorLevel, "MainWindow", "Reason: ", error.what());
+    }
+    return true;
+}
+
+void MainWindow::ObtainInternalDisplayHardwareInfo()
+{
+    LogText(TraceLevel, "Obtaining internal display hardware info...");
+    LogPieces(InfoLevel, "Display manufacturer ID: ", displayHelper->GetManufacturerId().toStdString(), ", ",
+              "Display product code: ", displayHelper->GetProductCode().toStdString());
+}
+
+void MainWindow::OnNewApplicationInstanceStarted()
+{
+    LogText(TraceLevel, "Handling new application instance notification...");
+    const bool own = HasArgument(Common::WithGuiSwitch);
+    std::uint64_t value = 0;
+    const bool read = instanceGuard != nullptr && instanceGuard->ReadData(value) == 0;
+    if (((read && value != 0) || (!read && own)) && preferencesDialog != nullptr) {
+        LogText(InfoLevel, "Show GUI on the screen since the new runtime attempt requested it.");
+        preferencesDialog->setVisible(true);
+        preferencesDialog->activateWindow();
+        preferencesDialog->raise();
+        return;
+    }
+    LogText(InfoLevel, "Show notification message on the screen since the new runtime attempt occured.");
+    ShowAnotherInstanceNotification();
+    LogText(InfoLevel, "Notification message about new runtime attempt occurrence shown.");
+}

@@ -1,0 +1,368 @@
+// The tray program's start-up, run for real: on a machine with the generated factory set, under an
+// Xvfb of its own with trayer as tray host (or without one), driven by the simulated user. One
+// table of cases: what the machine holds, what the user answers, the exit code, the boxes shown,
+// the journal and the logs.
+#include "Common/Profile/ProfileHelper.h"
+#include "WindowsStandIn/Machine.h"
+#include "tests/KorvelTintwise/GuiTestSupport.h"
+#include "tests/fixtures/TrayMachine.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString Panel = QStringLiteral("KVL_4A1C_");
+const QStringList FactoryMenu{"Korvel Tintwise", "Quick Selection", "Adobe RGB", "DCI-P3", "sRGB", "Default",
+                              "Not calibrated", "Preferences...", "Quit"};
+
+// A box the journal shows: its icon and a part of its text.
+struct Box {
+    QString icon;
+    QString text;
+};
+
+// A journal event and a part of its details.
+struct Event {
+    QString name;
+    QString part;
+};
+
+struct StartCase {
+    const char* name;
+    std::function<void(FactorySet&)> set = [](FactorySet&) {};
+    bool outOfBoxWaitOver = true;
+    // Changes the machine after the set is installed, before the start.
+    std::function<void(TrayMachine&)> prepare = [](TrayMachine&) {};
+    bool trayHost = true;
+    QStringList arguments = {};
+    // Queued before the start, in order.
+    QStringList answers = {};
+    // What the user does while the program runs; by default the menu is checked and Quit chosen.
+    std::function<void(TrayMachine&, const TrayDesktop&, TrayProgram&)> act = {};
+    int exitCode = 0;
+    QList<Box> boxes = {};
+    // Journal events that must be there, and events that must not.
+    QList<Event> journal = {};
+    QStringList notJournalled = {};
+    // Texts of the main and start-up logs, and texts they must not hold.
+    QStringList logged = {};
+    QStringList notLogged = {};
+};
+
+void PrintTo(const StartCase& start, std::ostream* stream)
+{
+    *stream << start.name;
+}
+
+void SetWaitScale(int scale)
+{
+    WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), scale);
+}
+
+// The default user: the factory menu shows with nothing checked, then Quit.
+void CheckMenuAndQuit(TrayMachine&, const TrayDesktop&, TrayProgram& program)
+{
+    const QJsonArray menu = program.WaitForTrayMenu();
+    EXPECT_EQ(MenuTexts(menu), FactoryMenu) << program.ErrorOutput();
+    EXPECT_TRUE(CheckedTexts(menu).isEmpty());
+    EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+}
+
+QJsonArray TrayMenuOf(const QJsonObject& program)
+{
+    return program["tray"][0]["menu"].toArray();
+}
+
+bool ShowsBox(const QJsonObject& program)
+{
+    for (const QJsonValue& window : program["windows"].toArray()) {
+        if (window["messageBox"]["waiting"].toBool()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ShowsPreferences(const QJsonObject& program)
+{
+    for (const QJsonValue& window : program["windows"].toArray()) {
+        if (window["class"].toString() == QLatin1String("PreferencesDialog")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A second start while the first runs: it ends with 0 and the first reacts.
+void StartAgain(const TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& first, const QStringList& arguments)
+{
+    ASSERT_FALSE(first.WaitForTrayMenu().isEmpty()) << first.ErrorOutput();
+    TrayProgram second(desktop, machine, arguments);
+    EXPECT_EQ(second.WaitForExit(), 0);
+    EXPECT_EQ(RunWinsim({"reg", "get", "HKCU\\Software\\Korvel Inc\\Korvel Tintwise", "OOBE"}).out.trimmed(),
+              QStringLiteral("user_ended_oobe"));
+}
+
+QJsonObject Colour()
+{
+    return QJsonDocument::fromJson(RunWinsim({"colour"}).out.toUtf8()).object();
+}
+
+// The advanced-colour associations and defaults of the internal display's adapter.
+QJsonObject AdvancedColourState()
+{
+    const QJsonObject colour = Colour();
+    const QJsonObject users = colour["displayAssociations"]["currentUser"].toObject();
+    return users.isEmpty() ? QJsonObject() : users.begin()->toObject();
+}
+
+void MakeDisplayVersion23H2()
+{
+    const QString key = QStringLiteral("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+    for (const auto& [name, value] : {std::pair{"DisplayVersion", "23H2"}, {"CurrentBuild", "22631"},
+                                      {"CurrentBuildNumber", "22631"}}) {
+        ASSERT_EQ(RunWinsim({"reg", "set", key, name, value}).exitCode, 0);
+    }
+}
+
+const StartCase Cases[] = {
+    {.name = "StartShowsTheMenuAndQuits",
+     .act = CheckMenuAndQuit,
+     .journal = {{"power-register", "BA3E0F4D-B817-4094-A2D1-D56379E6A0F3"}, {"power-unregister", ""}},
+     .logged = {"INFO: Timer single shot called.", "Korvel Tintwise has started."}},
+    {.name = "SecondStartWithGuiShowsThePreferences",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             StartAgain(machine, desktop, program, {"--withGUI"});
+             EXPECT_FALSE(program.WaitForView(ShowsPreferences).isEmpty());
+             EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+         },
+     .journal = {{"find-window", "class=null title=\"Korvel Tintwise\""}},
+     .logged = {"Show GUI on the screen since the new runtime attempt requested it."}},
+    {.name = "SecondStartWithoutGuiShowsTheNotice",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             StartAgain(machine, desktop, program, {});
+             EXPECT_FALSE(ShowsPreferences(program.WaitForView([](const QJsonObject&) { return true; })));
+             EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+         },
+     .notJournalled = {"find-window"},
+     .logged = {"Korvel Tintwise is already running."}},
+    {.name = "NoTrayHostEndsWith1",
+     .trayHost = false,
+     .answers = {"Ok"},
+     .exitCode = 1,
+     .boxes = {{"critical", "System tray not detected."}},
+     .logged = {"INFO: QEN log successfully initialized.\n"},
+     .notLogged = {"System tray availability checked."}},
+    {.name = "ClosedLidEndsWith0",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "lid", "closed"}).exitCode, 0); },
+     .answers = {"Ok"},
+     .boxes = {{"information", "The lid must be opened to apply color profiles"}},
+     .logged = {"ERROR: Laptop lid detected as closed.", "[Details: Internal panel is not available.]"}},
+    {.name = "NoInternalPanelEndsWith0",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "displays.0.outputTechnology", "10"}).exitCode, 0); },
+     .answers = {"Ok"},
+     .boxes = {{"information", "internal display is not available"}},
+     .logged = {"ERROR: Unexpected error occurred: Korvel Tintwise is currently disabled"}},
+    {.name = "CloneEndsWith1",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "topology", "clone"}).exitCode, 0); },
+     .answers = {"Ok"},
+     .exitCode = 1,
+     .boxes = {{"critical", "cannot be started when internal display is turned off or displays are in clone"}},
+     .logged = {"Application will shutdown."}},
+    {.name = "CloneExtendedBeforeTheAnswerGoesOn",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "topology", "clone"}).exitCode, 0); },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             ASSERT_FALSE(program.WaitForView(ShowsBox).isEmpty()) << program.ErrorOutput();
+             ASSERT_EQ(RunWinsim({"set", "topology", "extend"}).exitCode, 0);
+             ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
+             CheckMenuAndQuit(machine, desktop, program);
+         },
+     .boxes = {{"critical", "cannot be started when internal display is turned off"}}},
+    {.name = "CalibrationOffYesSwitchesItOn",
+     .set = [](FactorySet& set) { set.calibrationManagement = false; },
+     .answers = {"Yes"},
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             CheckMenuAndQuit(machine, desktop, program);
+             EXPECT_TRUE(Colour()["calibrationManagement"].toBool());
+         },
+     .boxes = {{"question", "The Windows display calibration is disabled on your system."}},
+     .journal = {{"run-elevated", "--color-calibration"}}},
+    {.name = "CalibrationOffNoEndsWith1",
+     .set = [](FactorySet& set) { set.calibrationManagement = false; },
+     .answers = {"No", "Ok"},
+     .exitCode = 1,
+     .boxes = {{"question", "The Windows display calibration is disabled"},
+               {"critical", "Korvel Tintwise cannot work if Windows display calibration is disabled."}},
+     .notJournalled = {"run-elevated"}},
+    {.name = "MissingSetNoEndsWith1",
+     .set = [](FactorySet& set) { set.notInstalled = {"sRGB"}; },
+     .outOfBoxWaitOver = false,
+     .prepare = [](TrayMachine&) { SetWaitScale(1); },
+     .answers = {"No", "Ok"},
+     .exitCode = 1,
+     .boxes = {{"question", "The ICC profiles customized for your display are missing from your system."},
+               {"critical", "cannot work without the ICC profiles customized for your display."}}},
+    {.name = "MissingSetNoAsksAboutTheLogonTask",
+     .set = [](FactorySet& set) { set.notInstalled = {"sRGB"}; },
+     .outOfBoxWaitOver = false,
+     .prepare =
+         [](TrayMachine&) {
+             SetWaitScale(1);
+             ASSERT_EQ(Run(BinaryPath("logontask"), {"enable"}).exitCode, 0);
+         },
+     .answers = {"No", "Ok", "Yes"},
+     .exitCode = 1,
+     .boxes = {{"question", "missing from your system"},
+               {"critical", "cannot work without the ICC profiles"},
+               {"question", "Would you like to disable \\\"Run on computer startup\\\" option"}},
+     .journal = {{"run-elevated", "SchTasks /Delete"}}},
+    {.name = "MissingSetWithHdrOnEndsWith1",
+     .set = [](FactorySet& set) { set.notInstalled = {"sRGB"}; },
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "displays.0.hdr.enabled", "true"}).exitCode, 0); },
+     .answers = {"Ok"},
+     .exitCode = 1,
+     .boxes = {{"critical", "HDR is turned on and ICC profiles customized for your display are missing"}}},
+    {.name = "StartAtLogonWithMissingSetIsSilent",
+     .set = [](FactorySet& set) { set.notInstalled = {"sRGB"}; },
+     .outOfBoxWaitOver = false,
+     .prepare = [](TrayMachine&) { SetWaitScale(1); },
+     .arguments = {"--no-tray-notification-on-startup"},
+     .act =
+         [](TrayMachine&, const TrayDesktop&, TrayProgram& program) {
+             const QJsonObject shown = program.WaitForView(
+                 [](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); });
+             EXPECT_EQ(MenuTexts(TrayMenuOf(shown)),
+                       QStringList({"Korvel Tintwise", "Quick Selection", "Preferences...", "Quit"}));
+             EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+         },
+     .notLogged = {"has started."}},
+    {.name = "AdvancedColourBefore24H2ActivatesAndChecksTheDefault",
+     .prepare =
+         [](TrayMachine&) {
+             MakeDisplayVersion23H2();
+             ASSERT_EQ(RunWinsim({"reg", "set", "--type", "REG_DWORD",
+                                  "HKLM\\SYSTEM\\CurrentControlSet\\Control\\GraphicsDrivers\\MonitorDataStore\\"
+                                  "KVL4A1C0_0C_07E6_3B",
+                                  "AdvancedColorEnabled", "1"})
+                           .exitCode,
+                       0);
+         },
+     .act =
+         [](TrayMachine&, const TrayDesktop&, TrayProgram& program) {
+             const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
+                 return !CheckedTexts(TrayMenuOf(shown)).isEmpty();
+             });
+             EXPECT_EQ(CheckedTexts(TrayMenuOf(shown)), QStringList({"Default"}))
+                 << program.ErrorOutput();
+             const QJsonObject state = AdvancedColourState();
+             EXPECT_EQ(state["defaults"]["EXTENDED_DISPLAY_COLOR_MODE"].toString(), Panel + "Default.icm")
+                 << RunWinsim({"colour"}).out;
+             EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+         },
+     .journal = {{"colour-display-default", "EXTENDED_DISPLAY_COLOR_MODE KVL_4A1C_Default.icm"}},
+     .logged = {"IsAdvancedProfileActivated:1", "Profile with index 3 marked as active."}},
+    {.name = "AutomaticColourManagementLosesTheDefaultsAdvancedAssociation",
+     .prepare =
+         [](TrayMachine&) {
+             Korvel::DisplayCalibration::Common::Profile::ProfileHelper().ActivateProfile(Panel + "Default.icm", true);
+             ASSERT_EQ(AdvancedColourState()["advancedColorProfiles"].toArray().size(), 1);
+         },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             CheckMenuAndQuit(machine, desktop, program);
+             EXPECT_TRUE(AdvancedColourState()["advancedColorProfiles"].toArray().isEmpty());
+         },
+     .journal = {{"colour-display-disassociate", "advancedColorProfiles KVL_4A1C_Default.icm"}},
+     .logged = {"Is ACM supported: 1"}},
+    {.name = "MissingPanelValuesAreWrittenOnce",
+     .set =
+         [](FactorySet& set) {
+             set.panelValues = false;
+             set.deviceId = false;
+         },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
+             CheckMenuAndQuit(machine, desktop, program);
+             ASSERT_EQ(program.WaitForExit(), 0);
+             EXPECT_EQ(machine.Events("run-elevated").size(), 1);
+             TrayProgram again(desktop, machine);
+             CheckMenuAndQuit(machine, desktop, again);
+             EXPECT_EQ(again.WaitForExit(), 0);
+             EXPECT_EQ(machine.Events("run-elevated").size(), 1);
+         },
+     .journal = {{"registry-set", "DisplayDeviceId=MONITOR"}}},
+    {.name = "RefusedDeviceIdPromptRunsOn",
+     .set = [](FactorySet& set) { set.deviceId = false; },
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "elevation.prompt", "refuse"}).exitCode, 0); },
+     .act = CheckMenuAndQuit,
+     .journal = {{"elevation-prompt", "refuse"}},
+     .logged = {"Failed to register the display device id."}},
+    {.name = "FailingUnregisterEndsCleanly",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"fail", "UnregisterPowerSettingNotification", "5"}).exitCode, 0); },
+     .act = CheckMenuAndQuit,
+     .notJournalled = {"power-unregister"},
+     .logged = {"Failure to unregister from power settings notification.", "Power settings changed event filter uninitialized."}},
+};
+
+class StartupTest : public testing::TestWithParam<StartCase> {};
+
+TEST_P(StartupTest, EndsAsExpected)
+{
+    const StartCase& start = GetParam();
+    FactorySet set;
+    start.set(set);
+    TrayMachine machine(set, start.outOfBoxWaitOver);
+    start.prepare(machine);
+    if (testing::Test::HasFatalFailure()) {
+        return;
+    }
+    for (const QString& answer : start.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    const TrayDesktop desktop(start.trayHost);
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    TrayProgram program(desktop, machine, start.arguments);
+    if (start.act) {
+        start.act(machine, desktop, program);
+    }
+    EXPECT_EQ(program.WaitForExit(), start.exitCode) << program.ErrorOutput().right(2000).toStdString();
+
+    const QStringList boxes = machine.Events(QStringLiteral("message-box"));
+    ASSERT_EQ(boxes.size(), start.boxes.size()) << boxes.join('\n');
+    for (int i = 0; i < boxes.size(); ++i) {
+        EXPECT_TRUE(boxes[i].startsWith("icon=" + start.boxes[i].icon + " title=\"Korvel Tintwise\"")) << boxes[i];
+        EXPECT_TRUE(boxes[i].contains(start.boxes[i].text)) << boxes[i];
+    }
+    const QString journal = WinSim::ReadJournal().join('\n');
+    for (const Event& event : start.journal) {
+        EXPECT_FALSE(machine.Events(event.name).filter(event.part).isEmpty()) << event.name << " " << event.part << "\n"
+                                                                            << journal;
+    }
+    for (const QString& event : start.notJournalled) {
+        EXPECT_TRUE(machine.Events(event).isEmpty()) << event;
+    }
+    const QString logs = machine.MainLog() + machine.InitLog();
+    for (const QString& text : start.logged) {
+        EXPECT_TRUE(logs.contains(text)) << text << "\n" << machine.InitLog();
+    }
+    for (const QString& text : start.notLogged) {
+        EXPECT_FALSE(logs.contains(text)) << text;
+    }
+    EXPECT_TRUE(machine.InitLog().endsWith("  =-=-=-=-=-=-=-=-=-=-=-=-=\n")) << machine.InitLog().right(300);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StartupTest, testing::ValuesIn(Cases),
+                         [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
