@@ -1,5 +1,4 @@
 // The correction pieces the restorer and the out-of-box correction share.
-#include "Common/Spectrine/Resource.h"
 #include "ProfileData/ProfileCorrection.h"
 #include "ProfileData/ProfileData.h"
 #include "tests/KorvelTintwise/TintwiseFixtures.h"
@@ -14,19 +13,10 @@ namespace {
 
 using namespace ProfileCorrection;
 using TestSupport::ReadFile;
-namespace Spectrine = Korvel::DisplayCalibration::Common::Spectrine;
+using TintwiseTest::ProfileDescription;
 
 const QString DebianSrgb = QStringLiteral("/usr/share/color/icc/sRGB.icc");
 const QString ColordAdobeRgb = QStringLiteral("/usr/share/color/icc/colord/AdobeRGB1998.icc");
-
-QString Description(const QString& path)
-{
-    KVStatus status = KVSuccess;
-    const Spectrine::UniString enginePath(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
-    const Spectrine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
-    const Spectrine::UniString text(profile ? KVProfileGetDescription(profile.Get(), &status) : nullptr);
-    return text ? QString::fromUtf8(KVUniStringToUtf8(text.Get())) : QString();
-}
 
 QString CopyInto(const QTemporaryDir& directory, const QString& source, const QString& name)
 {
@@ -130,7 +120,7 @@ TEST(ProfileCorrection, WritesDescriptionsTheEngineBuffersHold)
     QTemporaryDir directory;
     const QString path = CopyInto(directory, DebianSrgb, "KVL_4A1C_sRGB.icm");
     EXPECT_EQ(WriteProfileDescription(path, "KVL4A1C_sRGB"), DescriptionWrite::Written);
-    EXPECT_EQ(Description(path), "KVL4A1C_sRGB");
+    EXPECT_EQ(ProfileDescription(path), "KVL4A1C_sRGB");
 
     const QByteArray written = ReadFile(path);
     EXPECT_EQ(WriteProfileDescription(path, QString(MaxEngineTextLength + 1, 'd')), DescriptionWrite::TooLong);

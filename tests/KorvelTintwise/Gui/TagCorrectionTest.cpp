@@ -41,15 +41,6 @@ const QString Format = QStringLiteral("KVL_4A1C_{ProfileName}.icm");
 const QString PanelId = QStringLiteral("KVL4A1C");
 const QString NativeHdr = QStringLiteral("KVL_4A1C_Native_HDR.icm");
 
-QString Description(const QString& path)
-{
-    KVStatus status = KVSuccess;
-    const Common::Spectrine::UniString enginePath(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
-    const Common::Spectrine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
-    const Common::Spectrine::UniString text(profile ? KVProfileGetDescription(profile.Get(), &status) : nullptr);
-    return text ? QString::fromUtf8(KVUniStringToUtf8(text.Get())) : QString();
-}
-
 double Luminance(const QString& path)
 {
     KVStatus status = KVSuccess;
@@ -255,7 +246,7 @@ TEST_P(TagCorrectionTest, InstallsWhatWasCorrectedOnce)
     for (const QString& key : keys) {
         const QString file = QString(Format).replace("{ProfileName}", key);
         // Every profile holds the panel's descriptor afterwards; each is named once in the installation.
-        EXPECT_EQ(Description(controller.Installed(file)), PanelId + "_" + key) << file;
+        EXPECT_EQ(ProfileDescription(controller.Installed(file)), PanelId + "_" + key) << file;
         if (item.installed) {
             EXPECT_EQ(runs.first().count("/" + file + "\""), 1) << file << ": " << runs.first();
         }
