@@ -4,11 +4,16 @@
 
 #include <lcms2.h>
 
+#include <QString>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 struct KVProfile {
@@ -32,6 +37,60 @@ KVUniStringRef ToEngineString(std::string utf8, KVStatus* status)
     KVUniStringRef string = Spectrine::Detail::NewString(std::move(utf8));
     SetStatus(status, string != nullptr ? KVSuccess : KVErrorOutOfMemory);
     return string;
+}
+
+std::uint32_t BigEndian32(const std::uint8_t* bytes)
+{
+    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
+// The 'meta' tag ('dict' type) as name -> value pairs in stored order; nullopt when the profile has
+// none or it is damaged. Read from the raw tag: LittleCMS 2.14's own dictionary reader frees memory
+// twice on some damaged dictionaries.
+std::optional<std::vector<std::pair<std::string, std::string>>> ReadMetaDictionary(cmsHPROFILE handle)
+{
+    const cmsUInt32Number size = cmsIsTag(handle, cmsSigMetaTag) ? cmsReadRawTag(handle, cmsSigMetaTag, nullptr, 0) : 0;
+    std::vector<std::uint8_t> tag(size);
+    constexpr std::size_t HeaderSize = 16;
+    if (size < HeaderSize || cmsReadRawTag(handle, cmsSigMetaTag, tag.data(), size) != size ||
+        BigEndian32(tag.data()) != cmsSigDictType) {
+        return std::nullopt;
+    }
+    const std::uint32_t count = BigEndian32(tag.data() + 8);
+    const std::uint32_t recordLength = BigEndian32(tag.data() + 12);
+    if ((recordLength != 16 && recordLength != 24 && recordLength != 32) ||
+        count > (size - HeaderSize) / recordLength) {
+        return std::nullopt;
+    }
+    // A string: offset and size in bytes from the tag's start, UTF-16BE, up to its first zero; a name
+    // or value without a string (offset 0) makes the dictionary damaged, as LittleCMS reads it.
+    const auto text = [&tag](const std::uint8_t* position) -> std::optional<std::string> {
+        const std::uint32_t offset = BigEndian32(position);
+        const std::uint32_t length = BigEndian32(position + 4);
+        if (offset == 0 || offset > tag.size() || length > tag.size() - offset) {
+            return std::nullopt;
+        }
+        QString string;
+        for (std::uint32_t i = 0; i + 1 < length; i += 2) {
+            const char16_t unit = char16_t(tag[offset + i] << 8 | tag[offset + i + 1]);
+            if (unit == 0) {
+                break;
+            }
+            string.append(QChar(unit));
+        }
+        return string.toStdString();
+    };
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint8_t* record = tag.data() + HeaderSize + std::size_t(i) * recordLength;
+        const auto name = text(record);
+        const auto value = text(record + 8);
+        if (!name || !value) {
+            return std::nullopt;
+        }
+        entries.emplace_back(*name, *value);
+    }
+    return entries;
 }
 
 }  // namespace
@@ -83,22 +142,19 @@ KVUniStringRef KVProfileGetMetaDataValueForName(KVProfileRef profile, KVUniStrin
         SetStatus(status, KVErrorInvalidArgument);
         return nullptr;
     }
-    const auto dictionary = static_cast<cmsHANDLE>(cmsReadTag(profile->handle, cmsSigMetaTag));
-    if (dictionary == nullptr) {
+    const auto dictionary = ReadMetaDictionary(profile->handle);
+    if (!dictionary) {
         SetStatus(status, KVErrorTagNotFound);
         return nullptr;
     }
-    for (const cmsDICTentry* entry = cmsDictGetEntryList(dictionary); entry != nullptr;
-         entry = cmsDictNextEntry(entry)) {
-        if (entry->Name == nullptr ||
-            Spectrine::Detail::WideToUtf8(entry->Name, std::wcslen(entry->Name)) != name->utf8) {
-            continue;
-        }
-        const wchar_t* value = entry->Value != nullptr ? entry->Value : L"";
-        return ToEngineString(Spectrine::Detail::WideToUtf8(value, std::wcslen(value)), status);
+    // The last entry of the name counts.
+    const auto found = std::find_if(dictionary->rbegin(), dictionary->rend(),
+                                    [&name](const auto& entry) { return entry.first == name->utf8; });
+    if (found == dictionary->rend()) {
+        SetStatus(status, KVErrorNameNotFound);
+        return nullptr;
     }
-    SetStatus(status, KVErrorNameNotFound);
-    return nullptr;
+    return ToEngineString(found->second, status);
 }
 
 KVUniStringRef KVProfileGetDescription(KVProfileRef profile, KVStatus* status)

@@ -52,30 +52,36 @@ bool AllExist(const QStringList& paths)
     return true;
 }
 
+// Reports the paths before `end` as installed.
+void ReportInstalled(const QStringList& paths, qsizetype end)
+{
+    for (qsizetype at = 0; at < end; ++at) {
+        Out() << "Successfully installed profile " << paths[at] << Qt::endl;
+    }
+}
+
+// The set goes in as one step, which a failure undoes whole. The output stays that of installing
+// one by one: the paths before the failing one are reported as installed.
 int Install(const QStringList& paths, bool hdr10)
 {
     if (!AllExist(paths)) {
         return 2;
     }
-    QString current = paths.value(0);
+    qsizetype failing = 0;
     try {
         InternalProfileHelper helper;
-        if (hdr10) {
-            helper.RemoveInstalledHdr10Profiles();
-        } else {
-            helper.RemoveInstalledSdrProfiles();
-        }
-        for (const QString& path : paths) {
-            current = path;
-            if (!hdr10) {
+        helper.InstallProfileSet(paths, hdr10, failing);
+        if (!hdr10) {
+            for (const QString& path : paths) {
                 helper.DisassociateProfile(path);
             }
-            helper.InstallProfile(path);
-            Out() << "Successfully installed profile " << path << Qt::endl;
         }
+        ReportInstalled(paths, paths.size());
         return 0;
     } catch (const OsErrorException& error) {
-        Out() << "Failed to install profile: " << current << "." << Qt::endl << "Reason: " << Text(error) << Qt::endl;
+        ReportInstalled(paths, failing);
+        Out() << "Failed to install profile: " << paths.value(failing) << "." << Qt::endl
+              << "Reason: " << Text(error) << Qt::endl;
         return FailureExitCode(std::uint32_t(error.Code()));
     }
 }

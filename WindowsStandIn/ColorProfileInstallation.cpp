@@ -36,7 +36,7 @@ BOOL InstallColorProfileA(LPCSTR machineName, LPCSTR profileName)
     if (machineName != nullptr || profileName == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (Injected("InstallColorProfileA")) {
+    if (Injected("InstallColorProfileA", ProfileFileName(FromNarrow(profileName)))) {
         return FALSE;
     }
     if (!WinSim::IsElevated()) {

@@ -9,7 +9,8 @@
 #include <QMutex>
 
 #include <cstdlib>
-#include <set>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -34,10 +35,10 @@ DWORD WriteValue(const char* fault, const GUID* scheme, const GUID* subgroup, co
     return ERROR_SUCCESS;
 }
 
-// The live registrations of this process.
+// The live registrations of this process (a registration never unregistered ends with it).
 struct Registrations {
     QMutex mutex;
-    std::set<PVOID> handles;
+    std::map<PVOID, std::unique_ptr<GUID>> handles;
 };
 
 Registrations& LiveRegistrations()
@@ -112,11 +113,12 @@ HPOWERNOTIFY RegisterPowerSettingNotification(HANDLE, const GUID* setting, DWORD
         SetLastError(DWORD(fault));
         return nullptr;
     }
-    auto* handle = new GUID(*setting);
+    auto registration = std::make_unique<GUID>(*setting);
+    const HPOWERNOTIFY handle = registration.get();
     {
         Registrations& registrations = LiveRegistrations();
         const QMutexLocker lock(&registrations.mutex);
-        registrations.handles.insert(handle);
+        registrations.handles.emplace(handle, std::move(registration));
     }
     WinSim::Journal(QStringLiteral("power-register"), GuidToText(*setting));
     if (*setting == GUID_LIDSWITCH_STATE_CHANGE) {
@@ -139,7 +141,6 @@ BOOL UnregisterPowerSettingNotification(HPOWERNOTIFY handle)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    delete static_cast<GUID*>(handle);
     WinSim::Journal(QStringLiteral("power-unregister"), QString());
     return TRUE;
 }

@@ -70,6 +70,16 @@ HardwareInfo::IDisplayHelper& MachineDisplayHelper()
     return *TheMachine().displayHelper;
 }
 
+CurrentDirectory::CurrentDirectory(const QString& directory) : previous(QDir::currentPath())
+{
+    QDir::setCurrent(directory);
+}
+
+CurrentDirectory::~CurrentDirectory()
+{
+    QDir::setCurrent(previous);
+}
+
 QString ProgramDirectory()
 {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
@@ -79,7 +89,7 @@ Settings::ILogConfiguration& ShippedConfiguration()
 {
     static Settings::LogConfiguration configuration = [] {
         // A relative configuration file name is opened from the current folder.
-        QDir::setCurrent(ProgramDirectory());
+        const CurrentDirectory programFolder(ProgramDirectory());
         return Settings::LogConfiguration(&MachineBiosTools(), &MachineDisplayHelper(), ProgramDirectory());
     }();
     return configuration;

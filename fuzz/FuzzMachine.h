@@ -19,6 +19,18 @@ namespace Fuzz {
 Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools& MachineBiosTools();
 Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper& MachineDisplayHelper();
 
+// The current folder while it lives (libFuzzer reads its corpus by relative paths).
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const QString& directory);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    QString previous;
+};
+
 // The folder of the running program, which holds the shipped "metaconfig.xml" and "config/".
 QString ProgramDirectory();
 

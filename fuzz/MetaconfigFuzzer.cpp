@@ -6,7 +6,6 @@
 #include "fuzz/FuzzMachine.h"
 #include "fuzz/FuzzSupport.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cstdint>
@@ -37,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     auto& bios = Fuzz::MachineBiosTools();
     auto& display = Fuzz::MachineDisplayHelper();
-    QDir::setCurrent(QString::fromStdString(ProgramFolder()));
+    const Fuzz::CurrentDirectory programFolder(QString::fromStdString(ProgramFolder()));
 
     const auto parts = Fuzz::SplitAtZeros(data, size);
     Fuzz::WriteFile(ProgramFolder() + "/metaconfig.xml", parts[0]);

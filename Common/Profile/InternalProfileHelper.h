@@ -11,14 +11,26 @@ public:
     // Switches calibration management unconditionally.
     void EnableColorCalibration() override;
     void DisableColorCalibration() override;
-    // Installs machine-wide, replacing an installed profile of the same file name. The old profile
-    // is put back when the new one cannot be installed. `path` may use "\" separators.
+    // Installs machine-wide, replacing an installed profile of the same file name. When the new one
+    // cannot be installed the old one stays, with its associations and defaults. `path` may use "\"
+    // separators.
     void InstallProfile(const QString& path) override;
+    // InstallProfileSet for the SDR set.
     void InstallProfiles(const QStringList& paths) override;
+    // Installs `paths` in order in place of the installed SDR set (`hdr10`: the HDR10 set) as one
+    // step: a profile of the same file name as a new one is replaced, which drops its associations
+    // and defaults. On failure throws the failing step's exception with `failing` set to the index
+    // of the path it concerns; the colour directory and what the colour system keeps about those
+    // profiles are then as they were before.
+    void InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing);
     // Uninstalls and deletes an installed profile; a name that is not installed is no error. A name
     // that is no plain file name is refused.
     void UninstallProfile(const QString& name) override;
     void UninstallProfiles(const QStringList& names) override;
+
+private:
+    // Removes the installed profiles `removed`, then installs `paths` as InstallProfileSet does.
+    void InstallReplacing(const QStringList& paths, const QStringList& removed, qsizetype& failing);
 };
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

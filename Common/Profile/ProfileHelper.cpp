@@ -303,30 +303,44 @@ void ProfileHelper::DisableUserProfileList()
 }
 
 // The system's own SDR profiles: the native ones, the ones without MHC2 correction, and those
-// carrying brightness metadata. HDR10 profiles are left to RemoveInstalledHdr10Profiles.
-void ProfileHelper::RemoveInstalledSdrProfiles()
+// carrying brightness metadata. HDR10 profiles are left to the HDR10 set.
+QStringList ProfileHelper::InstalledSdrSet() const
 {
+    QStringList names;
     for (const QString& name : InstalledProfileFiles(colorDirectory)) {
-        const QString path = colorDirectory + "/" + name;
         if (HasNameToken(name, QStringLiteral("HDR10"))) {
             continue;
         }
-        if (HasNameToken(name, NativeProfileName) || HasNameToken(name, QStringLiteral("NO_MHC2"))) {
-            QFile::remove(path);
-            continue;
+        if (HasNameToken(name, NativeProfileName) || HasNameToken(name, QStringLiteral("NO_MHC2")) ||
+            CarriesBrightnessMetadata(colorDirectory + "/" + name)) {
+            names << name;
         }
-        if (CarriesBrightnessMetadata(path)) {
-            QFile::remove(path);
+    }
+    return names;
+}
+
+QStringList ProfileHelper::InstalledHdr10Set() const
+{
+    QStringList names;
+    for (const QString& name : InstalledProfileFiles(colorDirectory)) {
+        if (HasNameToken(name, QStringLiteral("HDR10"))) {
+            names << name;
         }
+    }
+    return names;
+}
+
+void ProfileHelper::RemoveInstalledSdrProfiles()
+{
+    for (const QString& name : InstalledSdrSet()) {
+        QFile::remove(colorDirectory + "/" + name);
     }
 }
 
 void ProfileHelper::RemoveInstalledHdr10Profiles()
 {
-    for (const QString& name : InstalledProfileFiles(colorDirectory)) {
-        if (HasNameToken(name, QStringLiteral("HDR10"))) {
-            QFile::remove(colorDirectory + "/" + name);
-        }
+    for (const QString& name : InstalledHdr10Set()) {
+        QFile::remove(colorDirectory + "/" + name);
     }
 }
 

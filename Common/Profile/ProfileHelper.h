@@ -62,6 +62,10 @@ public:
 protected:
     // The Windows colour directory as GetColorDirectoryA gives it; throws GetColorDirectoryPathException.
     static QString ReadColorDirectory();
+    // The file names of the installed SDR set and HDR10 set, which RemoveInstalledSdrProfiles and
+    // RemoveInstalledHdr10Profiles remove.
+    QStringList InstalledSdrSet() const;
+    QStringList InstalledHdr10Set() const;
 
 private:
     QString DisplayDeviceId() const;

@@ -10,6 +10,9 @@
 
 class QGraphicsPixmapItem;
 
+// The diagram's background picture in the program's resources.
+inline const QString GamutDiagramPicture = QStringLiteral(":/images/Dark/Preferences/Gamut.png");
+
 class TriangleItem : public QGraphicsPolygonItem {
 public:
     using QGraphicsPolygonItem::QGraphicsPolygonItem;

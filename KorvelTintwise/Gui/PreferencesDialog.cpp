@@ -9,6 +9,7 @@
 #include "Gui/ColorGamutScene.h"
 #include "Gui/CreateIconFromPattern.h"
 #include "Gui/ProfileInfoData.h"
+#include "Gui/SdrProfileQualityReportDlg.h"
 #include "Gui/StyleSheets.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileData.h"
@@ -32,7 +33,6 @@ using Korvel::DisplayCalibration::Common::Logging::WarnLevel;
 
 namespace {
 
-const QString GamutBackground = QStringLiteral(":/images/Dark/Preferences/Gamut.png");
 const QList<int> TabIconSizes = {30, 45, 60, 90, 120, 150, 256};
 const QString HdrProfileKey = QStringLiteral("Korvel_HDR10");
 const QString NotAvailable = QStringLiteral("N/A");
@@ -103,7 +103,7 @@ PreferencesDialog::PreferencesDialog(TrayMenu* trayMenu, QVersionNumber version,
       version(std::move(version)),
       lidClosed(lidClosed)
 {
-    gamutScene = new ColorGamutScene(GamutBackground, this);
+    gamutScene = new ColorGamutScene(GamutDiagramPicture, this);
     ui = new Ui_PreferencesDialog;
     setAttribute(Qt::WA_NativeWindow);
     ui->setupUi(this);
@@ -479,7 +479,13 @@ void PreferencesDialog::OnQualityReportButtonClicked()
         trayMenu->ShowWarningNotification(Constants::QualityReportPrepareFailureText.arg(error));
         return;
     }
-    // The report window (SdrProfileQualityReportDlg) is not built yet: a readable report opens nothing.
+    auto* dialog =
+        new SdrProfileQualityReportDlg(this, SdrQualityReportData::FromReport(report, QualityReportPath(profile->GetFullPath())));
+    qualityReportDialog = dialog;
+    ConnectChecked(dialog, SIGNAL(finished(int)), this, SLOT(OnSdrProfileQualityReportDlgFinished(int)));
+    dialog->setModal(true);
+    dialog->show();
+    dialog->raise();
 }
 
 void PreferencesDialog::OnSdrProfileQualityReportDlgFinished(int result)
@@ -487,8 +493,11 @@ void PreferencesDialog::OnSdrProfileQualityReportDlgFinished(int result)
     if (result != 0) {
         trayMenu->ShowWarningNotification(Constants::QualityReportPresentFailureText.arg(result));
     }
-    delete qualityReportDialog;
-    qualityReportDialog = nullptr;
+    // The dialog is still in its own finished() signal: it goes once control is back in the event loop.
+    if (qualityReportDialog != nullptr) {
+        qualityReportDialog->deleteLater();
+        qualityReportDialog = nullptr;
+    }
 }
 
 void PreferencesDialog::OnFullScreenPreviewClicked()

@@ -1,6 +1,7 @@
 #include "ProfileData/ProfileData.h"
 
 #include "ProfileData/ProfileQualityReportParser.h"
+#include "ProfileData/QualityReportPath.h"
 
 #include <array>
 
@@ -50,11 +51,10 @@ ProfileData::ProfileData(const QString& fullPath, const QString& name, const QSt
 
 bool ProfileData::ReadQualityReportPrimaries()
 {
-    if (!m_FullPath.endsWith(QLatin1String(".icm"))) {
+    const QString reportPath = QualityReportPath(m_FullPath);
+    if (reportPath.isEmpty()) {
         return false;
     }
-    QString reportPath = m_FullPath;
-    reportPath.replace(QLatin1String(".icm"), QLatin1String("_Quality.txt"), Qt::CaseInsensitive);
     ProfileQualityReportParser parser;
     QString error;
     if (!parser.Load(reportPath, error)) {

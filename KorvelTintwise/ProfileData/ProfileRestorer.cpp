@@ -18,6 +18,7 @@
 #include "Common/Windows/CommandLine.h"
 #include "ProfileData/ProfileDataObtainer.h"
 #include "ProfileData/ProfileRestorerExceptions.h"
+#include "ProfileData/QualityReportPath.h"
 #include "WindowsStandIn/Time.h"
 
 #include <QDir>
@@ -467,18 +468,16 @@ void ProfileRestorer::InstallRestoredProfiles()
 
 void ProfileRestorer::CopyQualityReports()
 {
-    const QString report = QStringLiteral("_Quality.txt");
     for (const auto& data : m_ProfileDataObtainer->GetProfileDataList()) {
         if (data->GetFileName().contains(QLatin1String("DICOM"))) {
             continue;
         }
-        const QString source =
-            WorkingPath(QString(data->GetFileName()).replace(QStringLiteral(".icm"), report, Qt::CaseInsensitive));
-        if (!QFileInfo::exists(source)) {
+        const QString source = QualityReportPath(WorkingPath(data->GetFileName()));
+        const QString target = QualityReportPath(data->GetFullPath());
+        if (source.isEmpty() || target.isEmpty() || !QFileInfo::exists(source) || QFileInfo::exists(target)) {
             continue;
         }
-        const QString target = QString(data->GetFullPath()).replace(QStringLiteral(".icm"), report, Qt::CaseInsensitive);
-        if (!QFileInfo::exists(target) && !QFile::copy(source, target)) {
+        if (!QFile::copy(source, target)) {
             LogPieces(WarnLevel, "Failed to copy the quality report ", Utf8(source), " to ", Utf8(target));
         }
     }

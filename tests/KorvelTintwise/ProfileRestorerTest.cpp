@@ -502,7 +502,7 @@ struct FailureCase {
     QString emitted;         // empty: the controller is not told
     QString logged;          // the one warning
     bool beforeInstallation;
-    // Tessaly removes the set it replaces before it installs the new one.
+    // Every profile installed before is still there.
     bool keepsInstalled = true;
     std::function<void()> installFailure = {};
 };
@@ -573,7 +573,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"PromptRefused", false, {"set", "elevation.prompt", "refuse"}, {}, {}, Refused,
                     Refused + " Reason: " + Refused, false},
         FailureCase{"InstallationFails", false, {"fail", "InstallColorProfileA", "5"}, {}, {}, Generic,
-                    Generic + "<br>Failed to install the profiles. Reason: ", false, false},
+                    Generic + "<br>Failed to install the profiles. Reason: ", true},
         FailureCase{"LookupNotFound", false, {}, {"--reply", "lookup=404"}, {}, Generic,
                     RestorationFailed + " Reason: Failed to obtain profile archive URL.", true},
         FailureCase{"ArchiveServerError", false, {}, {"--reply", "archive=500"}, {}, Generic,

@@ -183,7 +183,7 @@ TEST(ProfileDataTest, PrimariesFromTheReportElseTheKind)
     QFile::copy(folder.filePath("KVL_sRGB_Quality.txt"), dotted + "/KVL_sRGB_Quality.txt");
     QFile::copy(folder.filePath("KVL_sRGB_Quality.txt"), folder.filePath("KVL_upper_Quality.txt"));
     Write(folder, "KVL_broken_Quality.txt", Without("ProfileName"));
-    // The directory part's ".icm" is replaced too, so the report looked for is "set_Quality.txt/...".
+    // Only the final suffix is replaced, in any letter case; a folder named "set.icm" stays as it is.
     const struct {
         const char* name;
         QString path;
@@ -191,8 +191,9 @@ TEST(ProfileDataTest, PrimariesFromTheReportElseTheKind)
         std::pair<double, double> red, green;
     } cases[] = {
         {"report read", folder.filePath("KVL_sRGB.icm"), 1, {0.68, 0.31}, {0.30, 0.60}},
-        {"upper-case extension not looked up", folder.filePath("KVL_upper.ICM"), 1, {0.64, 0.33}, {0.21, 0.71}},
-        {"directory holding .icm", dotted + "/KVL_sRGB.icm", 2, {0.68, 0.32}, {0.265, 0.69}},
+        {"upper-case extension", folder.filePath("KVL_upper.ICM"), 1, {0.68, 0.31}, {0.30, 0.60}},
+        {"no suffix, no report", folder.filePath("KVL_sRGB"), 1, {0.64, 0.33}, {0.21, 0.71}},
+        {"directory holding .icm", dotted + "/KVL_sRGB.icm", 2, {0.68, 0.31}, {0.30, 0.60}},
         {"incomplete report", folder.filePath("KVL_broken.icm"), 5, {0.708, 0.292}, {0.17, 0.797}},
         {"no report, sRGB", folder.filePath("KVL_missing.icm"), 0, {0.64, 0.33}, {0.30, 0.60}},
         {"no report, P3", folder.filePath("KVL_missing.icm"), 3, {0.68, 0.32}, {0.265, 0.69}},

@@ -29,7 +29,7 @@ public:
 
 class FakeLogConfiguration : public Korvel::DisplayCalibration::Common::Settings::ILogConfiguration {
 public:
-    QString Refresh(bool) override { return QString(); }
+    QString Refresh(bool) override { return format; }
     const std::vector<Korvel::DisplayCalibration::Common::Settings::ProfilesFilter>& ProfilesFilters() const override
     {
         return filters;
@@ -41,6 +41,8 @@ public:
     QString FileMessageFormat() const override { return QString(); }
     QString ConsoleMessageFormat() const override { return QString(); }
     std::vector<Korvel::DisplayCalibration::Common::Settings::ProfilesFilter> filters;
+    // What Refresh gives: the resolved profile file-name format.
+    QString format;
 };
 
 }  // namespace TintwiseTest

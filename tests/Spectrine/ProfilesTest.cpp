@@ -150,6 +150,59 @@ TEST(SpectrineProfilesTest, MetaDictionaryMatchesLittleCms)
     EXPECT_EQ(Text(space.get()), "srgb");
 }
 
+TEST(SpectrineProfilesTest, DamagedMetaDictionaryReadsAsNone)
+{
+    QFile file(ColordProfiles + "/sRGB.icc");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    const auto word = [](const QByteArray& bytes, qsizetype at) {
+        return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 |
+               quint32(quint8(bytes[at + 2])) << 8 | quint8(bytes[at + 3]);
+    };
+    const auto bigEndian = [](quint32 value) {
+        const char bytes[] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+        return QByteArray(bytes, 4);
+    };
+    // The tag table: a count at 128, then signature, offset and size of each tag.
+    qsizetype meta = 0;
+    for (quint32 i = 0; i < word(original, 128); ++i) {
+        if (word(original, 132 + 12 * i) == cmsSigMetaTag) {
+            meta = word(original, 132 + 12 * i + 4);
+        }
+    }
+    ASSERT_GT(meta, 0);
+
+    // Each change at an offset of the 'dict' tag, whose records start at 16.
+    const struct {
+        const char* name;
+        qsizetype at;
+        QByteArray bytes;
+    } cases[] = {
+        {"another type", 0, "text"},
+        {"more records than the tag holds", 8, bigEndian(0x10000000)},
+        {"record length 20", 12, bigEndian(20)},
+        {"name past the tag", 16, bigEndian(0x7ffffff0)},
+        {"no name", 16, bigEndian(0)},
+        {"value longer than the tag", 16 + 12, bigEndian(0xfffffff0)},
+    };
+    const QTemporaryDir folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray damaged = original;
+        damaged.replace(meta + c.at, c.bytes.size(), c.bytes);
+        const QString path = folder.filePath(QString::fromLatin1(c.name) + ".icc");
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(damaged);
+        out.close();
+        const Profile profile(KVProfileFromPathCreate(Make(path).get(), nullptr));
+        ASSERT_NE(profile, nullptr);
+        KVStatus status = -1;
+        EXPECT_EQ(KVProfileGetMetaDataValueForName(profile.get(), Make("STANDARD_space").get(), &status), nullptr);
+        EXPECT_EQ(status, KVErrorTagNotFound);
+    }
+}
+
 TEST(SpectrineProfilesTest, WhitePointNeedsTheLuminanceTag)
 {
     // A white without 'lumi' is only relative (Y about 1): it is no luminance.

@@ -2,12 +2,17 @@
 // the files to install.
 #include "tests/fixtures/TestSupport.h"
 
+#include "Common/Exception/OsErrorException.h"
+#include "Common/Profile/ProfileHelper.h"
+#include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/Services.h"
 #include "WindowsStandIn/StateFile.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -16,6 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
 
 using namespace TestSupport;
 
@@ -29,6 +37,11 @@ QByteArray Content(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString Digest(const QString& path)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(Content(path), QCryptographicHash::Sha256).toHex());
 }
 
 void CopyFile(const QString& from, const QString& to)
@@ -176,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"InstallOverExistingNameReplacesIt", false,
                     [] { Preinstall(Other, "KV_sRGB.icm"); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 0, {"Successfully installed profile"},
-                    {"KV_sRGB.icm"}, {"colour-uninstall KV_sRGB.icm", "colour-install KV_sRGB.icm"}, "running",
+                    {"KV_sRGB.icm"}, {"colour-install KV_sRGB.icm", "colour-uninstall KV_sRGB.icm"}, "running",
                     "/usr/share/color/icc/colord/sRGB.icc"},
         ProfileCase{"MissingFileChangesNothingAndRestartsService", true,
                     [] { Preinstall(Other, "KV_Native.icm"); },
@@ -188,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Failed to install profile: {dir}/broken/KV_sRGB.icm.\nReason: The specified color profile is "
                      "invalid."},
                     {"KV_sRGB.icm"},
-                    {Stop, "colour-uninstall KV_sRGB.icm", "colour-install KV_sRGB.icm", Start}, "running",
+                    {Stop, Start}, "running",
                     "/usr/share/color/icc/colord/Rec709.icc"},
         ProfileCase{"SdrInstallRemovesOnlyOwnSdrProfiles", false,
                     [] {
@@ -287,5 +300,245 @@ TEST(WinsimService, SetsAndPrintsServiceStates)
     EXPECT_NE(RunWinsim({"service", "DisplayEnhancementService", "paused"}).exitCode, 0);
     EXPECT_EQ(WinSim::ServiceState(Service), QString());
 }
+
+}  // namespace
+
+// A profile set goes in as one step: whatever fails on the way, the colour directory and what the
+// colour system keeps about its profiles end as they were. The old and the new sets are Debian's
+// ICC profiles; the state is made through the tray program's own profile helper.
+namespace {
+
+using Korvel::DisplayCalibration::Common::Profile::ProfileHelper;
+using Korvel::DisplayCalibration::Common::Windows::CommandLineException;
+
+struct SetKind {
+    const char* name;
+    bool hdr10;
+    QStringList files;                  // the set, in the test's folder; the third is the one made to fail
+    std::map<QString, QString> result;  // the colour directory after a success: name -> source
+    QStringList systemWide;             // the display's system-wide associations after a success
+};
+
+void PrintTo(const SetKind& kind, std::ostream* stream)
+{
+    *stream << kind.name;
+}
+
+const QString Colord = QStringLiteral("/usr/share/color/icc/colord/");
+const QString Free = QStringLiteral("/usr/share/color/icc/");
+
+// What the machine holds before: parts of an SDR and an HDR10 set, a profile of the same name as a
+// new one ("KV_sRGB.icm", in neither set) and one nobody replaces.
+const std::map<QString, QString> OldProfiles{
+    {"KV_Native.icm", Colord + "BruceRGB.icc"},     {"KV_NO_MHC2_sRGB.icm", Colord + "AdobeRGB1998.icc"},
+    {"KV_sRGB.icm", Free + "sRGB.icc"},             {"KV_HDR10_P3.icm", Colord + "BestRGB.icc"},
+    {"KV_HDR10_Old.icm", Colord + "DonRGB4.icc"},   {"Other.icm", Colord + "AppleRGB.icc"},
+};
+
+class ProfileSetMachine : public TessalyMachine {
+protected:
+    std::unique_ptr<QCoreApplication> application;
+    std::unique_ptr<ProfileHelper> helper;
+
+    void SetUp() override
+    {
+        TessalyMachine::SetUp();
+        static int argc = 1;
+        static char name[] = "KorvelTintwise";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QCoreApplication>(argc, argv);
+        CopyFile(Free + "compatibleWithAdobeRGB1998.icc", Path("KV_Native.icm"));
+        CopyFile(Free + "LStar-RGB.icc", Path("KV_LStar.icm"));
+        CopyFile(Colord + "WideGamutRGB.icc", Path("KV_HDR10_Wide.icm"));
+        for (const auto& [name, source] : OldProfiles) {
+            Preinstall(source, name);
+        }
+        helper = std::make_unique<ProfileHelper>();
+        for (const char* name : {"KV_Native.icm", "KV_sRGB.icm", "KV_NO_MHC2_sRGB.icm", "Other.icm"}) {
+            helper->AssociateProfile(name);
+        }
+        helper->ActivateProfile("KV_sRGB.icm", false);
+        helper->ActivateProfile("KV_sRGB.icm", true);
+        helper->ActivateProfile("KV_HDR10_P3.icm", true);
+    }
+
+    QStringList Paths(const SetKind& kind, const QString& third = QString()) const
+    {
+        QStringList paths;
+        for (const QString& file : kind.files) {
+            paths << Path(file);
+        }
+        if (!third.isEmpty()) {
+            paths.last() = third;
+        }
+        return paths;
+    }
+
+    ProcessResult Install(const SetKind& kind, const QString& third = QString(), bool elevated = true)
+    {
+        QStringList arguments;
+        for (const QString& path : Paths(kind, third)) {
+            arguments << (kind.hdr10 ? "--install-profile-hdr10" : "--install-profile") << path;
+        }
+        return Tessaly(arguments, elevated);
+    }
+
+    // The colour directory's files (name -> SHA-256) and the colour system's state file, as they are.
+    std::pair<std::map<QString, QString>, QString> Colours() const
+    {
+        std::map<QString, QString> files;
+        for (const QString& name : QDir(colour).entryList(QDir::Files)) {
+            files[name] = Digest(colour + "/" + name);
+        }
+        return {files, QString::fromUtf8(Content(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"))))};
+    }
+
+    QJsonValue State(const QStringList& path) const
+    {
+        QJsonValue node = WinSim::ColorSystemState();
+        for (const QString& part : path) {
+            node = node.toObject().value(part);
+        }
+        return node;
+    }
+};
+
+const SetKind SdrSet{"Sdr",
+                  false,
+                  {"KV_Native.icm", "KV_sRGB.icm", "KV_LStar.icm"},
+                  {{"KV_Native.icm", Free + "compatibleWithAdobeRGB1998.icc"},
+                   {"KV_sRGB.icm", Colord + "sRGB.icc"},
+                   {"KV_LStar.icm", Free + "LStar-RGB.icc"},
+                   {"KV_HDR10_P3.icm", Colord + "BestRGB.icc"},
+                   {"KV_HDR10_Old.icm", Colord + "DonRGB4.icc"},
+                   {"Other.icm", Colord + "AppleRGB.icc"}},
+                  {"KV_NO_MHC2_sRGB.icm", "Other.icm"}};
+const SetKind Hdr10Set{"Hdr10",
+                    true,
+                    {"KV_HDR10_P3.icm", "KV_sRGB.icm", "KV_HDR10_Wide.icm"},
+                    {{"KV_HDR10_P3.icm", Colord + "Rec709.icc"},
+                     {"KV_sRGB.icm", Colord + "sRGB.icc"},
+                     {"KV_HDR10_Wide.icm", Colord + "WideGamutRGB.icc"},
+                     {"KV_Native.icm", Colord + "BruceRGB.icc"},
+                     {"KV_NO_MHC2_sRGB.icm", Colord + "AdobeRGB1998.icc"},
+                     {"Other.icm", Colord + "AppleRGB.icc"}},
+                    {"KV_Native.icm", "KV_NO_MHC2_sRGB.icm", "Other.icm"}};
+
+class ProfileSet : public ProfileSetMachine, public testing::WithParamInterface<SetKind> {};
+
+// The old set goes, the new one comes in, and the replaced "KV_sRGB.icm" loses its associations
+// and defaults; the SDR set's profiles are also no longer associated with the display.
+TEST_P(ProfileSet, ReplacesTheOldSet)
+{
+    const SetKind& kind = GetParam();
+    const ProcessResult result = Install(kind);
+
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    QString reported;
+    for (const QString& file : kind.files) {
+        reported += "Successfully installed profile " + Path(file) + "\n";
+    }
+    EXPECT_TRUE(result.out.endsWith(reported)) << result.out;
+    std::map<QString, QString> expected;
+    for (const auto& [name, source] : kind.result) {
+        expected[name] = Digest(source);
+    }
+    EXPECT_EQ(Colours().first, expected);
+    const QString device = helper->GetDeviceId();
+    QStringList systemWide;
+    for (const QJsonValue name : State({"associations", "systemWide", device}).toArray()) {
+        systemWide << name.toString();
+    }
+    EXPECT_EQ(systemWide, kind.systemWide);
+    EXPECT_FALSE(Colours().second.contains("KV_sRGB.icm")) << Colours().second;
+    EXPECT_EQ(State({"displayAssociations", "currentUser", "0:58123:0", "defaults", "EXTENDED_DISPLAY_COLOR_MODE"}),
+              QJsonValue("KV_HDR10_P3.icm"));
+}
+
+
+struct SetFailure {
+    const char* name;
+    std::function<void(const SetKind&)> arrange;
+    QString third;  // in place of the set's third file
+    bool elevated;
+    DWORD code;
+    int failing;  // the path reported as failing
+};
+
+void PrintTo(const std::tuple<SetFailure, SetKind>& c, std::ostream* stream)
+{
+    *stream << std::get<0>(c).name << "/" << std::get<1>(c).name;
+}
+
+class ProfileSetFailure : public ProfileSetMachine,
+                          public testing::WithParamInterface<std::tuple<SetFailure, SetKind>> {};
+
+TEST_P(ProfileSetFailure, LeavesColoursAsTheyWere)
+{
+    const auto& [failure, kind] = GetParam();
+    if (failure.arrange) {
+        failure.arrange(kind);
+    }
+    const auto before = Colours();
+    const ProcessResult result = Install(kind, failure.third, failure.elevated);
+
+    EXPECT_EQ(result.exitCode, int(failure.code & 0xFF)) << result.out;
+    const QStringList paths = Paths(kind, failure.third);
+    QString reported;
+    for (int at = 0; at < failure.failing; ++at) {
+        reported += "Successfully installed profile " + paths[at] + "\n";
+    }
+    reported += "Failed to install profile: " + paths[failure.failing] + ".\nReason: " +
+                QString::fromStdString(
+                    Korvel::DisplayCalibration::Common::Exception::OsErrorException(int(failure.code), "").what()) +
+                "\n";
+    EXPECT_TRUE(result.out.endsWith(reported)) << result.out << "\nexpected to end with\n" << reported;
+    const auto after = Colours();
+    EXPECT_EQ(after.first, before.first);
+    EXPECT_EQ(after.second, before.second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, ProfileSetFailure,
+    testing::Combine(
+        testing::Values(
+            SetFailure{"ThirdInstallFails",
+                       [](const SetKind& kind) {
+                           WinSim::SetInjectedFailure("InstallColorProfileA", ERROR_ACCESS_DENIED, kind.files.last());
+                       },
+                       {}, true, ERROR_ACCESS_DENIED, 2},
+            SetFailure{"ThirdProfileRefused", nullptr, Free + "FOGRA39L.ti3", true, ERROR_INVALID_PROFILE, 2},
+            // The replaced profile's uninstall cannot read the state once every file is in.
+            SetFailure{"DamagedColourState",
+                       [](const SetKind&) {
+                           WriteFile(WinSim::Detail::StateFilePath(QStringLiteral("colour.json")), "{\"associ");
+                       },
+                       {}, true, ERROR_FILE_CORRUPT, 1},
+            SetFailure{"NotElevated", nullptr, {}, false, ERROR_ACCESS_DENIED, 0}),
+        testing::Values(SdrSet, Hdr10Set)),
+    [](const testing::TestParamInfo<std::tuple<SetFailure, SetKind>>& info) {
+        return std::string(std::get<0>(info.param).name) + std::get<1>(info.param).name;
+    });
+
+// A refused prompt runs nothing: the helper's installations leave the machine as it was.
+TEST_P(ProfileSet, RefusedPromptLeavesColoursAsTheyWere)
+{
+    const SetKind& kind = GetParam();
+    WinSim::SetDescriptionValue(QStringLiteral("elevation.prompt"), QStringLiteral("refuse"));
+    const auto before = Colours();
+    const QStringList paths = Paths(kind);
+    if (kind.hdr10) {
+        EXPECT_THROW(helper->InstallHdr10ProfilesWithPanelInfo(paths, "MQ==", "S1ZfSERSMTBfUDM="), CommandLineException);
+    } else {
+        EXPECT_THROW(helper->InstallProfilesWithPanelInfo(paths, "MQ==", "c1JHQg==", "Mi4y", "sRGB", "KV_{ProfileName}"),
+                     CommandLineException);
+    }
+    const auto after = Colours();
+    EXPECT_EQ(after.first, before.first);
+    EXPECT_EQ(after.second, before.second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, ProfileSet, testing::Values(SdrSet, Hdr10Set),
+                         [](const testing::TestParamInfo<SetKind>& info) { return std::string(info.param.name); });
 
 }  // namespace

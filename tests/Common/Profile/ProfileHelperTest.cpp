@@ -290,3 +290,15 @@ TEST_F(ProfileHelperTest, CleanUpsRemoveOnlyTheSystemsOwnProfiles)
 }
 
 }  // namespace
+
+// The display default of the standard colour mode (ordinal 234) and the user's SDR default of the
+// display are one setting.
+TEST_F(ProfileHelperTest, StandardModeDefaultIsTheUsersSdrDefault)
+{
+    Install(DebianSrgb, QStringLiteral("KV_sRGB.icm"));
+    ProfileHelper helper;
+    EXPECT_THROW(helper.ReadActiveHdrProfile(false), ReadActiveProfileException);
+    helper.ActivateProfile(QStringLiteral("KV_sRGB.icm"), false);
+    EXPECT_EQ(helper.ReadActiveHdrProfile(false), QStringLiteral("KV_sRGB.icm"));
+    EXPECT_THROW(helper.ReadActiveHdrProfile(true), ReadActiveProfileException);
+}

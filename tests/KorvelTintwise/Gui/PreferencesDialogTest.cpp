@@ -6,6 +6,7 @@
 #include "Gui/AcknowledgementsDialog.h"
 #include "Gui/ColorGamutScene.h"
 #include "Gui/ProfileInfoData.h"
+#include "Gui/SdrProfileQualityReportDlg.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileData.h"
 #include "WindowsStandIn/Machine.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QGraphicsView>
 #include <QLabel>
+#include <QPointer>
 #include <QStandardItemModel>
 #include <QTextEdit>
 #include <QTimer>
@@ -421,12 +423,61 @@ TEST_F(PreferencesDialogTest, ReportFailuresBecomeWarningBalloons)
     EXPECT_TRUE(notifiers.shown[0].text.startsWith("Failure to prepare selected profile quality report. Reason: "
                                                    "Profile name is not found!"))
         << notifiers.shown[0].text;
+    EXPECT_EQ(window->findChild<SdrProfileQualityReportDlg*>(), nullptr);
 
     window->OnSdrProfileQualityReportDlgFinished(0);
     EXPECT_EQ(notifiers.shown.size(), 1u);
     window->OnSdrProfileQualityReportDlgFinished(3);
     ASSERT_EQ(notifiers.shown.size(), 2u);
     EXPECT_EQ(notifiers.shown[1].text, "Failure to present selected profile quality report. Error code: 3");
+}
+
+TEST_F(PreferencesDialogTest, QualityReportOpensModalOverTheWindowAndGoesWhenItFinishes)
+{
+    MakeSet("sRGB");
+    Add("KVL_4A1C_sRGB.icm", "sRGB");
+    auto window = Window();
+    window->show();
+    window->SelectProfile(0);
+    const struct {
+        const char* how;
+        std::function<void(QDialog*)> finish;
+        QStringList balloons;
+    } cases[] = {
+        {"title bar's close button", [](QDialog* report) { report->close(); }, {}},
+        {"result 3", [](QDialog* report) { report->done(3); },
+         {"Failure to present selected profile quality report. Error code: 3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        notifiers.shown.clear();
+        Form(*window).QualityReport_ProfileInfoPage_PushButton->click();
+        auto* report = window->findChild<SdrProfileQualityReportDlg*>();
+        ASSERT_NE(report, nullptr);
+        EXPECT_TRUE(report->isVisible());
+        EXPECT_TRUE(report->isModal());
+        EXPECT_EQ(QApplication::activeModalWidget(), report);
+        EXPECT_EQ(report->findChild<QLabel*>(QStringLiteral("profileValueLabel"))->text(), "KVL_4A1C_sRGB");
+        EXPECT_EQ(report->findChild<QLabel*>(QStringLiteral("label_3"))->text(), "300.000 nits");
+
+        const QPointer<SdrProfileQualityReportDlg> watched(report);
+        c.finish(report);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(watched.isNull());
+        QStringList balloons;
+        for (const auto& shown : notifiers.shown) {
+            EXPECT_EQ(shown.kind, "warning");
+            balloons << shown.text;
+        }
+        EXPECT_EQ(balloons, c.balloons);
+    }
+
+    // A window closed over an open report takes it along.
+    window->OnQualityReportButtonClicked();
+    const QPointer<SdrProfileQualityReportDlg> open(window->findChild<SdrProfileQualityReportDlg*>());
+    ASSERT_FALSE(open.isNull());
+    window.reset();
+    EXPECT_TRUE(open.isNull());
 }
 
 TEST_F(PreferencesDialogTest, RefusedLogonTaskChangeFlipsTheBoxBackOnce)
