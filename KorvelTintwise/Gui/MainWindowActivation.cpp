@@ -91,8 +91,8 @@ void MainWindow::OnActivateProfile(int index)
         }
         const std::shared_ptr<ProfileData> profile = profileData[index];
         if (!profileHelper->IsUserProfileListEnabled()) {
-            const int previous =
-                ddsMode == Common::HardwareInfo::DdsModeDiscrete ? lastAppliedIndexDiscrete : lastAppliedIndexIntegrated;
+            const bool discrete = ddsMode == Common::HardwareInfo::DdsModeDiscrete;
+            const int previous = discrete ? lastAppliedIndexDiscrete : lastAppliedIndexIntegrated;
             if (!AskUserToEnableUserProfileList()) {
                 // The previous choice is shown again only when it names a listed profile (-1 after a
                 // first run, -2 without a value, or past a shorter list, names none).

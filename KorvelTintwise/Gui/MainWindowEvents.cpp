@@ -134,8 +134,8 @@ void MainWindow::OnBrightnessMismatchFound()
     }
     if (oobeDetection->IsCompleted()) {
         trayMenu->SetWarningIcon();
-        const QString text =
-            QObject::tr("Brightness not accurate for the selected profile. Reselect the profile to correct the brightness");
+        const QString text = QObject::tr(
+            "Brightness not accurate for the selected profile. Reselect the profile to correct the brightness");
         LogPieces(InfoLevel, "Showing tray notification message: ", text.toStdString());
         trayMenu->ShowWarningNotification(text);
     }

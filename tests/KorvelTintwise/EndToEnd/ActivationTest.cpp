@@ -1,6 +1,7 @@
-// Picking a profile in the tray, run for real: KorvelTintwise on a machine with the generated
-// factory set, under an Xvfb of its own with trayer, driven by the simulated user. What Windows then
-// holds (winsim colour's journal, the power scheme, the per-user settings) and what the menu shows.
+// Picking a profile in the tray and keeping it across lid and display events, run for real:
+// KorvelTintwise on a machine with the generated factory set, under an Xvfb of its own with trayer,
+// driven by the simulated user and winsim's events. What Windows then holds (winsim colour's
+// journal, the power scheme, the per-user settings) and what the menu shows.
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TrayMachine.h"
 
@@ -20,6 +21,8 @@ const QString UserKey = QStringLiteral("HKCU\\Software\\Korvel Inc\\Korvel Tintw
 const QString PickedBrightness = QStringLiteral("80");
 // The index stored after a first run (-1), as the registry shows the DWORD.
 const QString NotApplied = QString::number(quint32(-1));
+const QString PickedDefault = QStringLiteral("currentUser RGB_WORKING_SPACE KVL_4A1C_sRGB.icm");
+
 
 struct ActivationCase {
     const char* name;
@@ -73,6 +76,54 @@ void DisableCalibration()
 {
     ASSERT_EQ(
         RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--color-calibration", "disabled"}).exitCode, 0);
+}
+
+void Send(const QString& event)
+{
+    ASSERT_EQ(RunWinsim({"event", event}).exitCode, 0);
+}
+
+// True once the program's main log holds `text` (20 s at most).
+bool WaitForLogged(const TrayMachine& machine, const QString& text)
+{
+    const QDeadlineTimer deadline(20000);
+    while (!machine.MainLog().contains(text)) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+void Pick(const QString& entry)
+{
+    ASSERT_EQ(User({"trigger", entry}).exitCode, 0);
+}
+
+void ShowPreferences(TrayProgram& program)
+{
+    Pick(QStringLiteral("Preferences..."));
+    ASSERT_FALSE(
+        program.WaitForView([](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); })
+            .isEmpty());
+}
+
+// A display change after `change`: the program logs `notice`, activates nothing and keeps the
+// preferences window as it was.
+void DisplayChangeActivatesNothing(TrayMachine& machine, TrayProgram& program, const QStringList& change,
+                                   const QString& notice, bool preferencesShown)
+{
+    Pick(QStringLiteral("sRGB"));
+    if (preferencesShown) {
+        ShowPreferences(program);
+    }
+    ASSERT_EQ(RunWinsim(QStringList{"set"} + change).exitCode, 0);
+    Send("display-change");
+    ASSERT_TRUE(WaitForLogged(machine, notice)) << machine.MainLog().right(3000);
+    const QJsonObject shown = program.WaitForView([](const QJsonObject&) { return true; });
+    EXPECT_EQ(ShowsWindow(shown, "PreferencesDialog"), preferencesShown);
+    EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
 }
 
 // Picks `entry` and finds it the standard-mode default at its brightness, checked and stored for `gpu`.
@@ -151,7 +202,7 @@ const ActivationCase Cases[] = {
              EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
              EXPECT_TRUE(WaitForBoxes(machine, 1).first().contains("The Windows display calibration is disabled"));
              EXPECT_EQ(machine.Events("colour-calibration"), QStringList({"off", "on"}));
-             EXPECT_EQ(machine.Events("colour-default"), QStringList{"currentUser RGB_WORKING_SPACE KVL_4A1C_sRGB.icm"});
+             EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
              Quit(program);
          }},
     {.name = "CalibrationSwitchedOffNoEndsWith1",
@@ -162,7 +213,8 @@ const ActivationCase Cases[] = {
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              User({"trigger", "sRGB"});
              ASSERT_EQ(program.WaitForExit(), 1);
-             EXPECT_TRUE(WaitForBoxes(machine, 2).last().contains("cannot work if Windows display calibration is disabled"));
+             EXPECT_TRUE(
+                 WaitForBoxes(machine, 2).last().contains("cannot work if Windows display calibration is disabled"));
              EXPECT_TRUE(machine.Events("colour-default").isEmpty());
              EXPECT_EQ(LastApplied("Integrated"), NotApplied);
          },
@@ -212,6 +264,65 @@ const ActivationCase Cases[] = {
              EXPECT_TRUE(boxes.first().contains("Korvel Tintwise will shutdown.")) << boxes.first();
              EXPECT_EQ(LastApplied("Integrated"), NotApplied);
          }},
+    // Lid and display events.
+    {.name = "ClosedLidRefusesAPick",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             Send("lid-close");
+             Pick("sRGB");
+             EXPECT_TRUE(WaitForLogged(machine, "The lid must be opened to apply color profiles"));
+             EXPECT_TRUE(CheckedTexts(program.WaitForTrayMenu()).isEmpty());
+             EXPECT_TRUE(machine.Events("colour-default").isEmpty());
+             Quit(program);
+         }},
+    {.name = "DisplayChangeBurstOn23H2ReactivatesOnce",
+     .prepare = [](TrayMachine&) { SetDisplayVersion23H2(); },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             Pick("sRGB");
+             Send("lid-close");
+             Send("lid-open");
+             for (int i = 0; i < 5; ++i) {
+                 Send("display-change");
+                 QThread::msleep(500);
+             }
+             ASSERT_TRUE(WaitForLogged(machine, "Successfully activated KVL_4A1C_sRGB.icm\n"));
+             // Longer than the 2 s the program waits for the last display change of a burst.
+             QThread::msleep(2500);
+             EXPECT_EQ(machine.Events("colour-default"), QStringList({PickedDefault, PickedDefault}));
+             EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
+             Quit(program);
+         }},
+    {.name = "DisplayChangeOn24H2KeepsThePick",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             Pick("sRGB");
+             Send("display-change");
+             ASSERT_TRUE(WaitForLogged(machine, "Active profile index after display change event: 3"));
+             EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
+             EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
+             Quit(program);
+         }},
+    {.name = "HdrOnShowsTheHdrEntriesOnly",
+     .prepare = [](TrayMachine&) { SetDisplayVersion23H2(); },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             DisplayChangeActivatesNothing(machine, program, {"displays.0.hdr.enabled", "true"},
+                                           "Detected the HDR mode of operating system was enabled", true);
+             for (const QJsonValue& entry : program.WaitForTrayMenu()) {
+                 EXPECT_FALSE(entry["checkable"].toBool() && entry["visible"].toBool()) << entry["text"].toString();
+             }
+             Quit(program);
+         }},
+    {.name = "CloneUnchecksTheEntry",
+     .prepare = [](TrayMachine&) { SetDisplayVersion23H2(); },
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             DisplayChangeActivatesNothing(machine, program, {"topology", "clone"}, "Displays are in clone mode.",
+                                           false);
+             EXPECT_TRUE(CheckedTexts(program.WaitForTrayMenu()).isEmpty());
+             Quit(program);
+         }},
 };
 
 class ActivationTest : public testing::TestWithParam<ActivationCase> {};
@@ -236,6 +347,8 @@ TEST_P(ActivationTest, EndsAsExpected)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ActivationTest, testing::ValuesIn(Cases),
-                         [](const testing::TestParamInfo<ActivationCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<ActivationCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace TestSupport;
 
 namespace {
@@ -36,6 +38,23 @@ protected:
         ASSERT_EQ(RunWinsim({"set", "time.waitScale", "0.2"}).exitCode, 0);
     }
 
+    // Starts the program and waits for its two start-up update checks: the start's and the
+    // out-of-box slot's.
+    std::unique_ptr<TrayProgram> StartAndWaitForTheSlot()
+    {
+        machine.MarkJournal();
+        auto program = std::make_unique<TrayProgram>(desktop, machine);
+        EXPECT_FALSE(program->WaitForTrayMenu().isEmpty()) << program->ErrorOutput();
+        EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
+        return program;
+    }
+
+    void Quit(TrayProgram& program)
+    {
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+
     TrayMachine machine;
     TrayDesktop desktop;
 };
@@ -44,11 +63,8 @@ protected:
 // installed once; the next start finds nothing to do.
 TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
 {
-    machine.MarkJournal();
     {
-        TrayProgram program(desktop, machine);
-        ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
-        EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
+        const std::unique_ptr<TrayProgram> program = StartAndWaitForTheSlot();
         const QStringList initialized = machine.Events("vesperon-initialize");
         ASSERT_EQ(initialized.size(), 1);
         EXPECT_TRUE(initialized.first().endsWith(Feed + " 0")) << initialized.first();
@@ -61,20 +77,14 @@ TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
         ASSERT_EQ(User({"click", "CheckForUpdates_AboutPage_PushButton"}).exitCode, 0);
         EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 3), QStringList({"0", "0", "1"}));
         EXPECT_EQ(machine.Events("vesperon-initialize").size(), 1);
-        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
-        EXPECT_EQ(program.WaitForExit(), 0);
+        Quit(*program);
     }
     const QString colour = ColourState()["colorDirectory"].toString();
     for (const QString& key : FactorySet().profiles) {
         EXPECT_EQ(TintwiseTest::ProfileDescription(colour + "/KVL_4A1C_" + key + ".icm"), "KVL4A1C_" + key);
     }
 
-    machine.MarkJournal();
-    TrayProgram again(desktop, machine);
-    ASSERT_FALSE(again.WaitForTrayMenu().isEmpty()) << again.ErrorOutput();
-    EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
-    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
-    EXPECT_EQ(again.WaitForExit(), 0);
+    Quit(*StartAndWaitForTheSlot());
     EXPECT_TRUE(machine.Events("run-elevated").isEmpty());
     EXPECT_TRUE(machine.MainLog().contains("CorrectTagsForAllProfiles() failed or not required"));
 }
@@ -82,15 +92,10 @@ TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
 TEST_F(OutOfBoxEndTest, FailedUpdateCheckerInitialisationIsLoggedAndTheChecksAreMade)
 {
     ASSERT_EQ(RunWinsim({"fail", "VesperonInitialize", "1460"}).exitCode, 0);
-    machine.MarkJournal();
-    TrayProgram program(desktop, machine);
-    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
-    EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
+    Quit(*StartAndWaitForTheSlot());
     const QStringList initialized = machine.Events("vesperon-initialize");
     ASSERT_EQ(initialized.size(), 1);
     EXPECT_TRUE(initialized.first().endsWith(" 1460")) << initialized.first();
-    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
-    EXPECT_EQ(program.WaitForExit(), 0);
     EXPECT_TRUE(machine.MainLog().contains("WARN MainWindow <> - Failed to initialize Vesperon. Status: 1460"))
         << machine.MainLog().right(3000);
 }

@@ -162,8 +162,10 @@ TEST_P(RestorationTest, EndsAsExpected)
     TrayMachine machine;
     const QStringList factorySet = InstalledProfiles();
     QTemporaryDir files;
-    const QStringList archives =
-        item.archive == Archive::None ? QStringList() : QStringList{"--archive", Identity + "=" + MakeArchive(files.path(), item.archive)};
+    QStringList archives;
+    if (item.archive != Archive::None) {
+        archives << "--archive" << Identity + "=" + MakeArchive(files.path(), item.archive);
+    }
     ProfileServer server(archives);
     ASSERT_TRUE(server.Started());
     server.ConfigureMachine();
@@ -220,6 +222,8 @@ TEST_P(RestorationTest, EndsAsExpected)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RestorationTest, testing::ValuesIn(Cases),
-                         [](const testing::TestParamInfo<RestorationCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<RestorationCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

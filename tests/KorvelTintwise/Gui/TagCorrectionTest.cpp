@@ -224,7 +224,8 @@ TEST_P(TagCorrectionTest, InstallsWhatWasCorrectedOnce)
     const auto dcip3Before = Colorants(dcip3);
     const auto defaultMatrix = Colorants(controller.Installed("KVL_4A1C_Default.icm"));
     if (item.genericCopyFails) {
-        ASSERT_TRUE(QDir().mkpath(Common::CreateTemporaryDirectory() + "/" + ProfileCorrection::GenericNativeHdrFileName));
+        const QString temporary = Common::CreateTemporaryDirectory();
+        ASSERT_TRUE(QDir().mkpath(temporary + "/" + ProfileCorrection::GenericNativeHdrFileName));
     }
     const TestSupport::LogCapture log("MainWindow");
     controller.Correct();
@@ -269,6 +270,8 @@ TEST_P(TagCorrectionTest, InstallsWhatWasCorrectedOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TagCorrectionTest, testing::ValuesIn(Cases),
-                         [](const testing::TestParamInfo<CorrectionCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<CorrectionCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
