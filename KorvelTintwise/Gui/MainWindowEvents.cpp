@@ -21,7 +21,12 @@ using namespace Common::Logging;
 void MainWindow::OnDisplaySettingChanged()
 {
     LogText(TraceLevel, "Handling display setting change...");
-    const QString current = preferencesDialog != nullptr ? preferencesDialog->GetCurrentProfileName() : QString();
+    if (preferencesDialog == nullptr) {
+        // Before the initialisation there is no window to rebuild and nothing chosen to keep.
+        LogText(InfoLevel, "Application initialization is pending, display setting change was ignored");
+        return;
+    }
+    const QString current = preferencesDialog->GetCurrentProfileName();
     LogPieces(InfoLevel, "Current Active Profile ", current.toStdString());
     try {
         LogIfLidClosed(QStringLiteral("display setting change handling."));
