@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!archive->HasEndRecord() && archive->GetEntriesCount() != 0) {
         std::abort();  // no archive, no entries
     }
-    // At most 256 KiB of data in all: past a few dictionary wraps, more only repeats the decoders'
+    // At most 64 KiB of data in all: past a few dictionary wraps, more only repeats the decoders'
     // work (a small input can declare gigabytes, or many entries over the same data).
-    int blocks = 8;
+    int blocks = 2;
     for (std::size_t i = 0; i < archive->GetEntriesCount(); ++i) {
         const auto entry = archive->GetEntry(i);
         if (entry->IsPasswordProtected()) {

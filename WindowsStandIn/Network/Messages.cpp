@@ -34,6 +34,26 @@ QString ListenersFolder(const QString& machine)
     return machine + "/listeners";
 }
 
+// When the process started (clock ticks after boot, from /proc): with the pid it names one process,
+// even after the pid has been given to another.
+QByteArray ProcessStartTime(qint64 pid)
+{
+    QFile stat("/proc/" + QString::number(pid) + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    const QByteArray text = stat.readAll();
+    // Fields after the command name in parentheses; the start time is the 22nd field of the line.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 1).simplified().split(' ');
+    return fields.size() > 19 ? fields[19] : QByteArray();
+}
+
+// A listener's announcement: its server name, then the start time of its process.
+QList<QByteArray> ReadAnnouncement(const QString& machine, qint64 pid)
+{
+    return Detail::ReadWholeFile(ListenersFolder(machine) + "/" + QString::number(pid)).split('\n');
+}
+
 // One message on the wire: "message wParam lParam record-in-hex-or-dash\n".
 QByteArray Encode(UINT message, WPARAM wParam, LPARAM lParam, const QByteArray& record)
 {
@@ -83,7 +103,7 @@ public:
         connect(&server, &QLocalServer::newConnection, this, &Listener::Accept);
         QDir().mkpath(ListenersFolder(machine));
         const QString file = ListenersFolder(machine) + "/" + QString::number(::getpid());
-        if (!Detail::WriteFileAtomically(file, server.fullServerName().toUtf8())) {
+        if (!Detail::WriteFileAtomically(file, server.fullServerName().toUtf8() + '\n' + ProcessStartTime(::getpid()))) {
             return false;
         }
         announcement = file;
@@ -171,16 +191,20 @@ void StartAtApplicationStart()
     }
 }
 
-bool ProcessEnded(qint64 pid)
+bool ProcessEnded(const QString& machine, qint64 pid)
 {
-    return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)) {
+        return true;
+    }
+    const QList<QByteArray> announcement = ReadAnnouncement(machine, pid);
+    return announcement.size() > 1 && !announcement[1].isEmpty() && announcement[1] != ProcessStartTime(pid);
 }
 
 // Sends one line to a program's listener and returns its reply line (empty without one in time).
 QByteArray Exchange(const QString& machine, qint64 pid, const QByteArray& line, int replyTimeout)
 {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromUtf8(Detail::ReadWholeFile(ListenersFolder(machine) + "/" + QString::number(pid))));
+    socket.connectToServer(QString::fromUtf8(ReadAnnouncement(machine, pid).value(0)));
     if (!socket.waitForConnected(ConnectTimeout)) {
         return QByteArray();
     }
@@ -261,7 +285,7 @@ QList<qint64> ListeningPrograms(const QString& machine)
     QList<qint64> programs;
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
         const qint64 pid = name.toLongLong();
-        if (ProcessEnded(pid)) {
+        if (ProcessEnded(machine, pid)) {
             QFile::remove(folder + "/" + name);
         } else {
             programs << pid;

@@ -92,9 +92,13 @@ TEST(PowerSettingsFilterTest, EndedProgramsAreForgotten)
     watcher.start(BinaryPath("lidwatcher"), {});
     QStringList seen;
     ASSERT_TRUE(WaitForLine(watcher, "ready", seen));
-    ASSERT_EQ(QDir(machine.Path() + "/listeners").entryList(QDir::Files).size(), 1);
-    ::kill(pid_t(watcher.processId()), SIGKILL);
+    const QString listeners = machine.Path() + "/listeners";
+    ASSERT_EQ(QDir(listeners).entryList(QDir::Files).size(), 1);
+    const qint64 pid = watcher.processId();
+    ::kill(pid_t(pid), SIGKILL);
     ASSERT_TRUE(watcher.waitForFinished(20000));
+    // The dead program's id now held by a live process that never listened.
+    ASSERT_TRUE(QFile::copy(listeners + "/" + QString::number(pid), listeners + "/" + QString::number(::getppid())));
 
     const auto sent = RunWinsim({"event", "lid-open"});
     EXPECT_EQ(sent.out.trimmed(), "delivered to 0 programs");
