@@ -29,6 +29,7 @@
 #include <QVector>
 #include <QVersionNumber>
 
+#include <exception>
 #include <memory>
 
 class PreferencesDialog;
@@ -139,6 +140,13 @@ public:
     // Update checks (MainWindowRestoration.cpp).
     void CheckForUpdatesOnInitialization();
 
+    // Tag and descriptor correction (MainWindowTagCorrection.cpp).
+    void CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer);
+    bool ReplaceNativeHdrProfileInTempDir();
+    bool CheckAndFixDescriptorTags(const QString& directory);
+    bool CheckDescriptorTag(const QString& path, const QString& fileName);
+    bool FixDescriptorTag(const QString& path, const QString& fileName);
+
     // Addresses (MainWindowAddresses.cpp).
     QString CreateArchiveUrl();
     static QString CreateDownloadUrl();
@@ -220,6 +228,13 @@ private:
     void FinishStartup(bool hdr);
     // Clears the process-wide flag of the update checker's initialisation.
     static void ResetUpdateCheckerState();
+    // Initialises the update checker once per process.
+    void InitializeUpdateChecker();
+    // Reports a failure of the activation road (ERROR line, error box with the shutdown note, tray
+    // icon hidden, exit code 0); false when `error` is none of its kinds.
+    bool ReportActivationFailure(const std::exception& error);
+    // Replaces the preferences window by a new one with the same connections and visibility.
+    void RebuildPreferencesDialog();
 
     QString profileFileNameFormat;
     QString profileFileNamePrefix;
@@ -252,6 +267,8 @@ private:
     const QVersionNumber& productVersion;
     bool hdrMode = false;
     bool advancedProfileActivated = false;
+    // Set when a brightness mismatch was reported, cleared by each activation.
+    bool brightnessMismatch = false;
     bool restorationRunning = false;
     int panelInfoState = 0;
     OobeCompletedDetection* oobeDetection = nullptr;

@@ -2,7 +2,11 @@
 #include "Gui/MainWindow.h"
 
 #include "Common/Application/Constants.h"
+#include "Common/HardwareInfo/DdsMode.h"
+#include "Common/HardwareInfo/DisplayHelper.h"
+#include "Common/HardwareInfo/HardwareInfoExceptions.h"
 #include "Common/Profile/IProfileHelper.h"
+#include "Common/Profile/ProfileHelperExceptions.h"
 #include "Common/Profile/RegistryLoader.h"
 #include "Common/Windows/RegistryParser.h"
 #include "Gui/PreferencesDialog.h"
@@ -14,18 +18,131 @@ using namespace Common::Logging;
 void MainWindow::OnProfileSelected(int index)
 {
     LogText(TraceLevel, "Handling profile selection...");
-    Q_UNUSED(index);
+    LogIfLidClosed(QStringLiteral("profile selection handling."));
+    if (!IsInternalDisplayInRegularMode(true)) {
+        trayMenu->UncheckProfileActions();
+        if (preferencesDialog != nullptr) {
+            preferencesDialog->SetCurrentProfileIndex();
+        }
+        return;
+    }
+    const int count = int(expectedProfileNames.size());
+    LogPieces(InfoLevel, "No. of profiles are ", count, " and profile to activate is ", index);
+    if (index >= 0 && index < count) {
+        LogPieces(InfoLevel, "Activating selected profile: ", expectedProfileNames[index].toStdString());
+    } else {
+        LogText(InfoLevel, "Activating selected profile");
+    }
+    OnActivateProfile(index);
+}
+
+bool MainWindow::ReportActivationFailure(const std::exception& error)
+{
+    namespace Profile = Common::Profile;
+    namespace Hardware = Common::HardwareInfo;
+    QString text;
+    bool withReason = false;
+    if (dynamic_cast<const Profile::GetColorCalibrationException*>(&error) != nullptr) {
+        text = CalibrationStateText();
+    } else if (dynamic_cast<const Profile::EnableColorCalibrationException*>(&error) != nullptr) {
+        text = EnableCalibrationText();
+        withReason = true;
+    } else if (dynamic_cast<const Profile::ReadActiveProfileException*>(&error) != nullptr) {
+        text = ActiveProfileText();
+    } else if (dynamic_cast<const Hardware::GetBrightnessLevelException*>(&error) != nullptr) {
+        text = BrightnessReadText();
+    } else if (dynamic_cast<const Hardware::SetBrightnessLevelException*>(&error) != nullptr) {
+        text = BrightnessSetText();
+    } else if (dynamic_cast<const Profile::ActivateProfileException*>(&error) != nullptr) {
+        text = ActivationText();
+    } else {
+        return false;
+    }
+    const QString message = text + QStringLiteral(" Reason: ") + QString::fromUtf8(error.what());
+    LogPieces(ErrorLevel, "MainWindow", message.toStdString());
+    ShowErrorMessage(withReason ? message : text, true);
+    trayMenu->HideTrayIcon();
+    ExitEventLoop(0);
+    return true;
 }
 
 void MainWindow::OnActivateProfile(int index)
 {
     LogPieces(TraceLevel, "Activating profile with index ", index, "...");
+    LogIfLidClosed(QStringLiteral("profile activation."));
+    trayMenu->SetNormalIcon();
+    if (preferencesDialog != nullptr) {
+        preferencesDialog->HideWarningSigns();
+    }
+    try {
+        if (!profileHelper->GetColorCalibrationState()) {
+            AskUserToEnableColorCalibration();
+        }
+        // A refused question has asked the event loop to end: nothing more is done.
+        if (IsExitPending()) {
+            return;
+        }
+        if (!AreAllProfilesInstalled(false)) {
+            AskUserToRestoreProfiles();
+            return;
+        }
+        if (index < 0 || index >= profileData.size()) {
+            return;
+        }
+        const std::shared_ptr<ProfileData> profile = profileData[index];
+        if (!profileHelper->IsUserProfileListEnabled()) {
+            const bool discrete = ddsMode == Common::HardwareInfo::DdsModeDiscrete;
+            const int previous = discrete ? lastAppliedIndexDiscrete : lastAppliedIndexIntegrated;
+            if (!AskUserToEnableUserProfileList()) {
+                // The previous choice is shown again only when it names a listed profile (-1 after a
+                // first run, -2 without a value, or past a shorter list, names none).
+                if (previous >= 0 && previous < profileData.size()) {
+                    trayMenu->CheckProfileAction(previous);
+                    if (preferencesDialog != nullptr) {
+                        preferencesDialog->SelectProfile(previous);
+                    }
+                    SetLastAppliedProfileIndex(previous);
+                } else {
+                    trayMenu->UncheckProfileActions();
+                    if (preferencesDialog != nullptr) {
+                        preferencesDialog->SetCurrentProfileIndex();
+                    }
+                }
+                return;
+            }
+            profileHelper->EnableUserProfileList();
+        }
+        ActivateProfile(profile);
+        trayMenu->CheckProfileAction(index);
+        if (preferencesDialog != nullptr) {
+            preferencesDialog->SelectProfile(index);
+        }
+        SetLastAppliedProfileIndex(index);
+        LogPieces(InfoLevel, "Profile ", profile->GetFileName().toStdString(), " with index ", index, " activated.");
+    } catch (const Common::Profile::EnableUserProfileListException& error) {
+        // Nothing was activated; the program runs on, so the box announces no shutdown.
+        const QString text = UserProfileListText();
+        LogPieces(ErrorLevel, "MainWindow", text.toStdString(), " Reason: ", error.what());
+        ShowErrorMessage(text, false);
+    } catch (const std::exception& error) {
+        if (!ReportActivationFailure(error)) {
+            throw;
+        }
+    }
 }
 
 void MainWindow::ActivateProfile(std::shared_ptr<ProfileData> profile)
 {
-    LogText(TraceLevel, "Applying profile...");
-    Q_UNUSED(profile);
+    LogIfLidClosed(QStringLiteral("profile application."));
+    brightnessMismatch = false;
+    const int level = profile->GetBrightnessLevel();
+    const QString name = profile->GetFileName();
+    // The brightness is set before the profile changes.
+    displayHelper->SetBrightnessLevelInPowerScheme(level);
+    const bool hdr = name.contains(QLatin1String("HDR10"), Qt::CaseInsensitive);
+    profileHelper->ActivateProfile(name, hdr);
+    LogPieces(InfoLevel, "Successfully activated ", name.toStdString(), " profile. Brightness level set to ",
+              static_cast<unsigned>(level), ".");
 }
 
 void MainWindow::ActivateDefaultProfile()

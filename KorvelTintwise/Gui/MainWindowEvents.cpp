@@ -4,10 +4,13 @@
 
 #include "Common/Application/Constants.h"
 #include "Common/Application/MultipleInstancesGuard.h"
+#include "Common/Application/OobeCompletedDetection.h"
 #include "Common/HardwareInfo/DisplayHelper.h"
 #include "Common/HardwareInfo/HardwareInfoExceptions.h"
+#include "Common/Profile/IProfileHelper.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
+#include "ProfileData/ProfileDataObtainer.h"
 #include "WindowsStandIn/Messages.h"
 
 #include <cstdint>
@@ -18,21 +21,129 @@ using namespace Common::Logging;
 void MainWindow::OnDisplaySettingChanged()
 {
     LogText(TraceLevel, "Handling display setting change...");
+    if (preferencesDialog == nullptr) {
+        // Before the initialisation there is no window to rebuild and nothing chosen to keep.
+        LogText(InfoLevel, "Application initialization is pending, display setting change was ignored");
+        return;
+    }
+    const QString current = preferencesDialog->GetCurrentProfileName();
+    LogPieces(InfoLevel, "Current Active Profile ", current.toStdString());
+    try {
+        LogIfLidClosed(QStringLiteral("display setting change handling."));
+        if (!profileHelper->GetColorCalibrationState()) {
+            AskUserToEnableColorCalibration();
+        }
+        // A refused question has asked the event loop to end: nothing more is done.
+        if (IsExitPending()) {
+            return;
+        }
+        RebuildPreferencesDialog();
+        if (brightnessMismatch) {
+            preferencesDialog->OnBrightnessMismatchFound();
+        }
+        if (!IsInternalDisplayInRegularMode(true)) {
+            trayMenu->UncheckProfileActions();
+            preferencesDialog->SetCurrentProfileIndex();
+            return;
+        }
+        if (!AreAllProfilesInstalled(false)) {
+            AskUserToRestoreProfiles();
+            return;
+        }
+        // The window's first entry is the empty one: list position = index - 1.
+        const int index = preferencesDialog->FindProfileIndex(current);
+        LogPieces(InfoLevel, "Active profile index after display change event: ", index);
+        if (index >= 1 && index - 1 < profileData.size() && !IsAtLeast24H2()) {
+            advancedProfileActivated = displayHelper->IsAdvancedColorEnabled();
+            if (!displayHelper->IsHdrActive()) {
+                const QString name = profileData[index - 1]->GetFileName();
+                profileHelper->ActivateProfile(name, advancedProfileActivated);
+                LogPieces(InfoLevel, "Successfully activated ", name.toStdString());
+                trayMenu->ShowSdrProfilesOnly();
+                preferencesDialog->UpdateProfileInfo();
+            }
+        }
+        ShowHdrModeNotice(displayHelper->IsHdrActive());
+        if (brightnessMismatch && oobeDetection->IsCompleted()) {
+            trayMenu->SetWarningIcon();
+        } else {
+            trayMenu->SetNormalIcon();
+        }
+    } catch (const Common::HardwareInfo::DisplayHelperException& error) {
+        LogPieces(ErrorLevel, "MainWindow", "DisplayHelperException occurred. Reason: ", error.what());
+    } catch (const std::exception& error) {
+        if (!ReportActivationFailure(error)) {
+            LogPieces(ErrorLevel, "MainWindow", "Reason: ", error.what());
+        }
+    }
+}
+
+void MainWindow::RebuildPreferencesDialog()
+{
+    const bool visible = preferencesDialog->isVisible();
+    preferencesDialog->close();
+    disconnect(preferencesDialog, SIGNAL(ProfileChangeTriggered(int)), this, SLOT(OnProfileSelected(int)));
+    disconnect(preferencesDialog, SIGNAL(RunOnStartupChanged(int)), this, SLOT(OnRunOnStartupChanged(int)));
+    disconnect(preferencesDialog, SIGNAL(RestoreProfilesTriggered()), this, SLOT(OnRestoreProfilesTriggered()));
+    disconnect(preferencesDialog, SIGNAL(CheckForUpdateTriggered()), this, SLOT(OnCheckForUpdateTriggered()));
+    disconnect(this, SIGNAL(LidStateChanged(bool)), preferencesDialog, SLOT(OnLidStateChanged(bool)));
+    preferencesDialog->deleteLater();
+    preferencesDialog = new PreferencesDialog(trayMenu, productVersion, startupHelper, displayHelper, configuration,
+                                              &profileData, lidClosed, this);
+    preferencesDialog->FillProfileComboBoxes();
+    ConnectPreferencesDialog();
+    preferencesDialog->setWindowTitle(windowTitle());
+    preferencesDialog->setVisible(visible);
 }
 
 void MainWindow::OnAlignProfiles()
 {
-    LogText(TraceLevel, "Handling profile alignment...");
+    if (startupComplete) {
+        if (preferencesDialog != nullptr) {
+            preferencesDialog->HideDdsAlignmentOptions();
+        }
+    } else {
+        LogText(InfoLevel, "Application initialization is pending, alignProfiles signal was ignored");
+    }
 }
 
 void MainWindow::OnOobeCompleted()
 {
     LogText(TraceLevel, "Handling OOBE completion...");
+    if (!requiredProfilesAvailable) {
+        AskUserToRestoreProfiles();
+    } else {
+        ProfileDataObtainer obtainer(logConfiguration, biosTools, trayMenu, profileHelper, panelInfo,
+                                     profileFileNameFormat);
+        if (!obtainer.BuildProfileDataList()) {
+            LogText(InfoLevel, "Something happend with Loading of profile, Checking again!");
+            AskUserToRestoreProfiles();
+            return;
+        }
+        CorrectTagsForAllProfiles(&obtainer);
+    }
+    // A refused restoration has asked the event loop to end: nothing more is done.
+    if (IsExitPending()) {
+        return;
+    }
+    CheckForUpdatesOnInitialization();
+    RegisterDisplayDeviceId();
 }
 
 void MainWindow::OnBrightnessMismatchFound()
 {
     LogText(TraceLevel, "Handling brightness mismatch...");
+    brightnessMismatch = true;
+    if (preferencesDialog != nullptr) {
+        preferencesDialog->OnBrightnessMismatchFound();
+    }
+    if (oobeDetection->IsCompleted()) {
+        trayMenu->SetWarningIcon();
+        const QString text = QObject::tr(
+            "Brightness not accurate for the selected profile. Reselect the profile to correct the brightness");
+        LogPieces(InfoLevel, "Showing tray notification message: ", text.toStdString());
+        trayMenu->ShowWarningNotification(text);
+    }
 }
 
 void MainWindow::OnPowerSettingsChanged(LPARAM lParam)

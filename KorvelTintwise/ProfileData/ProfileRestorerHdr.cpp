@@ -6,6 +6,7 @@
 #include "Common/Profile/PanelInfoXmlParser.h"
 #include "Common/Profile/ProfileModifier.h"
 #include "Common/Spectrine/Resource.h"
+#include "ProfileData/ProfileCorrection.h"
 #include "ProfileData/ProfileDataObtainer.h"
 #include "ProfileData/ProfileRestorer.h"
 #include "ProfileData/ProfileRestorerExceptions.h"
@@ -14,9 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -27,19 +25,11 @@ using Logging::WarnLevel;
 using Profile::ColorantMatrix;
 
 constexpr DWORD StepPauseMs = 100;
-constexpr double NativeHdrLuminanceThreshold = 550.0;  // cd/m²
-const QString GenericNativeHdrFileName = QStringLiteral("Generice_Native_HDR.icm");
-const QString GenericNativeHdrResource = QStringLiteral(":/NativeHdr/") + GenericNativeHdrFileName;
 
 std::string Utf8(const QString& text)
 {
     return text.toStdString();
 }
-
-// Engine codes of the standard colour spaces.
-constexpr int StandardAdobeRgb = 0;
-constexpr int StandardSrgb = 1;
-constexpr int StandardP3 = 3;
 
 // Removes the temporary directory when the corrections end, however they end.
 class TemporaryDirectoryGuard {
@@ -171,33 +161,17 @@ void ProfileRestorer::CorrectTagsForAllProfiles()
         const int type = types.FetchProfileType(path);
         const int kind = profile->GetColorSpaceType();
         LogPieces(InfoLevel, "Profile Type : ", ProfileDataObtainer::ProfileTypeToString(type));
-        if (type != KVProfileTypeMatrixTrcMhc2 && kind != ColorSpaceNone) {
+        const ProfileCorrection::ColorantTarget target = ProfileCorrection::ColorantTargetFor(type, kind);
+        if (target.source == ProfileCorrection::ColorantTarget::NotMhc2) {
             LogPieces(InfoLevel, "Profile type is not MHC2, hence not correcting tags.");
             continue;
         }
         LogPieces(TraceLevel, "Profile Path:  ", Utf8(path));
         ColorantMatrix colorants{};
-        bool haveColorants = false;
-        switch (kind) {
-        case ColorSpaceSrgb:
-            haveColorants = modifier.getChromaticity(StandardSrgb, colorants);
-            break;
-        case ColorSpaceAdobeRgb:
-            haveColorants = modifier.getChromaticity(StandardAdobeRgb, colorants);
-            break;
-        case ColorSpaceDciP3:
-        case ColorSpaceDisplayP3:
-            haveColorants = modifier.getChromaticity(StandardP3, colorants);
-            break;
-        case ColorSpaceNone:
-            // Without a readable Default profile there is nothing to copy: resaved as it is.
-            if (!defaultPath.isEmpty() && modifier.GetRgbXyzTagValues(defaultPath, colorants)) {
-                haveColorants = true;
-                break;
-            }
-            modifier.ResaveProfile(path, path);
-            continue;
-        default:
+        const bool haveColorants = ProfileCorrection::ReadColorantTarget(modifier, target, defaultPath, colorants);
+        // Without a readable Default profile there is nothing to copy: re-saved as it is.
+        if (target.source == ProfileCorrection::ColorantTarget::Unchanged ||
+            (target.source == ProfileCorrection::ColorantTarget::DefaultProfile && !haveColorants)) {
             modifier.ResaveProfile(path, path);
             continue;
         }
@@ -235,30 +209,20 @@ bool ProfileRestorer::ReplaceNativeHdrProfile()
     }
     const Spectrine::UniString enginePath(KVUniStringCreateFromUtf8(nativePath.toUtf8().constData()));
     const double luminance = m_ProfileDataObtainer->FetchLuminance(enginePath.Get());
-    if (!(NativeHdrLuminanceThreshold > luminance)) {
+    if (!(ProfileCorrection::GenericNativeHdrThreshold > luminance)) {
         return false;
     }
-    if (!QFileInfo::exists(GenericNativeHdrResource)) {
+    if (!QFileInfo::exists(ProfileCorrection::GenericNativeHdrResource)) {
         LogPieces(InfoLevel, "No need to modify the Native_HDR profile");
         return false;
     }
     // The native profile stays until the generic one is completely in its place.
-    const QString copy = WorkingPath(GenericNativeHdrFileName);
-    QFile::remove(copy);
-    if (!QFile::copy(GenericNativeHdrResource, copy)) {
-        LogPieces(WarnLevel, "Failed to copy the generic native HDR profile to ", Utf8(copy));
-        QFile::remove(copy);
+    QString error;
+    if (!ProfileCorrection::PutGenericNativeHdrProfile(m_WorkingDirectory, nativePath, error)) {
+        LogPieces(WarnLevel, "Failed to put the generic native HDR profile in place: ", Utf8(error));
         return false;
     }
     LogPieces(InfoLevel, "Replaced the Native_HDR file in the DisplayProfiles directory");
-    QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    std::error_code error;
-    std::filesystem::rename(QFile::encodeName(copy).toStdString(), QFile::encodeName(nativePath).toStdString(), error);
-    if (error) {
-        LogPieces(WarnLevel, "Failed to put the generic native HDR profile in place: ", error.message());
-        QFile::remove(copy);
-        return false;
-    }
     return true;
 }
 
@@ -313,20 +277,14 @@ void ProfileRestorer::FixDescriptorTag(const QString& path, const QString& fileN
 {
     LogPieces(InfoLevel, "Fixing descriptor tag of ", Utf8(path));
     LogPieces(InfoLevel, "Existing descriptor tag is: ", Utf8(ProfileDescription(path)));
-    const Spectrine::UniString enginePath(KVUniStringCreate(path.toStdWString().c_str()));
-    KVStatus status = KVSuccess;
-    const Spectrine::EditableProfile profile(KVEditableICCProfileFromPathCreate(enginePath.Get(), &status));
-    if (status != KVSuccess || !profile) {
+    const ProfileCorrection::DescriptionWrite written = ProfileCorrection::WriteProfileDescription(
+        path, ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName));
+    if (written == ProfileCorrection::DescriptionWrite::NotOpened ||
+        written == ProfileCorrection::DescriptionWrite::TooLong) {
         LogPieces(WarnLevel, "KVEditableICCProfileFromPathCreate failed!");
         return;
     }
-    const QString expected = ExpectedDescriptor(m_DisplayHelper->GetInternalPanelId(), fileName);
-    const Spectrine::UniString description(KVUniStringCreateFromUtf8(expected.toUtf8().constData()));
-    KVEditableICCProfileSetDescription(profile.Get(), description.Get(), &status);
-    if (status == KVSuccess) {
-        KVEditableICCProfileSaveToPath(profile.Get(), enginePath.Get(), &status);
-    }
-    const bool ok = status == KVSuccess;
+    const bool ok = written == ProfileCorrection::DescriptionWrite::Written;
     LogPieces(InfoLevel, "Status: ", ok ? "ok" : "not ok");
     if (ok) {
         LogPieces(InfoLevel, "Updated descriptor tag is now: ", Utf8(ProfileDescription(path)));

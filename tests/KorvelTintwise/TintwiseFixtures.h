@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Common/Application/Widgets/TrayNotifier.h"
+#include "Common/Spectrine/Resource.h"
 #include "tests/KorvelTintwise/GuiTestSupport.h"
 #include "tests/KorvelTintwise/ServiceFakes.h"
 #include "tests/fixtures/TestSupport.h"
@@ -49,6 +50,17 @@ public:
     std::vector<Notification> shown;
     QStringList titles;
 };
+
+// The description of the profile at `path` as the colour engine reads it; empty when it cannot.
+inline QString ProfileDescription(const QString& path)
+{
+    namespace Engine = Korvel::DisplayCalibration::Common::Spectrine;
+    KVStatus status = KVSuccess;
+    const Engine::UniString enginePath(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
+    const Engine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
+    const Engine::UniString text(profile ? KVProfileGetDescription(profile.Get(), &status) : nullptr);
+    return text ? QString::fromUtf8(KVUniStringToUtf8(text.Get())) : QString();
+}
 
 // Runs make_panel_archive.py with `arguments`; the set's files land in `folder`.
 inline void MakeProfileSet(const QString& folder, const QStringList& arguments)

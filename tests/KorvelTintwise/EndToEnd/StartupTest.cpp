@@ -77,31 +77,6 @@ void CheckMenuAndQuit(TrayMachine&, const TrayDesktop&, TrayProgram& program)
     EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
 }
 
-QJsonArray TrayMenuOf(const QJsonObject& program)
-{
-    return program["tray"][0]["menu"].toArray();
-}
-
-bool ShowsBox(const QJsonObject& program)
-{
-    for (const QJsonValue& window : program["windows"].toArray()) {
-        if (window["messageBox"]["waiting"].toBool()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ShowsPreferences(const QJsonObject& program)
-{
-    for (const QJsonValue& window : program["windows"].toArray()) {
-        if (window["class"].toString() == QLatin1String("PreferencesDialog")) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // A second start while the first runs: it ends with 0 and the first reacts.
 void StartAgain(const TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& first, const QStringList& arguments)
 {
@@ -112,26 +87,12 @@ void StartAgain(const TrayMachine& machine, const TrayDesktop& desktop, TrayProg
               QStringLiteral("user_ended_oobe"));
 }
 
-QJsonObject Colour()
-{
-    return QJsonDocument::fromJson(RunWinsim({"colour"}).out.toUtf8()).object();
-}
-
 // The advanced-colour associations and defaults of the internal display's adapter.
 QJsonObject AdvancedColourState()
 {
-    const QJsonObject colour = Colour();
+    const QJsonObject colour = ColourState();
     const QJsonObject users = colour["displayAssociations"]["currentUser"].toObject();
     return users.isEmpty() ? QJsonObject() : users.begin()->toObject();
-}
-
-void MakeDisplayVersion23H2()
-{
-    const QString key = QStringLiteral("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
-    for (const auto& [name, value] : {std::pair{"DisplayVersion", "23H2"}, {"CurrentBuild", "22631"},
-                                      {"CurrentBuildNumber", "22631"}}) {
-        ASSERT_EQ(RunWinsim({"reg", "set", key, name, value}).exitCode, 0);
-    }
 }
 
 const StartCase Cases[] = {
@@ -143,7 +104,11 @@ const StartCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
              StartAgain(machine, desktop, program, {"--withGUI"});
-             EXPECT_FALSE(program.WaitForView(ShowsPreferences).isEmpty());
+             EXPECT_FALSE(program
+                              .WaitForView([](const QJsonObject& shown) {
+                                  return ShowsWindow(shown, "PreferencesDialog");
+                              })
+                              .isEmpty());
              EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
          },
      .journal = {{"find-window", "class=null title=\"Korvel Tintwise\""}},
@@ -152,7 +117,8 @@ const StartCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
              StartAgain(machine, desktop, program, {});
-             EXPECT_FALSE(ShowsPreferences(program.WaitForView([](const QJsonObject&) { return true; })));
+             EXPECT_FALSE(
+                 ShowsWindow(program.WaitForView([](const QJsonObject&) { return true; }), "PreferencesDialog"));
              EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
          },
      .notJournalled = {"find-window"},
@@ -197,7 +163,7 @@ const StartCase Cases[] = {
      .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "topology", "clone"}).exitCode, 0); },
      .act =
          [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
-             ASSERT_FALSE(program.WaitForView(ShowsBox).isEmpty()) << program.ErrorOutput();
+             ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty()) << program.ErrorOutput();
              ASSERT_EQ(RunWinsim({"set", "topology", "extend"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              CheckMenuAndQuit(machine, desktop, program);
@@ -209,7 +175,7 @@ const StartCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
              CheckMenuAndQuit(machine, desktop, program);
-             EXPECT_TRUE(Colour()["calibrationManagement"].toBool());
+             EXPECT_TRUE(ColourState()["calibrationManagement"].toBool());
          },
      .boxes = {{"question", "The Windows display calibration is disabled on your system."}},
      .journal = {{"run-elevated", "--color-calibration"}}},
@@ -265,7 +231,7 @@ const StartCase Cases[] = {
     {.name = "AdvancedColourBefore24H2ActivatesAndChecksTheDefault",
      .prepare =
          [](TrayMachine&) {
-             MakeDisplayVersion23H2();
+             SetDisplayVersion23H2();
              ASSERT_EQ(RunWinsim({"reg", "set", "--type", "REG_DWORD",
                                   "HKLM\\SYSTEM\\CurrentControlSet\\Control\\GraphicsDrivers\\MonitorDataStore\\"
                                   "KVL4A1C0_0C_07E6_3B",

@@ -1,0 +1,227 @@
+// MainWindow: correction of the installed profiles' colorant and description tags once the
+// out-of-box experience ends. The corrected copies are made in the temporary directory and installed
+// together; nothing installed is touched before its replacement is complete.
+#include "Gui/MainWindow.h"
+
+#include "Common/Application/Constants.h"
+#include "Common/Application/Paths.h"
+#include "Common/HardwareInfo/DisplayHelper.h"
+#include "Common/Profile/IProfileHelper.h"
+#include "Common/Profile/ProfileModifier.h"
+#include "Common/Spectrine/Resource.h"
+#include "ProfileData/ProfileCorrection.h"
+#include "ProfileData/ProfileDataObtainer.h"
+#include "ProfileData/ProfileRestorer.h"
+
+#include <QFileInfo>
+
+#include <iostream>
+
+namespace Common = Korvel::DisplayCalibration::Common;
+using namespace Common::Logging;
+
+namespace {
+
+// Removes the temporary directory on every way out of a correction run.
+class TemporaryDirectoryGuard {
+public:
+    explicit TemporaryDirectoryGuard(Loggable& log) : log(log) {}
+    ~TemporaryDirectoryGuard()
+    {
+        try {
+            Common::RemoveTemporaryDirectory();
+        } catch (const std::exception& error) {
+            log.LogPieces(ErrorLevel, "MainWindow", "Failed to remove the temporary directory: ", error.what());
+        }
+    }
+    TemporaryDirectoryGuard(const TemporaryDirectoryGuard&) = delete;
+    TemporaryDirectoryGuard& operator=(const TemporaryDirectoryGuard&) = delete;
+
+private:
+    Loggable& log;
+};
+
+}  // namespace
+
+void MainWindow::CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer)
+{
+    LogPieces(InfoLevel, "MainWindow: ", "CorrectTagsForAllProfiles started");
+    Common::Profile::ProfileModifier modifier;
+    const ProfileDataList profiles = obtainer->GetProfileDataList();
+    LogPieces(TraceLevel, "allProfileData size : ", profiles.size());
+
+    const QString defaultPath = FindProfileDataByName(profiles, Common::DefaultProfileName);
+    if (defaultPath.isEmpty()) {
+        LogPieces(ErrorLevel, "MainWindow", "Failed to get default profile path.");
+        return;
+    }
+    const TemporaryDirectoryGuard guard(*this);
+    const QString temporary = Common::CreateTemporaryDirectory();
+
+    // Each corrected file is installed once.
+    QStringList installList;
+    const auto install = [&installList](const QString& path) {
+        if (!installList.contains(path)) {
+            installList << path;
+        }
+    };
+    bool anyChanged = false;
+    for (const auto& profile : profiles) {
+        const QString source = profile->GetFullPath();
+        if (!QFileInfo::exists(source)) {
+            LogPieces(ErrorLevel, "MainWindow", "Profile ", source.toStdString(), " doesn't exist!");
+            return;
+        }
+        const QString destination = temporary + QLatin1Char('/') + profile->GetFileName();
+        LogPieces(TraceLevel, "input profile Path:  ", source.toStdString());
+        LogPieces(TraceLevel, "output profile Path: ", destination.toStdString());
+        const int type = obtainer->FetchProfileType(source);
+        LogPieces(InfoLevel, "Profile Type : ", ProfileDataObtainer::ProfileTypeToString(type));
+
+        const ProfileCorrection::ColorantTarget target =
+            ProfileCorrection::ColorantTargetFor(type, profile->GetColorSpaceType());
+        if (target.source == ProfileCorrection::ColorantTarget::NotMhc2) {
+            LogText(InfoLevel, "Profile type is not MHC2, hence not correcting tags.");
+        }
+        Common::Profile::ColorantMatrix colorants{};
+        // A target that cannot be read or made corrects nothing: the profile is only re-saved.
+        const bool haveTarget = ProfileCorrection::ReadColorantTarget(modifier, target, defaultPath, colorants);
+        if (!modifier.ResaveProfile(source, destination)) {
+            LogPieces(ErrorLevel, "MainWindow", "Failed to write ", destination.toStdString());
+        }
+        if (haveTarget) {
+            bool changed = false;
+            if (!modifier.EditRgbXyzTagsInFile(source, destination, colorants, &changed)) {
+                changed = false;
+            }
+            LogPieces(InfoLevel, "Did profile got corrected, for profile ", profile->GetFileName().toStdString(), ": ",
+                      changed ? 1 : 0);
+            anyChanged = anyChanged || changed;
+        } else if (target.source == ProfileCorrection::ColorantTarget::DefaultProfile ||
+                   target.source == ProfileCorrection::ColorantTarget::Standard) {
+            LogPieces(ErrorLevel, "MainWindow", "No colorants to correct ", profile->GetFileName().toStdString(),
+                      " with; it is only re-saved.");
+        }
+        install(destination);
+    }
+
+    QString nativeHdrName;
+    QString nativeHdrPath;
+    BuildProfilePath(nativeHdrName, nativeHdrPath);
+    if (QFileInfo::exists(nativeHdrPath)) {
+        const QString copy = temporary + QLatin1Char('/') + nativeHdrName;
+        if (!modifier.ResaveProfile(nativeHdrPath, copy)) {
+            LogPieces(ErrorLevel, "MainWindow", "Failed to write ", copy.toStdString());
+        }
+        install(copy);
+    }
+    LogPieces(InfoLevel, "Native HDR profile is ", ReplaceNativeHdrProfileInTempDir() ? "modified" : "not modified");
+    const bool descriptors = CheckAndFixDescriptorTags(temporary);
+    LogPieces(InfoLevel, "Profile descriptor ", descriptors ? "needs " : "does not need ", "an update");
+
+    if (!anyChanged && !descriptors) {
+        LogPieces(ErrorLevel, "MainWindow", "CorrectTagsForAllProfiles() failed or not required");
+        return;
+    }
+    // The installation replaces the installed profiles: it runs only when every copy is there.
+    QStringList missing;
+    for (const QString& path : installList) {
+        if (!QFileInfo::exists(path)) {
+            missing << path;
+        }
+    }
+    if (!missing.isEmpty()) {
+        LogPieces(ErrorLevel, "MainWindow", "Corrected profiles not installed, missing: ",
+                  missing.join(QStringLiteral(", ")).toStdString());
+        return;
+    }
+    try {
+        profileHelper->InstallProfiles(installList);
+    } catch (const std::exception& error) {
+        LogPieces(ErrorLevel, "MainWindow", "InstallProfiles failed : ", error.what());
+        std::cout << "Failed to install profile: " << std::endl << "Reason: " << error.what() << std::endl;
+    }
+}
+
+bool MainWindow::ReplaceNativeHdrProfileInTempDir()
+{
+    const QString temporary = Common::CreateTemporaryDirectory();
+    nativeHdrProfileData = std::make_shared<ProfileDataObtainer>(logConfiguration, biosTools, trayMenu, profileHelper,
+                                                                 panelInfo, profileFileNameFormat);
+    QString name;
+    QString installed;
+    BuildProfilePath(name, installed);
+    const Common::Spectrine::UniString enginePath(KVUniStringCreateFromUtf8(installed.toUtf8().constData()));
+    const double luminance = nativeHdrProfileData->FetchLuminance(enginePath.Get());
+    if (!(QFileInfo::exists(installed) && luminance < ProfileCorrection::GenericNativeHdrThreshold)) {
+        return false;
+    }
+    // The working copy stays until the generic profile is completely in its place.
+    const QString target = temporary + QLatin1Char('/') + name;
+    QString error;
+    if (!ProfileCorrection::PutGenericNativeHdrProfile(temporary, target, error)) {
+        LogPieces(ErrorLevel, "MainWindow", "Failed to replace the Native_HDR file in the temp directory: ",
+                  error.toStdString());
+        return false;
+    }
+    LogText(InfoLevel, "Replaced the Native_HDR file in the temp directory");
+    // Named for this panel like the profile it replaces, so the replacement alone changes no descriptor.
+    ProfileCorrection::WriteProfileDescription(
+        target, ProfileRestorer::ExpectedDescriptor(displayHelper->GetInternalPanelId(), name));
+    return true;
+}
+
+bool MainWindow::CheckAndFixDescriptorTags(const QString& directory)
+{
+    bool fixed = false;
+    for (const auto& profile : profileData) {
+        const QString name = QString(profileFileNameFormat)
+                                 .replace(Common::ProfileNamePlaceholder, profile->GetName(), Qt::CaseSensitive);
+        const QString path = directory + QLatin1Char('/') + name;
+        if (QFileInfo::exists(path) && !CheckDescriptorTag(path, name)) {
+            FixDescriptorTag(path, name);
+            fixed = true;
+        }
+    }
+    QString name;
+    QString installed;
+    BuildProfilePath(name, installed);
+    const QString path = directory + QLatin1Char('/') + name;
+    if (QFileInfo::exists(installed) && !CheckDescriptorTag(path, name)) {
+        FixDescriptorTag(path, name);
+        fixed = true;
+    }
+    return fixed;
+}
+
+bool MainWindow::CheckDescriptorTag(const QString& path, const QString& fileName)
+{
+    LogPieces(InfoLevel, "Checking descriptor tag of ", path.toStdString());
+    return GetProfileDescription(path).contains(
+        ProfileRestorer::ExpectedDescriptor(displayHelper->GetInternalPanelId(), fileName), Qt::CaseSensitive);
+}
+
+bool MainWindow::FixDescriptorTag(const QString& path, const QString& fileName)
+{
+    LogPieces(InfoLevel, "Fixing descriptor tag of ", path.toStdString());
+    LogPieces(InfoLevel, "Existing descriptor tag is: ", GetProfileDescription(path).toStdString());
+    const QString descriptor = ProfileRestorer::ExpectedDescriptor(displayHelper->GetInternalPanelId(), fileName);
+    switch (ProfileCorrection::WriteProfileDescription(path, descriptor)) {
+    case ProfileCorrection::DescriptionWrite::TooLong:
+        LogPieces(ErrorLevel, "MainWindow", "Profile path or descriptor too long for the colour engine: ",
+                  path.toStdString());
+        return false;
+    case ProfileCorrection::DescriptionWrite::NotOpened:
+        LogPieces(ErrorLevel, "MainWindow", "KVEditableICCProfileFromPathCreate failed!");
+        return false;
+    case ProfileCorrection::DescriptionWrite::NotWritten:
+        LogText(InfoLevel, "Status: not ok");
+        break;
+    case ProfileCorrection::DescriptionWrite::Written:
+        LogText(InfoLevel, "Status: ok");
+        LogPieces(InfoLevel, "Updated descriptor tag is now: ", GetProfileDescription(path).toStdString());
+        return true;
+    }
+    LogPieces(InfoLevel, "Updated descriptor tag is now: ", GetProfileDescription(path).toStdString());
+    return false;
+}

@@ -1,0 +1,103 @@
+// What the running tray program does when the out-of-box wait has ended: the detector reports it a
+// second time shortly after a start whose wait is over, and the program then corrects the installed
+// profiles' tags (installing them once) and checks for updates through Vesperon.
+#include "WindowsStandIn/Machine.h"
+#include "tests/KorvelTintwise/TintwiseFixtures.h"
+#include "tests/fixtures/TrayMachine.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+const QString Feed = QStringLiteral("/downloads/autoupdate/KorvelTintwise/Vantrel/KorvelTintwise_win64_appcast.xml");
+
+// The journal's `event` details once there are `count` of them (20 s at most).
+QStringList WaitForEvents(const TrayMachine& machine, const QString& event, int count)
+{
+    const QDeadlineTimer deadline(20000);
+    while (machine.Events(event).size() < count && !deadline.hasExpired()) {
+        QThread::msleep(100);
+    }
+    return machine.Events(event);
+}
+
+class OutOfBoxEndTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(desktop.Ready());
+        // The detector's report comes 5 s after the start, here a fifth of that.
+        ASSERT_EQ(RunWinsim({"set", "time.waitScale", "0.2"}).exitCode, 0);
+    }
+
+    // Starts the program and waits for its two start-up update checks: the start's and the
+    // out-of-box slot's.
+    std::unique_ptr<TrayProgram> StartAndWaitForTheSlot()
+    {
+        machine.MarkJournal();
+        auto program = std::make_unique<TrayProgram>(desktop, machine);
+        EXPECT_FALSE(program->WaitForTrayMenu().isEmpty()) << program->ErrorOutput();
+        EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
+        return program;
+    }
+
+    void Quit(TrayProgram& program)
+    {
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+
+    TrayMachine machine;
+    TrayDesktop desktop;
+};
+
+// The generated set's descriptions do not hold the panel identity: they are corrected and the set
+// installed once; the next start finds nothing to do.
+TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
+{
+    {
+        const std::unique_ptr<TrayProgram> program = StartAndWaitForTheSlot();
+        const QStringList initialized = machine.Events("vesperon-initialize");
+        ASSERT_EQ(initialized.size(), 1);
+        EXPECT_TRUE(initialized.first().endsWith(Feed + " 0")) << initialized.first();
+        const QStringList runs = machine.Events("run-elevated");
+        ASSERT_EQ(runs.size(), 1);
+        EXPECT_EQ(runs.first().count("--install-profile"), FactorySet().profiles.size()) << runs.first();
+
+        ASSERT_EQ(User({"trigger", "Preferences..."}).exitCode, 0);
+        ASSERT_EQ(User({"click", "About_Button"}).exitCode, 0);
+        ASSERT_EQ(User({"click", "CheckForUpdates_AboutPage_PushButton"}).exitCode, 0);
+        EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 3), QStringList({"0", "0", "1"}));
+        EXPECT_EQ(machine.Events("vesperon-initialize").size(), 1);
+        Quit(*program);
+    }
+    const QString colour = ColourState()["colorDirectory"].toString();
+    for (const QString& key : FactorySet().profiles) {
+        EXPECT_EQ(TintwiseTest::ProfileDescription(colour + "/KVL_4A1C_" + key + ".icm"), "KVL4A1C_" + key);
+    }
+
+    Quit(*StartAndWaitForTheSlot());
+    EXPECT_TRUE(machine.Events("run-elevated").isEmpty());
+    EXPECT_TRUE(machine.MainLog().contains("CorrectTagsForAllProfiles() failed or not required"));
+}
+
+TEST_F(OutOfBoxEndTest, FailedUpdateCheckerInitialisationIsLoggedAndTheChecksAreMade)
+{
+    ASSERT_EQ(RunWinsim({"fail", "VesperonInitialize", "1460"}).exitCode, 0);
+    Quit(*StartAndWaitForTheSlot());
+    const QStringList initialized = machine.Events("vesperon-initialize");
+    ASSERT_EQ(initialized.size(), 1);
+    EXPECT_TRUE(initialized.first().endsWith(" 1460")) << initialized.first();
+    EXPECT_TRUE(machine.MainLog().contains("WARN MainWindow <> - Failed to initialize Vesperon. Status: 1460"))
+        << machine.MainLog().right(3000);
+}
+
+}  // namespace

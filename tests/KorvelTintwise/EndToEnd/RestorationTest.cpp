@@ -1,0 +1,229 @@
+// Restoring the panel's profile set from the local profile server, run for real: KorvelTintwise under
+// an Xvfb of its own with trayer, the server serving archives made by the archive maker, the real
+// Tessaly installing them, the simulated user answering.
+#include "WindowsStandIn/Machine.h"
+#include "tests/fixtures/ProfileServer.h"
+#include "tests/fixtures/TrayMachine.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QThread>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+// The computer's identity in the default preset: "1S" + model + BIOS serial.
+const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
+const QStringList FactoryEntries{"Adobe RGB", "DCI-P3", "sRGB", "Default", "Not calibrated"};
+const QString Removed = QStringLiteral("KVL_4A1C_sRGB.icm");
+
+enum class Archive { None, Signed, Tampered };
+
+struct RestorationCase {
+    const char* name;
+    Archive archive = Archive::Signed;
+    std::function<void(TrayMachine&)> prepare = [](TrayMachine&) {};
+    // A profile of the set is removed once the program runs.
+    bool removeAfterStart = false;
+    // Queued before the user acts.
+    QStringList answers = {};
+    std::function<void(TrayMachine&, TrayProgram&)> act;
+    // The boxes shown (icon and part of the text), in order.
+    QList<QPair<QString, QString>> boxes;
+    // The identities the server was asked for.
+    QStringList asked;
+    bool restored = false;
+    // The program ends by itself (with 0) after the boxes; else the user quits.
+    bool ends = false;
+};
+
+void PrintTo(const RestorationCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+QStringList InstalledProfiles()
+{
+    QStringList names;
+    for (const QJsonValue& value : ColourState()["installed"].toArray()) {
+        const QString name = value.isObject() ? value["name"].toString() : value.toString();
+        if (name.startsWith(QLatin1String("KVL_4A1C_")) && name.endsWith(QLatin1String(".icm"))) {
+            names << name;
+        }
+    }
+    names.sort();
+    return names;
+}
+
+void Uninstall(const QString& name)
+{
+    ASSERT_EQ(RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--uninstall-profile", name}).exitCode, 0);
+}
+
+// The panel's set as the server serves it: made like the installed one, signed, or changed after signing.
+QString MakeArchive(const QString& folder, Archive kind)
+{
+    const QString archive = folder + "/archive.zip";
+    const ProcessResult made =
+        Run(QStringLiteral("python3"), {BinaryPath("make_panel_archive.py"), "--output", archive, "--format",
+                                        FactorySet().format, "--profiles", FactorySet().profiles.join(','),
+                                        "--brightness", "60"});
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    if (kind == Archive::Tampered) {
+        QByteArray bytes = ReadFile(archive);
+        bytes[bytes.size() / 3] = char(bytes[bytes.size() / 3] ^ 0x5a);
+        WriteFile(archive, bytes);
+    }
+    return archive;
+}
+
+// The "sn" values of the server's lookups, in order.
+QStringList Asked(const ProfileServer& server)
+{
+    QStringList identities;
+    for (const QJsonObject& request : server.Requests()) {
+        if (request["phase"].toString() == QLatin1String("lookup")) {
+            identities << QUrlQuery(QUrl(request["path"].toString()).query()).queryItemValue("sn");
+        }
+    }
+    return identities;
+}
+
+void RestoreFromPreferences(TrayMachine&, TrayProgram& program)
+{
+    ASSERT_EQ(User({"trigger", "Preferences..."}).exitCode, 0);
+    ASSERT_EQ(User({"click", "Settings_Button"}).exitCode, 0);
+    ASSERT_EQ(User({"click", "RestoreFromCloud_SettingsPage_PushButton"}).exitCode, 0);
+    (void)program;
+}
+
+// Picks a profile while one of the set is missing: the program asks to restore the set.
+void Pick(TrayMachine&, TrayProgram&)
+{
+    ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
+}
+
+const RestorationCase Cases[] = {
+    {.name = "RemovedProfileComesBackFromTheServer",
+     .removeAfterStart = true,
+     .answers = {"Yes"},
+     .act = Pick,
+     .boxes = {{"question", "The ICC profiles customized for your display are missing from your system."}},
+     .asked = {Identity, Identity + "_HDR"},
+     .restored = true},
+    {.name = "TamperedArchiveInstallsNothing",
+     .archive = Archive::Tampered,
+     .removeAfterStart = true,
+     .answers = {"Yes", "Ok"},
+     .act = Pick,
+     .boxes = {{"question", "missing from your system"},
+               {"critical", "Failed to restore the ICC profiles customized for your display."}},
+     .asked = {Identity},
+     .ends = true},
+    {.name = "FailedRestorationFromPreferencesRunsOnWithTheSet",
+     .archive = Archive::None,
+     .answers = {"Ok"},
+     .act = RestoreFromPreferences,
+     .boxes = {{"critical", "Korvel Tintwise will continue to work with the existing ICC profiles"}},
+     .asked = {Identity}},
+    {.name = "RestorationWithHdrOnIsRefused",
+     .prepare = [](TrayMachine&) { ASSERT_EQ(RunWinsim({"set", "displays.0.hdr.enabled", "true"}).exitCode, 0); },
+     .answers = {"Ok"},
+     .act = RestoreFromPreferences,
+     .boxes = {{"critical", "cannot be restored when HDR is turned on."}},
+     .asked = {}},
+    // Started with the out-of-box wait over, the program asks at the detector's next report.
+    {.name = "MissingSetAtStartIsAskedForLater",
+     .prepare =
+         [](TrayMachine&) {
+             Uninstall(Removed);
+             ASSERT_EQ(RunWinsim({"set", "time.waitScale", "0.2"}).exitCode, 0);
+         },
+     .answers = {"Yes"},
+     .act = [](TrayMachine&, TrayProgram&) {},
+     .boxes = {{"question", "missing from your system"}},
+     .asked = {Identity, Identity + "_HDR"},
+     .restored = true},
+};
+
+class RestorationTest : public testing::TestWithParam<RestorationCase> {};
+
+TEST_P(RestorationTest, EndsAsExpected)
+{
+    const RestorationCase& item = GetParam();
+    TrayMachine machine;
+    const QStringList factorySet = InstalledProfiles();
+    QTemporaryDir files;
+    QStringList archives;
+    if (item.archive != Archive::None) {
+        archives << "--archive" << Identity + "=" + MakeArchive(files.path(), item.archive);
+    }
+    ProfileServer server(archives);
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    item.prepare(machine);
+    if (testing::Test::HasFatalFailure()) {
+        return;
+    }
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    TrayProgram program(desktop, machine);
+    const QJsonObject started =
+        program.WaitForView([](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); });
+    ASSERT_FALSE(started.isEmpty()) << program.ErrorOutput();
+    EXPECT_FALSE(ShowsMessageBox(started));
+    if (item.removeAfterStart) {
+        Uninstall(Removed);
+    }
+    const QStringList beforeRestoration = InstalledProfiles();
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    item.act(machine, program);
+
+    // The outcome: the boxes answered, the set back in the menu and the colour directory, or not.
+    const QDeadlineTimer deadline(30000);
+    while (machine.Events("message-box").size() < item.boxes.size() && !deadline.hasExpired()) {
+        QThread::msleep(100);
+    }
+    if (item.restored) {
+        const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
+            return InstalledProfiles().size() == 5 && MenuTexts(TrayMenuOf(shown)).contains("sRGB");
+        });
+        EXPECT_FALSE(shown.isEmpty()) << machine.MainLog().right(3000);
+        for (const QString& entry : FactoryEntries) {
+            EXPECT_TRUE(MenuTexts(TrayMenuOf(shown)).contains(entry)) << entry;
+        }
+        EXPECT_EQ(InstalledProfiles(), factorySet);
+    } else {
+        EXPECT_EQ(InstalledProfiles(), beforeRestoration);
+    }
+    if (!item.ends) {
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+    }
+    EXPECT_EQ(program.WaitForExit(), 0) << program.ErrorOutput().right(2000);
+
+    const QStringList boxes = machine.Events("message-box");
+    ASSERT_EQ(boxes.size(), item.boxes.size()) << boxes.join('\n');
+    for (int i = 0; i < boxes.size(); ++i) {
+        EXPECT_TRUE(boxes[i].startsWith("icon=" + item.boxes[i].first)) << boxes[i];
+        EXPECT_TRUE(boxes[i].contains(item.boxes[i].second)) << boxes[i];
+    }
+    EXPECT_EQ(Asked(server), item.asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RestorationTest, testing::ValuesIn(Cases),
+                         [](const testing::TestParamInfo<RestorationCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
