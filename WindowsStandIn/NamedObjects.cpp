@@ -3,7 +3,14 @@
 #include "WindowsStandIn/Machine.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace WinSim {
 
@@ -15,6 +22,30 @@ QString LocalObjectName(const QString& name)
     }
     const QByteArray digest = QCryptographicHash::hash(machine.toUtf8(), QCryptographicHash::Sha1).toHex();
     return name + "." + QString::fromLatin1(digest.left(16));
+}
+
+NamedLock::NamedLock(const QString& name)
+{
+    const QString folder = MachineDirectory() + "/locks";
+    QDir().mkpath(folder);
+    const QByteArray path = QFile::encodeName(folder + "/" + name);
+    const int file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (file < 0) {
+        return;
+    }
+    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        heldByAnother = errno == EWOULDBLOCK;
+        ::close(file);
+        return;
+    }
+    descriptor = file;
+}
+
+NamedLock::~NamedLock()
+{
+    if (descriptor >= 0) {
+        ::close(descriptor);
+    }
 }
 
 }  // namespace WinSim

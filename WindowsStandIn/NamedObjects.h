@@ -10,4 +10,23 @@ namespace WinSim {
 // `name` made unique to this process's machine; the same in every process of the machine.
 QString LocalObjectName(const QString& name);
 
+// A lock named `name` in this process's machine, held while the object lives and released by the
+// kernel when its holder ends however it ends, as Windows frees a named object with its process.
+// Here a segment's own count of attachments can outlive the process that made it, so a segment
+// alone does not show that its maker still runs.
+class NamedLock {
+public:
+    explicit NamedLock(const QString& name);
+    ~NamedLock();
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
+
+    bool Held() const { return descriptor >= 0; }
+    bool HeldByAnother() const { return heldByAnother; }
+
+private:
+    int descriptor = -1;
+    bool heldByAnother = false;  // else, when not held, the lock file could not be made
+};
+
 }  // namespace WinSim

@@ -45,6 +45,16 @@ int MultipleInstancesGuard::IsAnotherInstanceRunning()
     if (sharedMemory.isAttached()) {
         sharedMemory.detach();
     }
+    // The first instance holds a lock the kernel releases when it ends: without its holder, a
+    // segment still there was left by an ended instance.
+    auto lock = std::make_unique<WinSim::NamedLock>(segmentKey);
+    if (lock->HeldByAnother()) {
+        return 1;
+    }
+    const bool alone = lock->Held();
+    if (alone) {
+        instanceLock = std::move(lock);
+    }
     // A segment whose owner was killed stays behind; attaching and detaching removes it when this
     // process was its last user, and leaves a running instance's segment alone.
     if (sharedMemory.attach()) {
@@ -54,7 +64,9 @@ int MultipleInstancesGuard::IsAnotherInstanceRunning()
         owner = true;
         return 0;
     }
-    return sharedMemory.error() == QSharedMemory::AlreadyExists ? 1 : 0;
+    // A left segment that cannot be freed yet: this start runs on as the first instance and uses
+    // that segment, which later starts find under the same key.
+    return sharedMemory.error() == QSharedMemory::AlreadyExists && !alone ? 1 : 0;
 }
 
 bool MultipleInstancesGuard::Attach()

@@ -2,10 +2,13 @@
 // later start finds it there and writes one value into it for the first instance to read.
 #pragma once
 
+#include "WindowsStandIn/NamedObjects.h"
+
 #include <QSharedMemory>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 namespace Korvel::DisplayCalibration::Common::Application {
 
@@ -19,7 +22,8 @@ public:
     MultipleInstancesGuard& operator=(const MultipleInstancesGuard&) = delete;
 
     // 1 when another instance holds the segment, else 0 (this object then owns it, unless creating
-    // it failed for another reason). A segment left by an ended instance is freed first.
+    // it failed for another reason). A segment left by an ended instance is freed first; one that
+    // cannot be freed yet counts only while the instance that made it runs.
     int IsAnotherInstanceRunning();
     // The value in the segment (low half first): 0, 2 when the segment cannot be attached, 3 when
     // it holds no data.
@@ -38,6 +42,8 @@ private:
     QString segmentKey;
     QSharedMemory sharedMemory;
     bool owner = false;
+    // Held by the running first instance for its whole run.
+    std::unique_ptr<WinSim::NamedLock> instanceLock;
 };
 
 }  // namespace Korvel::DisplayCalibration::Common::Application
