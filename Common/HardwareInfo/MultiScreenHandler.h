@@ -20,5 +20,5 @@ public:
     ~TQalloMultiScreenHandler() override;
 
 private:
-    std::int32_t reserved;
+    [[maybe_unused]] std::int32_t reserved;
 };

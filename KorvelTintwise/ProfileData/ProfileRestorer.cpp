@@ -42,7 +42,6 @@ constexpr DWORD ClearingPauseMs = 200;
 constexpr int GammaTypeBt1886 = 5;
 constexpr double Rec709Gamma = -2.0;  // written as "REC709"
 
-const char* const InvalidSignatureMessage = "Profile archive does not have valid digital signature";
 const char* const CreateDirectoryMessage = "Failed to create directory";
 const char* const RestorationFailedLogText = "Failed to restore the ICC profiles customized for your display. ";
 const QString SupportTail = QStringLiteral(
