@@ -18,10 +18,10 @@
 #include <functional>
 #include <string>
 
-using TestSupport::RunWinsim;
 using TestSupport::ReadFile;
-using TestSupport::WriteFile;
+using TestSupport::RunWinsim;
 using TestSupport::TemporaryMachine;
+using TestSupport::WriteFile;
 
 namespace {
 
