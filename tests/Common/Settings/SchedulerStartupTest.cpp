@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDir().mkpath(folder));
-        for (const QString& name : {"logontask", "winsim"}) {
+        for (const char* name : {"logontask", "winsim"}) {
             ASSERT_TRUE(QFile::copy(BinaryPath(name), folder + "/" + name)) << name;
         }
     }
