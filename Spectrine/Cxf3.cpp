@@ -581,12 +581,7 @@ KVUniStringRef KVProfileGetCxfDataBuffer(KVUniStringRef path, KVStatus* status)
 
 KVCxf3StreamRef KVCxf3OpenStream(KVStatus* status)
 {
-    if (Injected("KVCxf3OpenStream", status)) {
-        return nullptr;
-    }
-    KVCxf3StreamRef stream = new (std::nothrow) KVCxf3Stream;
-    SetStatus(status, stream != nullptr ? KVSuccess : KVErrorOutOfMemory);
-    return stream;
+    return NewHandle<KVCxf3Stream>("KVCxf3OpenStream", status);
 }
 
 void KVCxf3CloseStream(KVCxf3StreamRef stream, KVStatus* status)
@@ -605,12 +600,7 @@ void KVCxf3CloseStream(KVCxf3StreamRef stream, KVStatus* status)
 
 KVCxf3ProcessFileParamsRef KVCxf3ProcessFileParamsCreate(KVStatus* status)
 {
-    if (Injected("KVCxf3ProcessFileParamsCreate", status)) {
-        return nullptr;
-    }
-    KVCxf3ProcessFileParamsRef params = new (std::nothrow) KVCxf3ProcessFileParams;
-    SetStatus(status, params != nullptr ? KVSuccess : KVErrorOutOfMemory);
-    return params;
+    return NewHandle<KVCxf3ProcessFileParams>("KVCxf3ProcessFileParamsCreate", status);
 }
 
 void KVCxf3ProcessFileParamsRelease(KVCxf3ProcessFileParamsRef params)

@@ -3,7 +3,6 @@
 #include "Spectrine/Internal.h"
 
 #include <cmath>
-#include <new>
 
 namespace Spectrine::Detail {
 
@@ -101,12 +100,7 @@ extern "C" {
 
 KVProfileDisplayParamsRef KVProfileDisplayParamsCreate(KVStatus* status)
 {
-    if (Injected("KVProfileDisplayParamsCreate", status)) {
-        return nullptr;
-    }
-    KVProfileDisplayParamsRef params = new (std::nothrow) KVProfileDisplayParams;
-    SetStatus(status, params != nullptr ? KVSuccess : KVErrorOutOfMemory);
-    return params;
+    return NewHandle<KVProfileDisplayParams>("KVProfileDisplayParamsCreate", status);
 }
 
 void KVProfileDisplayParamsRelease(KVProfileDisplayParamsRef params)

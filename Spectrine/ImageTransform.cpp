@@ -29,6 +29,15 @@ void Silent(j_common_ptr)
 {
 }
 
+// The error handling of one libjpeg object: errors jump to `errors.jump`, messages are dropped.
+jpeg_error_mgr* Errors(ErrorManager& errors)
+{
+    jpeg_error_mgr* manager = jpeg_std_error(&errors.base);
+    manager->error_exit = ErrorExit;
+    manager->output_message = Silent;
+    return manager;
+}
+
 }  // namespace
 
 namespace Spectrine::Detail {
@@ -37,9 +46,7 @@ bool DecodeJpeg(std::FILE* file, Image& image, KVStatus* status)
 {
     jpeg_decompress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = ErrorExit;
-    errors.base.output_message = Silent;
+    info.err = Errors(errors);
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_decompress(&info);
         SetStatus(status, KVErrorInvalidData);
@@ -72,9 +79,7 @@ bool EncodeJpeg(std::FILE* file, const Image& image)
 {
     jpeg_compress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = ErrorExit;
-    errors.base.output_message = Silent;
+    info.err = Errors(errors);
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_compress(&info);
         return false;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -59,6 +60,19 @@ inline void SetStatus(KVStatus* status, KVStatus value)
 // True, with the status set to the code, when the simulated machine makes `function` fail
 // (`winsim fail FUNCTION CODE`). Call it first in every function that reports a status.
 bool Injected(const char* function, KVStatus* status);
+
+// The body of a function that hands out a new default handle: null with the injected status, or
+// null with KVErrorOutOfMemory when memory runs out.
+template <typename Handle>
+Handle* NewHandle(const char* function, KVStatus* status)
+{
+    if (Injected(function, status)) {
+        return nullptr;
+    }
+    Handle* handle = new (std::nothrow) Handle;
+    SetStatus(status, handle != nullptr ? KVSuccess : KVErrorOutOfMemory);
+    return handle;
+}
 
 // UTF-8 of wide characters (UTF-32 here); invalid code points become U+FFFD.
 std::string WideToUtf8(const wchar_t* text, std::size_t length);

@@ -3,7 +3,6 @@
 #include "Spectrine/Internal.h"
 
 #include <algorithm>
-#include <new>
 
 using namespace Spectrine::Detail;
 
@@ -11,12 +10,7 @@ extern "C" {
 
 KVNameValueMapRef KVNameValueMapCreate(KVStatus* status)
 {
-    if (Injected("KVNameValueMapCreate", status)) {
-        return nullptr;
-    }
-    KVNameValueMapRef map = new (std::nothrow) KVNameValueMap;
-    SetStatus(status, map != nullptr ? KVSuccess : KVErrorOutOfMemory);
-    return map;
+    return NewHandle<KVNameValueMap>("KVNameValueMapCreate", status);
 }
 
 void KVNameValueMapAddValue(KVNameValueMapRef map, KVUniStringRef name, KVUniStringRef value, KVStatus* status)

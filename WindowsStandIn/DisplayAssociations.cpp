@@ -52,6 +52,31 @@ QStringList DefaultPath(WCS_PROFILE_MANAGEMENT_SCOPE scope, const LUID& luid, UI
             QStringLiteral("defaults"), SubTypeName(subType)};
 }
 
+// Where the associations of one colour mode of the display at (adapter, source) are kept.
+struct Associations {
+    QStringList display;      // the display's entry
+    QString list;             // its list of profiles of the mode
+    QStringList profiles;     // display + list
+    QStringList defaultPath;  // the mode's default
+};
+
+Associations AssociationsOf(WCS_PROFILE_MANAGEMENT_SCOPE scope, const LUID& luid, UINT32 sourceId,
+                            COLORPROFILESUBTYPE subType)
+{
+    Associations associations;
+    associations.display = {QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(luid, sourceId)};
+    associations.list = subType == CPST_EXTENDED_DISPLAY_COLOR_MODE ? QStringLiteral("advancedColorProfiles")
+                                                                    : QStringLiteral("profiles");
+    associations.profiles = associations.display + QStringList{associations.list};
+    associations.defaultPath = DefaultPath(scope, luid, sourceId, subType);
+    return associations;
+}
+
+COLORPROFILESUBTYPE ColourMode(BOOL advancedColor)
+{
+    return advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE;
+}
+
 // The checks every display-association call makes before it touches the state: an injected
 // failure for this adapter, an adapter the machine has, and elevation for machine-wide changes.
 HRESULT CheckDisplayAssociationCall(const char* function, LUID adapter, WCS_PROFILE_MANAGEMENT_SCOPE scope,
@@ -82,19 +107,17 @@ HRESULT AddDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR profile
     if (!IsInstalled(name)) {
         return FailHresult(ERROR_FILE_NOT_FOUND);
     }
-    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
-    const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
-    const QStringList defaultPath = DefaultPath(
-        scope, adapter, sourceId, advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    const Associations associations = AssociationsOf(scope, adapter, sourceId, ColourMode(advancedColor));
     if (!Update([&](QJsonObject& state) {
-            SetAt(state, display + QStringList{list}, WithName(At(state, display + QStringList{list}).toArray(), name));
+            SetAt(state, associations.profiles, WithName(At(state, associations.profiles).toArray(), name));
             if (setAsDefault) {
-                SetAt(state, defaultPath, name);
+                SetAt(state, associations.defaultPath, name);
             }
         })) {
         return HRESULT_FROM_WIN32(GetLastError());
     }
-    WinSim::Journal(QStringLiteral("colour-display-associate"), display.last() + " " + list + " " + name);
+    WinSim::Journal(QStringLiteral("colour-display-associate"),
+                    associations.display.last() + " " + associations.list + " " + name);
     return S_OK;
 }
 
@@ -108,18 +131,15 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
         return refused;
     }
     const QString name = ProfileFileName(FromWide(profileName));
-    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
-    const QString list = advancedColor ? QStringLiteral("advancedColorProfiles") : QStringLiteral("profiles");
-    const QStringList defaultPath = DefaultPath(
-        scope, adapter, sourceId, advancedColor ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
+    const Associations associations = AssociationsOf(scope, adapter, sourceId, ColourMode(advancedColor));
     bool found = false;
     if (!Update([&](QJsonObject& state) {
-            const QJsonArray before = At(state, display + QStringList{list}).toArray();
+            const QJsonArray before = At(state, associations.profiles).toArray();
             const QJsonArray after = WithoutName(before, name);
             found = after.size() != before.size();
-            SetAt(state, display + QStringList{list}, after);
-            if (At(state, defaultPath).toString().compare(name, Qt::CaseInsensitive) == 0) {
-                SetAt(state, defaultPath, QJsonValue(QJsonValue::Undefined));
+            SetAt(state, associations.profiles, after);
+            if (At(state, associations.defaultPath).toString().compare(name, Qt::CaseInsensitive) == 0) {
+                SetAt(state, associations.defaultPath, QJsonValue(QJsonValue::Undefined));
             }
         })) {
         return HRESULT_FROM_WIN32(GetLastError());
@@ -127,7 +147,8 @@ HRESULT RemoveDisplayAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR prof
     if (!found) {
         return FailHresult(ERROR_NOT_FOUND);
     }
-    WinSim::Journal(QStringLiteral("colour-display-disassociate"), display.last() + " " + list + " " + name);
+    WinSim::Journal(QStringLiteral("colour-display-disassociate"),
+                    associations.display.last() + " " + associations.list + " " + name);
     return S_OK;
 }
 
@@ -142,15 +163,13 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
         return refused;
     }
     const QString name = ProfileFileName(FromWide(profileName));
-    const QStringList display{QStringLiteral("displayAssociations"), ScopeName(scope), DisplayKey(adapter, sourceId)};
-    const QString list = subType == CPST_EXTENDED_DISPLAY_COLOR_MODE ? QStringLiteral("advancedColorProfiles")
-                                                                     : QStringLiteral("profiles");
+    const Associations associations = AssociationsOf(scope, adapter, sourceId, subType);
     bool associated = false;
     if (!Update([&](QJsonObject& state) {
-            const QJsonArray profiles = At(state, display + QStringList{list}).toArray();
+            const QJsonArray profiles = At(state, associations.profiles).toArray();
             associated = WithName(profiles, name).size() == profiles.size();
             if (associated) {
-                SetAt(state, DefaultPath(scope, adapter, sourceId, subType), name);
+                SetAt(state, associations.defaultPath, name);
             }
         })) {
         return HRESULT_FROM_WIN32(GetLastError());
@@ -158,7 +177,8 @@ HRESULT SetDisplayDefaultAssociation(WCS_PROFILE_MANAGEMENT_SCOPE scope, PCWSTR 
     if (!associated) {
         return FailHresult(ERROR_NOT_FOUND);
     }
-    WinSim::Journal(QStringLiteral("colour-display-default"), display.last() + " " + SubTypeName(subType) + " " + name);
+    WinSim::Journal(QStringLiteral("colour-display-default"),
+                    associations.display.last() + " " + SubTypeName(subType) + " " + name);
     return S_OK;
 }
 

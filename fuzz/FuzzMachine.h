@@ -1,16 +1,9 @@
 // A simulated machine for the fuzz targets that read the computer's identity, made once per process.
 #pragma once
 
+#include "Common/Application/ServiceDeclarations.h"
+
 #include <QString>
-
-namespace Korvel::DisplayCalibration::Common::HardwareInfo {
-class IBiosTools;
-class IDisplayHelper;
-}  // namespace Korvel::DisplayCalibration::Common::HardwareInfo
-
-namespace Korvel::DisplayCalibration::Common::Settings {
-class ILogConfiguration;
-}  // namespace Korvel::DisplayCalibration::Common::Settings
 
 namespace Fuzz {
 

@@ -14,6 +14,7 @@
 //   MainWindowAddresses.cpp    the profile-archive address and the update-feed location
 #pragma once
 
+#include "Common/Application/ServiceDeclarations.h"
 #include "Common/Logging/Loggable.h"
 #include "Common/Profile/PanelInfo.h"
 #include "Common/Windows/WindowsVersion.h"
@@ -40,32 +41,12 @@ class TrayMenu;
 
 namespace Korvel::DisplayCalibration::Common {
 namespace Application {
-class ITrayNotifierFactory;
 class MultipleInstancesGuard;
 class OobeCompletedDetection;
 }  // namespace Application
-namespace Archive {
-class IProfileArchiver;
-}
-namespace HardwareInfo {
-class IBiosTools;
-class IDisplayHelper;
-}  // namespace HardwareInfo
-namespace Network {
-class IArchiveDownloader;
-}
 namespace Profile {
-class IProfileHelper;
 class ProfileModifier;
-}  // namespace Profile
-namespace Security {
-class IDecrypter;
 }
-namespace Settings {
-class IConfiguration;
-class ILogConfiguration;
-class IStartupHelper;
-}  // namespace Settings
 }  // namespace Korvel::DisplayCalibration::Common
 
 class MainWindow : public QMainWindow, public Korvel::DisplayCalibration::Common::Logging::Loggable {

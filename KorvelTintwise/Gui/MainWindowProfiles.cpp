@@ -7,10 +7,9 @@
 #include "Common/Profile/IProfileHelper.h"
 #include "Common/Profile/RegistryLoader.h"
 #include "Common/Settings/ILogConfiguration.h"
-#include "Common/Spectrine/Resource.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
-#include "Spectrine/Spectrine.h"
+#include "ProfileData/ProfileCorrection.h"
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using Common::Application::ConnectChecked;
@@ -78,17 +77,12 @@ QString MainWindow::GetProfileDescription(const QString& path)
         LogPieces(ErrorLevel, "Profile path too long for its description: ", path.toStdString());
         return QString();
     }
-    namespace Engine = Common::Spectrine;
-    const Engine::UniString enginePath(KVUniStringCreate(path.toStdWString().c_str()));
-    KVStatus status = KVSuccess;
-    const Engine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
-    if (status != KVSuccess || !profile) {
+    const std::optional<QString> description = ProfileCorrection::ReadProfileDescription(path);
+    if (!description) {
         LogText(ErrorLevel, "KVProfileFromPathCreate failed!");
         return QString();
     }
-    const Engine::UniString description(KVProfileGetDescription(profile.Get(), &status));
-    const char* text = description ? KVUniStringToUtf8(description.Get()) : nullptr;
-    return text != nullptr ? QString::fromUtf8(text) : QString();
+    return *description;
 }
 
 bool MainWindow::DetermineDefaultProfileColorSpace(const QStringList& installed, bool panelInfoRead)

@@ -86,6 +86,20 @@ bool PutGenericNativeHdrProfile(const QString& directory, const QString& target,
     return true;
 }
 
+std::optional<QString> ReadProfileDescription(const QString& path)
+{
+    const Spectrine::UniString enginePath(KVUniStringCreate(path.toStdWString().c_str()));
+    KVStatus status = KVSuccess;
+    const Spectrine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
+    if (status != KVSuccess || !profile) {
+        return std::nullopt;
+    }
+    // A failed read gives no string, hence no text.
+    const Spectrine::UniString description(KVProfileGetDescription(profile.Get(), &status));
+    const char* text = KVUniStringToUtf8(description.Get());
+    return text != nullptr ? QString::fromUtf8(text) : QString();
+}
+
 DescriptionWrite WriteProfileDescription(const QString& path, const QString& description)
 {
     if (path.toStdWString().size() > std::size_t(MaxEngineTextLength) ||

@@ -1,11 +1,13 @@
 // Pieces of the profile corrections shared by the restorer and the tray program's own correction
 // run: which colorants a profile is corrected towards, the generic native HDR profile, and the
-// writing of profile descriptions.
+// reading and writing of profile descriptions.
 #pragma once
 
 #include "Common/Profile/ProfileModifier.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace ProfileCorrection {
 
@@ -43,6 +45,10 @@ bool PutGenericNativeHdrProfile(const QString& directory, const QString& target,
 
 // Longest path or description the engine's fixed buffers hold (characters).
 inline constexpr qsizetype MaxEngineTextLength = 254;
+
+// The description of the profile at `path` as the engine reads it (empty when it has none);
+// nothing when the engine cannot open the profile.
+std::optional<QString> ReadProfileDescription(const QString& path);
 
 enum class DescriptionWrite { Written, TooLong, NotOpened, NotWritten };
 // Sets the description of the profile at `path` and saves the profile there.

@@ -117,11 +117,11 @@ QList<QStringList> ProfileQualityReportParser::Lines() const
     return split;
 }
 
-bool ProfileQualityReportParser::FindKeyLine(const QString& key, qsizetype count, QStringList& tokens) const
+bool ProfileQualityReportParser::FindKeyValue(const QString& key, qsizetype count, QString& value) const
 {
     for (const QStringList& line : Lines()) {
         if (line.size() == count && line.first().startsWith(key)) {
-            tokens = line;
+            value = line.last();
             return true;
         }
     }
@@ -130,12 +130,7 @@ bool ProfileQualityReportParser::FindKeyLine(const QString& key, qsizetype count
 
 bool ProfileQualityReportParser::ReadProfileName()
 {
-    QStringList tokens;
-    if (!FindKeyLine(QStringLiteral("ProfileName"), 2, tokens)) {
-        return false;
-    }
-    profileName = tokens[1];
-    return true;
+    return FindKeyValue(QStringLiteral("ProfileName"), 2, profileName);
 }
 
 bool ProfileQualityReportParser::ReadComputerSerialNumber()
@@ -149,12 +144,7 @@ bool ProfileQualityReportParser::ReadComputerSerialNumber()
         LOG4CPLUS_DEBUG(Logger(),
                         LOG4CPLUS_TEXT("retriving from bios tools failed! Now trying to parse from quality report"));
     }
-    QStringList tokens;
-    if (!FindKeyLine(QStringLiteral("ComputerSerialNumber"), 2, tokens)) {
-        return false;
-    }
-    computerSerialNumber = tokens[1];
-    return true;
+    return FindKeyValue(QStringLiteral("ComputerSerialNumber"), 2, computerSerialNumber);
 }
 
 bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
@@ -171,12 +161,7 @@ bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
 
 bool ProfileQualityReportParser::ReadCalibratedLuminance()
 {
-    QStringList tokens;
-    if (!FindKeyLine(QStringLiteral("Target"), 3, tokens)) {
-        return false;
-    }
-    calibratedLuminance = tokens[2];
-    return true;
+    return FindKeyValue(QStringLiteral("Target"), 3, calibratedLuminance);
 }
 
 bool ProfileQualityReportParser::ReadDeltaE2000()
@@ -201,12 +186,7 @@ bool ProfileQualityReportParser::ReadDeltaE2000()
 
 bool ProfileQualityReportParser::ReadAverageGamma()
 {
-    QStringList tokens;
-    if (!FindKeyLine(QStringLiteral("Gamma"), 2, tokens)) {
-        return false;
-    }
-    averageGamma = tokens[1];
-    return true;
+    return FindKeyValue(QStringLiteral("Gamma"), 2, averageGamma);
 }
 
 bool ProfileQualityReportParser::ReadGammaCurve()

@@ -57,8 +57,9 @@ private:
 
     // The simplified lines of the report, each split into tokens.
     QList<QStringList> Lines() const;
-    // The tokens of the first line that starts with `key` and has `count` tokens.
-    bool FindKeyLine(const QString& key, qsizetype count, QStringList& tokens) const;
+    // The last token of the first line that starts with `key` and has `count` tokens; false, with
+    // `value` unchanged, when no line does.
+    bool FindKeyValue(const QString& key, qsizetype count, QString& value) const;
 
     QByteArray reportText;
     QString profileName;

@@ -9,6 +9,7 @@
 // ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged).
 #pragma once
 
+#include "Common/Application/ServiceDeclarations.h"
 #include "Common/Logging/Loggable.h"
 #include "Common/Profile/PanelInfo.h"
 #include "ProfileData/IProfileRestorer.h"
@@ -24,29 +25,6 @@
 
 class ProfileDataObtainer;
 class TrayMenu;
-
-namespace Korvel::DisplayCalibration::Common {
-namespace Archive {
-class IProfileArchiver;
-}
-namespace HardwareInfo {
-class IBiosTools;
-class IDisplayHelper;
-}  // namespace HardwareInfo
-namespace Network {
-class IArchiveDownloader;
-}
-namespace Profile {
-class IProfileConfigLoader;
-class IProfileHelper;
-}  // namespace Profile
-namespace Security {
-class IDecrypter;
-}
-namespace Settings {
-class ILogConfiguration;
-}
-}  // namespace Korvel::DisplayCalibration::Common
 
 class ProfileRestorer : public IProfileRestorer, public Korvel::DisplayCalibration::Common::Logging::Loggable {
     Q_OBJECT

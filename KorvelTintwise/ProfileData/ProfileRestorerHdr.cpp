@@ -255,16 +255,12 @@ QString ProfileRestorer::ExpectedDescriptor(const QString& panelId, const QStrin
 
 QString ProfileRestorer::ProfileDescription(const QString& path)
 {
-    const Spectrine::UniString enginePath(KVUniStringCreate(path.toStdWString().c_str()));
-    KVStatus status = KVSuccess;
-    const Spectrine::Profile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
-    if (status != KVSuccess || !profile) {
+    const std::optional<QString> description = ProfileCorrection::ReadProfileDescription(path);
+    if (!description) {
         LogPieces(WarnLevel, "KVProfileFromPathCreate failed!");
         return QString();
     }
-    const Spectrine::UniString description(KVProfileGetDescription(profile.Get(), &status));
-    const char* text = status == KVSuccess ? KVUniStringToUtf8(description.Get()) : nullptr;
-    return text != nullptr ? QString::fromUtf8(text) : QString();
+    return *description;
 }
 
 bool ProfileRestorer::CheckDescriptorTag(const QString& path, const QString& fileName)

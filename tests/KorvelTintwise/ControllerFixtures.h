@@ -29,9 +29,7 @@ class ControllerTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Application();
-        QCoreApplication::setOrganizationName(QStringLiteral("Korvel Inc"));
-        QCoreApplication::setApplicationName(QStringLiteral("Korvel Tintwise"));
+        TrayApplication();
         WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), 0);
         logConfiguration.format = QStringLiteral("KVL_4A1C_{ProfileName}.icm");
     }

@@ -26,6 +26,7 @@
 namespace {
 
 using namespace TintwiseTest;
+using TestSupport::ReadFile;
 using Korvel::DisplayCalibration::Common::Logging::TraceLevel;
 using Korvel::DisplayCalibration::Common::Logging::WarnLevel;
 using Korvel::DisplayCalibration::Common::Profile::PanelInfo;
@@ -41,12 +42,6 @@ const QString ColordSrgb = QStringLiteral("/usr/share/color/icc/colord/sRGB.icc"
 UniString Path(const QString& path)
 {
     return UniString(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
-}
-
-QByteArray Content(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A simulated machine with the profile helper, a tray menu with a recording notifier, and an obtainer.
@@ -334,10 +329,10 @@ TEST_F(ObtainerMachine, BuildsTheListOfAGeneratedFactorySet)
     // Previews: one per profile; the stock photograph for Native; HDR shows the DCI-P3 preview.
     obtainer->RefreshPreviewImages();
     const QString images = Korvel::DisplayCalibration::Common::ApplicationDataDirectory() + "/images";
-    EXPECT_EQ(Content(images + "/TransformedPreview_Native.jpeg"), Content(":/images/Preview.jpeg"));
-    EXPECT_EQ(Content(images + "/TransformedPreview_AdobeRGB.jpeg"), Content(":/images/Preview.jpeg"))
+    EXPECT_EQ(ReadFile(images + "/TransformedPreview_Native.jpeg"), ReadFile(":/images/Preview.jpeg"));
+    EXPECT_EQ(ReadFile(images + "/TransformedPreview_AdobeRGB.jpeg"), ReadFile(":/images/Preview.jpeg"))
         << "a missing profile gives the stock photograph";
-    EXPECT_NE(Content(images + "/TransformedPreview_sRGB.jpeg"), Content(":/images/Preview.jpeg"));
+    EXPECT_NE(ReadFile(images + "/TransformedPreview_sRGB.jpeg"), ReadFile(":/images/Preview.jpeg"));
     for (const auto& data : list) {
         SCOPED_TRACE(data->GetName().toStdString());
         EXPECT_FALSE(data->GetPreviewImage().isNull());
@@ -385,19 +380,19 @@ TEST_F(ObtainerMachine, TransformerKeepsAnExistingPreviewUnlessForced)
     ImageTransformer kept("sRGB", "KVL_4A1C_sRGB.icm", folder.path(), colorDirectory, source, false);
     kept.start();
     kept.wait();
-    EXPECT_EQ(Content(output), "half-written");
+    EXPECT_EQ(ReadFile(output), "half-written");
 
     // Forced with an unusable profile: the stock photograph replaces what is there.
     ImageTransformer unusable("sRGB", "missing.icm", folder.path(), colorDirectory, source, true);
     unusable.start();
     unusable.wait();
-    EXPECT_EQ(Content(output), Content(":/images/Preview.jpeg"));
+    EXPECT_EQ(ReadFile(output), ReadFile(":/images/Preview.jpeg"));
 
     ImageTransformer transformed("sRGB", "KVL_4A1C_sRGB.icm", folder.path(), colorDirectory, source, true);
     transformed.start();
     transformed.wait();
     EXPECT_FALSE(QImage(output).isNull());
-    EXPECT_NE(Content(output), Content(":/images/Preview.jpeg"));
+    EXPECT_NE(ReadFile(output), ReadFile(":/images/Preview.jpeg"));
 }
 
 }  // namespace

@@ -23,6 +23,15 @@ inline QApplication* Application()
     return &GuiTestSupport::Application();
 }
 
+// The application object named as the tray program names itself (its per-user settings key).
+inline QApplication* TrayApplication()
+{
+    QApplication* application = Application();
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvel Inc"));
+    QCoreApplication::setApplicationName(QStringLiteral("Korvel Tintwise"));
+    return application;
+}
+
 struct Notification {
     QString kind;
     QString text;

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <lcms2.h>
@@ -24,6 +23,7 @@ using EngineTest::Text;
 using Object = EngineTest::Owner<KVDisplayProfileObject, KVDisplayProfileObjectRefRelease>;
 using TestSupport::MeasuredPatch;
 using TestSupport::Panel;
+using TestSupport::Transicc;
 
 // Patches of the default panel: sRGB primaries, D65 at 250 cd/m², black 0.25 cd/m².
 struct Patches {
@@ -75,23 +75,6 @@ double JndIndex(double luminance)
     return 71.498068 + 94.593053 * x + 41.912053 * x * x + 9.8247004 * std::pow(x, 3) + 0.28175407 * std::pow(x, 4) -
            1.1878455 * std::pow(x, 5) - 0.18014349 * std::pow(x, 6) + 0.14710899 * std::pow(x, 7) -
            0.017046845 * std::pow(x, 8);
-}
-
-QList<double> Transicc(const QString& profile, const QString& rgb)
-{
-    QProcess process;
-    process.start("transicc", {"-t1", "-n", "-i", profile, "-o", "*XYZ"});
-    process.write(rgb.toLatin1() + "\n");
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        return {};
-    }
-    QList<double> values;
-    const QStringList lines = QString::fromLatin1(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    for (const QString& number : lines.value(lines.size() - 1).split(' ', Qt::SkipEmptyParts)) {
-        values << number.toDouble();
-    }
-    return values;
 }
 
 TEST(SpectrineDisplayProfilesTest, BuiltProfilesCarryWhatTheParametersAndPatchesSay)

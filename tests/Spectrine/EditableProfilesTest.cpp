@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <lcms2.h>
@@ -22,6 +21,8 @@ const QString ColordProfiles = QStringLiteral("/usr/share/color/icc/colord");
 
 using EngineTest::Chart;
 using Editable = EngineTest::Owner<KVEditableICCProfile, KVEditableICCProfileRelease>;
+using TestSupport::ReadFile;
+using TestSupport::Transicc;
 using Xyz = std::array<double, 3>;
 
 EngineTest::String Make(const QString& text)
@@ -42,12 +43,6 @@ Xyz At(const Chart& chart, std::int32_t i)
 }
 
 constexpr std::uint32_t Red = KVTagSignature("rXYZ");
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // LittleCMS's reading of a profile file.
 struct Reference {
@@ -91,25 +86,6 @@ QStringList RgbMatrixProfiles()
         }
     }
     return paths;
-}
-
-// transicc's relative colorimetric XYZ (x 100) of a device RGB colour, or an empty list when it
-// cannot use the profile.
-QList<double> Transicc(const QString& profile, const QString& rgb)
-{
-    QProcess process;
-    process.start("transicc", {"-t1", "-n", "-i", profile, "-o", "*XYZ"});
-    process.write(rgb.toLatin1() + "\n");
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        return {};
-    }
-    QList<double> values;
-    const QStringList lines = QString::fromLatin1(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    for (const QString& number : lines.value(lines.size() - 1).split(' ', Qt::SkipEmptyParts)) {
-        values << number.toDouble();
-    }
-    return values;
 }
 
 // The profile ID as the ICC defines it: MD5 of the file with flags, rendering intent and ID zeroed.
@@ -166,8 +142,8 @@ TEST(SpectrineEditableProfilesTest, ColorantEditKeepsEveryOtherTagOfRealProfiles
                 EXPECT_EQ(after.Raw(tag), before.Raw(tag)) << std::hex << tag;
             }
         }
-        const QByteArray original = ReadAll(source);
-        const QByteArray written = ReadAll(target);
+        const QByteArray original = ReadFile(source);
+        const QByteArray written = ReadFile(target);
         for (const int field : {4, 8, 12, 16, 20, 24, 36, 40, 44, 48, 52, 56, 64, 68, 80}) {
             EXPECT_EQ(written.mid(field, 4), original.mid(field, 4)) << "header field at " << field;
         }
@@ -194,7 +170,7 @@ TEST(SpectrineEditableProfilesTest, ColorantEditKeepsEveryOtherTagOfRealProfiles
 TEST(SpectrineEditableProfilesTest, SavingOverTheSourceAndFailedSaves)
 {
     QTemporaryDir folder;
-    const QByteArray original = ReadAll(ColordProfiles + "/AdobeRGB1998.icc");
+    const QByteArray original = ReadFile(ColordProfiles + "/AdobeRGB1998.icc");
     const auto copy = [&](const QString& name) {
         QFile file(folder.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -234,7 +210,7 @@ TEST(SpectrineEditableProfilesTest, SavingOverTheSourceAndFailedSaves)
         KVEditableICCProfileSaveToPath(profile.get(), Make(c.target).get(), &status);
         EXPECT_EQ(status, KVErrorFileWrite);
     }
-    EXPECT_EQ(ReadAll(longName), original);
+    EXPECT_EQ(ReadFile(longName), original);
     EXPECT_TRUE(QDir(folder.filePath("folder")).isEmpty());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }

@@ -33,15 +33,9 @@ const QString Sdr = QStringLiteral("/usr/share/color/icc/colord/sRGB.icc");
 const QString Other = QStringLiteral("/usr/share/color/icc/colord/Rec709.icc");
 const QString Service = QStringLiteral("DisplayEnhancementService");
 
-QByteArray Content(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString Digest(const QString& path)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(Content(path), QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(ReadFile(path), QCryptographicHash::Sha256).toHex());
 }
 
 void CopyFile(const QString& from, const QString& to)
@@ -167,7 +161,7 @@ TEST_P(TessalyProfiles, CommandChangesMachine)
     EXPECT_EQ(Events(), c.events);
     EXPECT_EQ(WinSim::ServiceState(Service), c.service == "missing" ? QString() : c.service);
     if (c.installedFrom != nullptr) {
-        EXPECT_EQ(Content(WinSim::ColorDirectory() + "/KV_sRGB.icm"), Content(QString::fromUtf8(c.installedFrom)));
+        EXPECT_EQ(ReadFile(WinSim::ColorDirectory() + "/KV_sRGB.icm"), ReadFile(QString::fromUtf8(c.installedFrom)));
     }
 }
 
@@ -395,7 +389,7 @@ protected:
                 files[name] = Digest(colour + "/" + name);
             }
         }
-        return {files, QString::fromUtf8(Content(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"))))};
+        return {files, QString::fromUtf8(ReadFile(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"))))};
     }
 
     QJsonValue State(const QStringList& path) const

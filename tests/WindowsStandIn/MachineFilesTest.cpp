@@ -18,26 +18,15 @@
 #include <functional>
 #include <string>
 
+using TestSupport::ReadFile;
 using TestSupport::RunWinsim;
 using TestSupport::TemporaryMachine;
+using TestSupport::WriteFile;
 
 namespace {
 
 const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\Korvel Inc\\Korvel Tintwise");
 const QString MachineKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
-
-QByteArray Content(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Replace(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path;
-    file.write(content);
-}
 
 // A winsim command that must fail with a message naming the damaged file.
 void ExpectWinsimNames(const QStringList& arguments, const QString& file)
@@ -190,7 +179,7 @@ TEST_P(DamagedMachineFile, IsReportedAndNeverWrittenOver)
     const TemporaryMachine machine;
     const QString path = machine.Path() + "/" + file.file;
     file.populate();
-    const QByteArray whole = Content(path);
+    const QByteArray whole = ReadFile(path);
     ASSERT_FALSE(whole.isEmpty());
     const struct {
         const char* name;
@@ -198,16 +187,16 @@ TEST_P(DamagedMachineFile, IsReportedAndNeverWrittenOver)
     } damages[] = {
         {"cut", whole.left(whole.size() / 2)},
         {"empty", QByteArray()},
-        {"not JSON", Content(QStringLiteral("/usr/share/color/icc/colord/sRGB.icc"))},
+        {"not JSON", ReadFile(QStringLiteral("/usr/share/color/icc/colord/sRGB.icc"))},
         {"not an object", QByteArrayLiteral("[1, 2]\n")},
     };
     ASSERT_FALSE(damages[2].content.isEmpty());
     for (const auto& damage : damages) {
         SCOPED_TRACE(damage.name);
-        Replace(path, damage.content);
+        WriteFile(path, damage.content);
         file.read(path, damage.content.isEmpty());
         file.write(path);
-        EXPECT_EQ(Content(path), damage.content);
+        EXPECT_EQ(ReadFile(path), damage.content);
     }
 }
 
@@ -225,8 +214,8 @@ TEST(MachineFilesTest, WritersRemoveTheTemporaryFilesOfDeadWriters)
     const QString hive = WinSim::Registry::HiveFile(WinSim::Registry::Hive::CurrentUser);
     const QString stale = hive + ".tmp." + QString::number(pid);
     const QString live = hive + ".tmp.1";  // init runs as long as the system
-    Replace(stale, "{\"keys\": {");
-    Replace(live, "{\"keys\": {");
+    WriteFile(stale, "{\"keys\": {");
+    WriteFile(live, "{\"keys\": {");
 
     ASSERT_EQ(WinSim::Registry::SetValue(UserKey, QStringLiteral("A"), {REG_SZ, QStringLiteral("a")}), ERROR_SUCCESS);
     EXPECT_FALSE(QFile::exists(stale));

@@ -40,11 +40,7 @@ public:
 
     ~TrayProgram()
     {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
+        TestSupport::EndProcess(process, TestSupport::AskToEnd::CloseInput, 10000);
     }
 
     // Waits for the program to print `line`; the lines before it must be `before`.

@@ -20,17 +20,12 @@
 using namespace Korvel::DisplayCalibration::Common::Profile;
 using Korvel::DisplayCalibration::Common::Logging::TraceLevel;
 namespace Engine = Korvel::DisplayCalibration::Common::Spectrine;
+using TestSupport::ReadFile;
 
 namespace {
 
 const QString ColordProfiles = QStringLiteral("/usr/share/color/icc/colord");
 const QString FreeProfiles = QStringLiteral("/usr/share/color/icc");
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 Engine::UniString Utf8(const QString& text)
 {
@@ -294,7 +289,7 @@ TEST_F(ProfileModifierTest, FailedRebuildsLeaveTheFileAsItWas)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = Copy(c.source, "KVL_4A1C_REC709.icm");
-        const QByteArray before = ReadAll(path);
+        const QByteArray before = ReadFile(path);
         if (c.injected != nullptr) {
             WinSim::SetInjectedFailure(c.injected, KVErrorInvalidData);
         }
@@ -305,7 +300,7 @@ TEST_F(ProfileModifierTest, FailedRebuildsLeaveTheFileAsItWas)
         }
         EXPECT_TRUE(Logged(log, QString::fromStdString(c.logged).replace("%1", path).toStdString())) << c.logged;
         EXPECT_FALSE(Logged(log, "Successfully saved profile: " + path.toStdString()));
-        EXPECT_EQ(ReadAll(path), before);
+        EXPECT_EQ(ReadFile(path), before);
     }
     // The same modifier rebuilds once nothing fails.
     EXPECT_TRUE(modifier.BuildAndSaveProfile(Copy(factory, "KVL_4A1C_REC709.icm"), D65, 200, -2.0));
@@ -314,11 +309,11 @@ TEST_F(ProfileModifierTest, FailedRebuildsLeaveTheFileAsItWas)
 TEST_F(ProfileModifierTest, DisplayLookupFailureReachesTheCaller)
 {
     const QString path = Factory("KVL_4A1C_REC709.icm");
-    const QByteArray before = ReadAll(path);
+    const QByteArray before = ReadFile(path);
     WinSim::SetDescriptionValue("displays", QJsonArray());
     ProfileModifier modifier;
     EXPECT_THROW(modifier.BuildAndSaveProfile(path, D65, 200, -2.0), GetDeviceIdException);
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(ReadFile(path), before);
 }
 
 TEST_F(ProfileModifierTest, ColorantTagsChangeOnlyBeyondTheThreshold)
@@ -398,12 +393,12 @@ TEST_F(ProfileModifierTest, StandardChromaticitiesIntoAnotherFile)
     EXPECT_NEAR(srgb[0][2], 0.0139, 0.0001);
 
     const QString source = Copy(ColordProfiles + "/AdobeRGB1998.icc", "KVL_4A1C_sRGB.icm");
-    const QByteArray original = ReadAll(source);
+    const QByteArray original = ReadFile(source);
     const QString destination = folder.filePath("corrected.icm");
     bool changed = false;
     ASSERT_TRUE(modifier.EditRgbXyzTagsInFile(source, destination, srgb, &changed));
     EXPECT_TRUE(changed);
-    EXPECT_EQ(ReadAll(source), original);
+    EXPECT_EQ(ReadFile(source), original);
     const ColorantMatrix written = LittleCmsColorants(destination);
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 3; ++column) {
@@ -451,7 +446,7 @@ TEST_F(ProfileModifierTest, ColorantOperationsReportWhatTheyCouldNotDo)
     ProfileModifier modifier;
     for (const QString& path : {gray, longPath, missing}) {
         SCOPED_TRACE(path.right(40));
-        const QByteArray before = ReadAll(path);
+        const QByteArray before = ReadFile(path);
         ColorantMatrix matrix = untouched;
         EXPECT_FALSE(modifier.GetRgbXyzTagValues(path, matrix));
         EXPECT_EQ(matrix, untouched);
@@ -461,7 +456,7 @@ TEST_F(ProfileModifierTest, ColorantOperationsReportWhatTheyCouldNotDo)
         EXPECT_FALSE(modifier.EditRgbXyzTags(path, target));
         EXPECT_FALSE(modifier.ResaveProfile(path, folder.filePath("out.icc")));
         EXPECT_FALSE(QFile::exists(folder.filePath("out.icc")));
-        EXPECT_EQ(ReadAll(path), before);
+        EXPECT_EQ(ReadFile(path), before);
     }
     // A destination too long for the buffer is not written either.
     EXPECT_FALSE(modifier.ResaveProfile(valid, deep + "/out.icc"));
@@ -472,21 +467,21 @@ TEST_F(ProfileModifierTest, ColorantOperationsReportWhatTheyCouldNotDo)
     EXPECT_EQ(matrix, untouched);
 
     // A failing save leaves the source byte for byte.
-    const QByteArray before = ReadAll(valid);
+    const QByteArray before = ReadFile(valid);
     WinSim::SetInjectedFailure("KVEditableICCProfileSaveToPath", KVErrorFileWrite);
     const TestSupport::LogCapture log("ProfileModifier");
     EXPECT_FALSE(modifier.EditRgbXyzTags(valid, target));
     EXPECT_TRUE(Logged(log, "KVEditableICCProfileSaveToPath failed..."));
     EXPECT_FALSE(modifier.ResaveProfile(valid, valid));
     WinSim::SetInjectedFailure("KVEditableICCProfileSaveToPath", 0);
-    EXPECT_EQ(ReadAll(valid), before);
+    EXPECT_EQ(ReadFile(valid), before);
     WinSim::SetInjectedFailure("KVEditableICCProfileGetXYZTagValues", KVErrorInvalidData);
     bool changed = true;
     EXPECT_FALSE(modifier.EditRgbXyzTagsInFile(valid, valid, target, &changed));
     EXPECT_TRUE(Logged(log, "KVEditableICCProfileGetXYZTagValues failed..."));
     EXPECT_TRUE(Logged(log, "editRgbXyzTag failed..."));
     WinSim::SetInjectedFailure("KVEditableICCProfileGetXYZTagValues", 0);
-    EXPECT_EQ(ReadAll(valid), before);
+    EXPECT_EQ(ReadFile(valid), before);
 }
 
 TEST(ProfileModifierFactoryTest, MakesAModifier)

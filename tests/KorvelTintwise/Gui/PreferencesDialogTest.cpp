@@ -77,9 +77,7 @@ class PreferencesDialogTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Application();
-        QCoreApplication::setOrganizationName(QStringLiteral("Korvel Inc"));
-        QCoreApplication::setApplicationName(QStringLiteral("Korvel Tintwise"));
+        TrayApplication();
         displayHelper.reset(HardwareInfo::DisplayHelperFactory().Create(QStringLiteral("KVL4A1C")));
         configuration = std::make_unique<Settings::Configuration>();
         trayMenu = std::make_unique<TrayMenu>(&notifiers, nullptr);

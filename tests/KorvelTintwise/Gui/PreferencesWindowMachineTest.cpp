@@ -37,9 +37,7 @@ class PreferencesWindowMachineTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Application();
-        QCoreApplication::setOrganizationName(QStringLiteral("Korvel Inc"));
-        QCoreApplication::setApplicationName(QStringLiteral("Korvel Tintwise"));
+        TrayApplication();
         WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), 0);
         // The panel on the second display, an external monitor on the first.
         QJsonObject panel = WinSim::DescriptionValue(QStringLiteral("displays.0")).toObject();

@@ -31,11 +31,7 @@ public:
     }
     ~PreferencesProgram()
     {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
+        TestSupport::EndProcess(process, TestSupport::AskToEnd::CloseInput, 10000);
     }
 
     void Act(const QStringList& step)

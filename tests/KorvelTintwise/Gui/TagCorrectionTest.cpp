@@ -96,9 +96,7 @@ public:
     explicit ControllerOnMachine(const CorrectionCase& item)
         : machine(Set(item)), user("USER", machine.UserName().toUtf8().constData())
     {
-        Application();
-        QCoreApplication::setOrganizationName(QStringLiteral("Korvel Inc"));
-        QCoreApplication::setApplicationName(QStringLiteral("Korvel Tintwise"));
+        TrayApplication();
         MainWindow::InitializeErrorMessages();
         previousDirectory = QDir::currentPath();
         QDir::setCurrent(QCoreApplication::applicationDirPath());
