@@ -9,6 +9,7 @@
 #include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTimer>
 
 #include <array>
 #include <utility>
@@ -18,6 +19,27 @@ namespace {
 // Decoded pictures up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel
 // logo that only window icons ask for) are decoded for each request and let go.
 constexpr qint64 CachedPixels = 256 * 256;
+
+// A large picture is kept only until the event loop runs again: the windows made in one go (each
+// takes the application's icon at every size) share one decoding.
+struct HeldPicture {
+    QString key;
+    QPixmap pixmap;
+};
+
+HeldPicture& Held()
+{
+    static HeldPicture held;  // made at first use, after the application object
+    return held;
+}
+
+void HoldUntilEventLoop(const QString& key, const QPixmap& pixmap)
+{
+    if (Held().key.isEmpty()) {
+        QTimer::singleShot(0, [] { Held() = HeldPicture(); });
+    }
+    Held() = {key, pixmap};
+}
 
 // An icon of picture files that decodes a file only when a pixmap of it is asked for. It picks a
 // file as QIcon's own file engine does: the smallest at least as large as the request, else the
@@ -75,7 +97,11 @@ public:
         if (QPixmapCache::find(key, &result)) {
             return result;
         }
-        result = entry->pixmap.isNull() ? QPixmap(entry->fileName) : entry->pixmap;
+        if (key == Held().key) {
+            return Held().pixmap;
+        }
+        // Not QPixmap's own loading, which would keep every file in the pixmap cache.
+        result = entry->pixmap.isNull() ? QPixmap::fromImage(QImageReader(entry->fileName).read()) : entry->pixmap;
         if (result.isNull()) {
             return result;
         }
@@ -92,6 +118,8 @@ public:
         }
         if (qint64(result.width()) * result.height() <= CachedPixels) {
             QPixmapCache::insert(key, result);
+        } else {
+            HoldUntilEventLoop(key, result);
         }
         return result;
     }

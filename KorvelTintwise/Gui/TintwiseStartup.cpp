@@ -26,6 +26,7 @@
 #include "Common/Settings/LogConfiguration.h"
 #include "Common/Settings/SchedulerStartup.h"
 #include "Gui/DarkStyle.h"
+#include "Gui/FreedMemory.h"
 #include "Gui/KorvelCalibrationApplication.h"
 #include "Gui/MainWindow.h"
 #include "WindowsStandIn/Time.h"
@@ -263,6 +264,7 @@ QString ObtainInternalPanelId()
 
 int RunKorvelTintwise(int argc, char* argv[])
 {
+    MapLargeBlocksApart();
     SetProcessDPIAware();
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     KorvelCalibrationApplication application(argc, argv);
