@@ -231,6 +231,8 @@ int Startup::Run()
     mainWindow.show();
     mainWindow.setVisible(false);
     Log(QStringLiteral("INFO: GUI initially hidden."));
+    // The start-up's own pictures reuse the heap; the work in the event loop maps its large ones apart.
+    MapLargeBlocksApart();
     QTimer::singleShot(0, &mainWindow, SLOT(OnEventLoopStarted()));
     Log(QStringLiteral("INFO: Timer single shot called."));
     const int result = QApplication::exec();
@@ -264,7 +266,6 @@ QString ObtainInternalPanelId()
 
 int RunKorvelTintwise(int argc, char* argv[])
 {
-    MapLargeBlocksApart();
     SetProcessDPIAware();
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     KorvelCalibrationApplication application(argc, argv);
