@@ -3,6 +3,7 @@
 #include "Common/Application/Constants.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPainter>
@@ -15,6 +16,11 @@
 #include <utility>
 
 namespace {
+
+QByteArray SuffixFormat(const QString& path)
+{
+    return QFileInfo(path).suffix().toLower().toLatin1();
+}
 
 // Decoded pictures up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel
 // logo that only window icons ask for) are decoded for each request and let go.
@@ -51,8 +57,9 @@ public:
 
     void addFile(const QString& fileName, const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
-        QImageReader reader(fileName);
-        if (fileName.isEmpty() || reader.format().isEmpty()) {
+        QImageReader reader(fileName, SuffixFormat(fileName));
+        reader.setAutoDetectImageFormat(false);
+        if (!reader.canRead() && QImageReader(fileName).format().isEmpty()) {
             return;  // missing, or not a picture
         }
         entries.append({fileName, size.isValid() ? size : reader.size(), mode, state, QPixmap()});
@@ -101,7 +108,7 @@ public:
             return Held().pixmap;
         }
         // Not QPixmap's own loading, which would keep every file in the pixmap cache.
-        result = entry->pixmap.isNull() ? QPixmap::fromImage(QImageReader(entry->fileName).read()) : entry->pixmap;
+        result = entry->pixmap.isNull() ? QPixmap::fromImage(ReadPicture(entry->fileName)) : entry->pixmap;
         if (result.isNull()) {
             return result;
         }
@@ -201,6 +208,14 @@ private:
 };
 
 }  // namespace
+
+QImage ReadPicture(const QString& path)
+{
+    QImageReader reader(path, SuffixFormat(path));
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    return image.isNull() ? QImageReader(path).read() : image;
+}
 
 void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                            QIcon::State state)
