@@ -93,11 +93,12 @@ public:
         }
         const QSize actual = actualSize(size, mode, state);
         const bool generated = entry->mode != mode && mode != QIcon::Normal;
-        const QString key = QStringLiteral("korvel-icon:%1:%2x%3:%4:%5:%6")
+        const QString key = QStringLiteral("korvel-icon:%1:%2x%3:%4:%5:%6:%7")
                                 .arg(entry->fileName)
                                 .arg(actual.width())
                                 .arg(actual.height())
-                                .arg(int(generated ? mode : entry->mode))
+                                .arg(int(entry->mode))
+                                .arg(generated ? int(mode) : -1)
                                 .arg(entry->pixmap.cacheKey())
                                 .arg(QGuiApplication::palette().cacheKey());
         QPixmap result;
