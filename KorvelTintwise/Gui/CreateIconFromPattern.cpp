@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <array>
+#include <future>
 #include <utility>
 
 namespace {
@@ -108,8 +109,15 @@ public:
         if (key == Held().key) {
             return Held().pixmap;
         }
-        // Not QPixmap's own loading, which would keep every file in the pixmap cache.
-        result = entry->pixmap.isNull() ? QPixmap::fromImage(ReadPicture(entry->fileName)) : entry->pixmap;
+        if (!entry->pixmap.isNull()) {
+            result = entry->pixmap;
+        } else if (entry->early.valid()) {
+            result = QPixmap::fromImage(entry->early.get());
+            entry->early = {};
+        } else {
+            // Not QPixmap's own loading, which would keep every file in the pixmap cache.
+            result = QPixmap::fromImage(ReadPicture(entry->fileName));
+        }
         if (result.isNull()) {
             return result;
         }
@@ -153,6 +161,17 @@ public:
     }
 
     bool isNull() override { return entries.isEmpty(); }
+
+    // Starts decoding the pictures too large to be kept, each on a thread of its own; the first
+    // request for one takes the result.
+    void DecodeLargeEarly()
+    {
+        for (const Entry& entry : std::as_const(entries)) {
+            if (entry.pixmap.isNull() && qint64(entry.size.width()) * entry.size.height() > CachedPixels) {
+                entry.early = std::async(std::launch::async, ReadPicture, entry.fileName).share();
+            }
+        }
+    }
     QString key() const override { return QStringLiteral("PictureFileIconEngine"); }
     QIconEngine* clone() const override { return new PictureFileIconEngine(*this); }
 
@@ -163,6 +182,7 @@ private:
         QIcon::Mode mode;
         QIcon::State state;
         QPixmap pixmap;  // only for an added pixmap
+        mutable std::shared_future<QImage> early;  // a decoding started before it was asked for
     };
 
     const Entry* Match(const QSize& size, QIcon::Mode mode, QIcon::State state) const
@@ -218,8 +238,10 @@ QImage ReadPicture(const QString& path)
     return image.isNull() ? QImageReader(path).read() : image;
 }
 
-void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
-                           QIcon::State state)
+namespace {
+
+void FillIcon(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode, QIcon::State state,
+              bool decodeLargeEarly)
 {
     // QIcon lets go of an engine without pictures, so a new icon's engine is filled before it is set.
     auto* engine = icon.isNull() ? new PictureFileIconEngine : nullptr;
@@ -233,8 +255,25 @@ void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>
         }
     }
     if (engine != nullptr && !engine->isNull()) {
+        if (decodeLargeEarly) {
+            engine->DecodeLargeEarly();
+        }
         icon = QIcon(engine);
     } else {
         delete engine;
     }
+}
+
+}  // namespace
+
+void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
+                           QIcon::State state)
+{
+    FillIcon(icon, pattern, sizes, mode, state, false);
+}
+
+void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
+                                 QIcon::State state)
+{
+    FillIcon(icon, pattern, sizes, mode, state, true);
 }

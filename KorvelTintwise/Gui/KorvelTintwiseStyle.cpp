@@ -60,7 +60,7 @@ KorvelTintwiseStyle::KorvelTintwiseStyle(const QColor& backgroundColor, const QC
       dropDownArrowPicture(QPixmap::fromImage(ReadPicture(dropDownArrowPicture)))
 {
     QIcon windowIcon;
-    CreateIconFromPattern(windowIcon, windowIconPattern, WindowIconSizes, QIcon::Normal, QIcon::Off);
+    CreateWindowIconFromPattern(windowIcon, windowIconPattern, WindowIconSizes, QIcon::Normal, QIcon::Off);
     QGuiApplication::setWindowIcon(windowIcon);
     setApplicationPalette();
 }
