@@ -14,7 +14,9 @@
 
 #include <array>
 #include <future>
+#include <memory>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,38 @@ void HoldUntilEventLoop(const QString& key, const QPixmap& pixmap)
         QTimer::singleShot(0, [] { Held() = HeldPicture(); });
     }
     Held() = {key, pixmap};
+}
+
+// Decodings started early. The process waits for those still running before the statics made
+// earlier (Qt's among them) go: a decoding outlives its icon when no window asks for it.
+using EarlyDecoding = std::shared_ptr<std::shared_future<QImage>>;
+
+class EarlyDecodings {
+public:
+    ~EarlyDecodings()
+    {
+        for (const auto& started : decodings) {
+            if (const EarlyDecoding decoding = started.lock()) {
+                decoding->wait();
+            }
+        }
+    }
+
+    EarlyDecoding Start(const QString& path)
+    {
+        auto decoding = std::make_shared<std::shared_future<QImage>>(std::async(std::launch::async, ReadPicture, path));
+        decodings.push_back(decoding);
+        return decoding;
+    }
+
+private:
+    std::vector<std::weak_ptr<std::shared_future<QImage>>> decodings;
+};
+
+EarlyDecodings& Decodings()
+{
+    static EarlyDecodings decodings;
+    return decodings;
 }
 
 // An icon of picture files that decodes a file only when a pixmap of it is asked for. It picks a
@@ -111,9 +145,9 @@ public:
         }
         if (!entry->pixmap.isNull()) {
             result = entry->pixmap;
-        } else if (entry->early.valid()) {
-            result = QPixmap::fromImage(entry->early.get());
-            entry->early = {};
+        } else if (entry->early) {
+            result = QPixmap::fromImage(entry->early->get());
+            entry->early.reset();
         } else {
             // Not QPixmap's own loading, which would keep every file in the pixmap cache.
             result = QPixmap::fromImage(ReadPicture(entry->fileName));
@@ -168,7 +202,7 @@ public:
     {
         for (const Entry& entry : std::as_const(entries)) {
             if (entry.pixmap.isNull() && qint64(entry.size.width()) * entry.size.height() > CachedPixels) {
-                entry.early = std::async(std::launch::async, ReadPicture, entry.fileName).share();
+                entry.early = Decodings().Start(entry.fileName);
             }
         }
     }
@@ -182,7 +216,7 @@ private:
         QIcon::Mode mode;
         QIcon::State state;
         QPixmap pixmap;  // only for an added pixmap
-        mutable std::shared_future<QImage> early;  // a decoding started before it was asked for
+        mutable EarlyDecoding early;  // a decoding started before it was asked for
     };
 
     const Entry* Match(const QSize& size, QIcon::Mode mode, QIcon::State state) const
