@@ -25,8 +25,8 @@ QByteArray SuffixFormat(const QString& path)
     return QFileInfo(path).suffix().toLower().toLatin1();
 }
 
-// Decoded pictures up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel
-// logo that only window icons ask for) are decoded for each request and let go.
+// Pixmaps up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel logo,
+// which only window icons ask for) are let go once the event loop runs again.
 constexpr qint64 CachedPixels = 256 * 256;
 
 // A large picture is kept only until the event loop runs again: the windows made in one go (each
@@ -128,14 +128,15 @@ public:
         }
         const QSize actual = actualSize(size, mode, state);
         const bool generated = entry->mode != mode && mode != QIcon::Normal;
-        const QString key = QStringLiteral("korvel-icon:%1:%2x%3:%4:%5:%6:%7")
-                                .arg(entry->fileName)
+        // The file name last: it may hold anything.
+        const QString key = QStringLiteral("korvel-icon:%1x%2:%3:%4:%5:%6:")
                                 .arg(actual.width())
                                 .arg(actual.height())
                                 .arg(int(entry->mode))
                                 .arg(generated ? int(mode) : -1)
                                 .arg(entry->pixmap.cacheKey())
-                                .arg(QGuiApplication::palette().cacheKey());
+                                .arg(QGuiApplication::palette().cacheKey()) +
+                            entry->fileName;
         QPixmap result;
         if (QPixmapCache::find(key, &result)) {
             return result;
