@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -8,3 +9,14 @@
 // size x size in the given mode and state.
 void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                            QIcon::State state);
+
+// As CreateIconFromPattern, for the application's window icon: on X11 every window made takes it
+// at all its sizes, so a new icon starts decoding its pictures over 256 x 256 on other threads at
+// once and the first window waits only for what is left of that.
+void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
+                                 QIcon::State state);
+
+// The picture in a file, read in the format its suffix names without first loading every image
+// plugin (as Qt does before it reads a format of its own, such as PNG); a file whose suffix does not
+// describe it is read as QImageReader reads it. The icons above read their files this way.
+QImage ReadPicture(const QString& path);

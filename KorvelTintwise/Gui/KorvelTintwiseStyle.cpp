@@ -54,11 +54,13 @@ KorvelTintwiseStyle::KorvelTintwiseStyle(const QColor& backgroundColor, const QC
       highlightTextColor(highlightTextColor), dimTextColor(dimTextColor), applyButtonTextColor(applyButtonTextColor),
       bottomSeparatorColor(bottomSeparatorColor), topSeparatorColor(topSeparatorColor), frameColor(frameColor),
       frameWidth(frameWidth), menuFontSize(menuFontSize), widgetImageDirectory(widgetImageDirectory),
-      radioCheckedPicture(radioCheckedPicture), radioUncheckedPicture(radioUncheckedPicture),
-      checkMarkPicture(checkMarkPicture), dropDownArrowPicture(dropDownArrowPicture)
+      radioCheckedPicture(QPixmap::fromImage(ReadPicture(radioCheckedPicture))),
+      radioUncheckedPicture(QPixmap::fromImage(ReadPicture(radioUncheckedPicture))),
+      checkMarkPicture(QPixmap::fromImage(ReadPicture(checkMarkPicture))),
+      dropDownArrowPicture(QPixmap::fromImage(ReadPicture(dropDownArrowPicture)))
 {
     QIcon windowIcon;
-    CreateIconFromPattern(windowIcon, windowIconPattern, WindowIconSizes, QIcon::Normal, QIcon::Off);
+    CreateWindowIconFromPattern(windowIcon, windowIconPattern, WindowIconSizes, QIcon::Normal, QIcon::Off);
     QGuiApplication::setWindowIcon(windowIcon);
     setApplicationPalette();
 }

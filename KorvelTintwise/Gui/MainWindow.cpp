@@ -13,6 +13,7 @@
 #include "Common/Settings/ILogConfiguration.h"
 #include "Common/Windows/RegistryParser.h"
 #include "WindowsStandIn/Messages.h"
+#include "Gui/FreedMemory.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileDataObtainer.h"
@@ -256,6 +257,7 @@ void MainWindow::ConnectProfileRestorer()
 void MainWindow::OnEventLoopStarted()
 {
     LogText(InfoLevel, "Event Loop started...");
+    ReleaseFreedMemorySoon();
     if (!Initialize()) {
         LogText(ErrorLevel, "Initialization failed.");
         return;

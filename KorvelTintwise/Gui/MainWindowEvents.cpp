@@ -8,6 +8,7 @@
 #include "Common/HardwareInfo/DisplayHelper.h"
 #include "Common/HardwareInfo/HardwareInfoExceptions.h"
 #include "Common/Profile/IProfileHelper.h"
+#include "Gui/FreedMemory.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileDataObtainer.h"
@@ -21,6 +22,7 @@ using namespace Common::Logging;
 void MainWindow::OnDisplaySettingChanged()
 {
     LogText(TraceLevel, "Handling display setting change...");
+    ReleaseFreedMemorySoon();
     if (preferencesDialog == nullptr) {
         // Before the initialisation there is no window to rebuild and nothing chosen to keep.
         LogText(InfoLevel, "Application initialization is pending, display setting change was ignored");
@@ -110,6 +112,7 @@ void MainWindow::OnAlignProfiles()
 void MainWindow::OnOobeCompleted()
 {
     LogText(TraceLevel, "Handling OOBE completion...");
+    ReleaseFreedMemorySoon();
     if (!requiredProfilesAvailable) {
         AskUserToRestoreProfiles();
     } else {

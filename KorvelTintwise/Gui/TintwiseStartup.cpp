@@ -26,6 +26,7 @@
 #include "Common/Settings/LogConfiguration.h"
 #include "Common/Settings/SchedulerStartup.h"
 #include "Gui/DarkStyle.h"
+#include "Gui/FreedMemory.h"
 #include "Gui/KorvelCalibrationApplication.h"
 #include "Gui/MainWindow.h"
 #include "WindowsStandIn/Time.h"
@@ -230,6 +231,8 @@ int Startup::Run()
     mainWindow.show();
     mainWindow.setVisible(false);
     Log(QStringLiteral("INFO: GUI initially hidden."));
+    // The start-up's own pictures reuse the heap; the work in the event loop maps its large ones apart.
+    MapLargeBlocksApart();
     QTimer::singleShot(0, &mainWindow, SLOT(OnEventLoopStarted()));
     Log(QStringLiteral("INFO: Timer single shot called."));
     const int result = QApplication::exec();

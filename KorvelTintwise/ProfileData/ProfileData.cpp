@@ -65,3 +65,47 @@ bool ProfileData::ReadQualityReportPrimaries()
     m_BluePrimary = parser.GetBluePrimary();
     return true;
 }
+
+const QPixmap& ProfileData::GetPreviewImage() const
+{
+    DecodePreviewImage();
+    return m_PreviewImage;
+}
+
+void ProfileData::SetPreviewImage(const QPixmap& image)
+{
+    DecodePreviewImage();
+    m_PreviewImage = image;
+}
+
+const QPixmap& ProfileData::GetScaledPreviewImage() const
+{
+    DecodePreviewImage();
+    return m_ScaledPreviewImage;
+}
+
+void ProfileData::SetScaledPreviewImage(const QPixmap& image)
+{
+    DecodePreviewImage();
+    m_ScaledPreviewImage = image;
+}
+
+void ProfileData::SetEncodedPreviewImage(const QByteArray& encoded, const QSize& scaledBound)
+{
+    m_PreviewImage = QPixmap();
+    m_ScaledPreviewImage = QPixmap();
+    m_EncodedPreview = encoded;
+    m_ScaledPreviewBound = scaledBound;
+}
+
+void ProfileData::DecodePreviewImage() const
+{
+    if (m_EncodedPreview.isEmpty()) {
+        return;
+    }
+    m_PreviewImage.loadFromData(m_EncodedPreview);
+    if (!m_PreviewImage.isNull()) {
+        m_ScaledPreviewImage = m_PreviewImage.scaled(m_ScaledPreviewBound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    m_EncodedPreview = QByteArray();
+}

@@ -1,7 +1,9 @@
 // What the user interface shows of one calibrated display profile.
 #pragma once
 
+#include <QByteArray>
 #include <QPixmap>
+#include <QSize>
 #include <QString>
 
 #include <utility>
@@ -42,10 +44,13 @@ public:
     int GetBrightnessLevel() const { return m_BrightnessLevel; }
     void SetBrightnessLevel(int level) { m_BrightnessLevel = level; }
     const QString& GetDescription() const { return m_Description; }
-    const QPixmap& GetPreviewImage() const { return m_PreviewImage; }
-    void SetPreviewImage(const QPixmap& image) { m_PreviewImage = image; }
-    const QPixmap& GetScaledPreviewImage() const { return m_ScaledPreviewImage; }
-    void SetScaledPreviewImage(const QPixmap& image) { m_ScaledPreviewImage = image; }
+    const QPixmap& GetPreviewImage() const;
+    void SetPreviewImage(const QPixmap& image);
+    const QPixmap& GetScaledPreviewImage() const;
+    void SetScaledPreviewImage(const QPixmap& image);
+    // The preview as its picture file's bytes: both images are decoded from them on first use, the
+    // scaled one fitted into `scaledBound` (aspect kept, smooth), and stay null should they not decode.
+    void SetEncodedPreviewImage(const QByteArray& encoded, const QSize& scaledBound);
 
 private:
     QString m_FullPath;
@@ -61,6 +66,10 @@ private:
     QString m_LuminanceText;
     int m_BrightnessLevel;
     QString m_Description;
-    QPixmap m_PreviewImage;
-    QPixmap m_ScaledPreviewImage;
+    void DecodePreviewImage() const;
+
+    mutable QByteArray m_EncodedPreview;
+    QSize m_ScaledPreviewBound;
+    mutable QPixmap m_PreviewImage;
+    mutable QPixmap m_ScaledPreviewImage;
 };

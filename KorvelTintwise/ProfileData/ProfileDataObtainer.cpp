@@ -12,6 +12,7 @@
 #include "WindowsStandIn/ColorSystem.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QObject>
 
@@ -261,10 +262,9 @@ void ProfileDataObtainer::LoadPreviewImages()
     for (const auto& data : m_ProfileDataList) {
         const QString key =
             data->GetName().contains(QLatin1String("hdr"), Qt::CaseInsensitive) ? fallback : data->GetName();
-        const QPixmap image(m_ImagesDirectory + QLatin1Char('/') + TransformedPreviewFileName.arg(key));
-        data->SetPreviewImage(image);
-        data->SetScaledPreviewImage(
-            image.isNull() ? QPixmap() : image.scaled(ScaledPreviewSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        // Decoded when the preferences window first shows it.
+        QFile file(m_ImagesDirectory + QLatin1Char('/') + TransformedPreviewFileName.arg(key));
+        data->SetEncodedPreviewImage(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), ScaledPreviewSize);
     }
 }
 

@@ -1,0 +1,31 @@
+#include "Gui/FreedMemory.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <malloc.h>
+
+namespace {
+
+constexpr int LargeBlockBytes = 128 * 1024;
+constexpr int ReleaseDelayMs = 1000;
+
+}  // namespace
+
+void MapLargeBlocksApart()
+{
+    mallopt(M_MMAP_THRESHOLD, LargeBlockBytes);
+}
+
+void ReleaseFreedMemorySoon()
+{
+    static QTimer* timer = nullptr;
+    if (timer == nullptr) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(ReleaseDelayMs);
+        QObject::connect(timer, &QTimer::timeout, [] { malloc_trim(0); });
+        QObject::connect(timer, &QObject::destroyed, [] { timer = nullptr; });
+    }
+    timer->start();
+}
