@@ -97,13 +97,13 @@ public:
         if (!reader.canRead() && QImageReader(fileName).format().isEmpty()) {
             return;  // missing, or not a picture
         }
-        entries.append({fileName, size.isValid() ? size : reader.size(), mode, state, QPixmap()});
+        entries.append({fileName, size.isValid() ? size : reader.size(), mode, state, QPixmap(), nullptr});
     }
 
     void addPixmap(const QPixmap& pixmap, QIcon::Mode mode, QIcon::State state) override
     {
         if (!pixmap.isNull()) {
-            entries.append({QString(), pixmap.size(), mode, state, pixmap});
+            entries.append({QString(), pixmap.size(), mode, state, pixmap, nullptr});
         }
     }
 
