@@ -29,7 +29,16 @@ TessalyCommand::TessalyCommand(const QString& toolPath) : text(toolPath) {}
 
 QString TessalyCommand::ToolPath()
 {
-    return CommandLine::QuotePath(QCoreApplication::applicationDirPath() + "/" + ElevatedToolFileName);
+    return ToolPathIn(QCoreApplication::applicationDirPath());
+}
+
+QString TessalyCommand::ToolPathIn(const QString& folder)
+{
+    try {
+        return CommandLine::QuoteArgument(QDir::toNativeSeparators(folder + "/" + ElevatedToolFileName));
+    } catch (const OsErrorException& error) {
+        throw OsErrorException("Invalid program folder " + folder.toStdString() + ": " + error.what());
+    }
 }
 
 QString TessalyCommand::ApplicationKey()

@@ -13,8 +13,11 @@ public:
     // Starts with the tool's quoted path.
     explicit TessalyCommand(const QString& toolPath = ToolPath());
 
-    // The quoted path of "Tessaly.exe" in the folder of the running program.
+    // The quoted path of "Tessaly.exe" in the folder of the running program, or in `folder`; a folder
+    // that cannot be passed on a command line (one holding a double quote ...) is refused with
+    // OsErrorException.
     static QString ToolPath();
+    static QString ToolPathIn(const QString& folder);
     // "HKEY_LOCAL_MACHINE\SOFTWARE\Korvel Inc\<application name>" and its "\PanelInfo" subkey.
     static QString ApplicationKey();
     static QString PanelKey();

@@ -5,6 +5,7 @@
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Profile/RegistryLoader.h"
 #include "Common/Profile/TessalyCommand.h"
+#include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/Machine.h"
 
 #include <QJsonArray>
@@ -140,7 +141,8 @@ Runs Recorded()
     return runs;
 }
 
-class ElevatedValues : public ProfileHelperMachine, public testing::WithParamInterface<Builder> {
+// A machine whose "Tessaly.exe", wherever it lies, records its argv.
+class RecordingMachine : public ProfileHelperMachine {
 public:
     void SetUp() override
     {
@@ -149,6 +151,8 @@ public:
                                     QJsonObject{{"Tessaly.exe", TestSupport::BinaryPath("recordargv")}});
     }
 };
+
+class ElevatedValues : public RecordingMachine, public testing::WithParamInterface<Builder> {};
 
 TEST_P(ElevatedValues, ArriveExactlyOrAreRefused)
 {
@@ -169,6 +173,27 @@ TEST_P(ElevatedValues, ArriveExactlyOrAreRefused)
             const Runs after = Recorded();
             EXPECT_EQ(after.argv.size(), before.argv.size());
             EXPECT_EQ(after.started, before.started);
+        }
+    }
+}
+
+// The program's own folder starts every command: it runs the tool found there, or is refused.
+TEST_F(RecordingMachine, ToolFolderRunsTheToolOrIsRefused)
+{
+    for (const Value& value : Values) {
+        SCOPED_TRACE(value.name);
+        const bool arrives = value.arrives || value.text.isEmpty();  // an empty folder still names a path
+        const Runs before = Recorded();
+        QString output;
+        if (arrives) {
+            const TessalyCommand command = TessalyCommand(TessalyCommand::ToolPathIn(value.text)).ColorCalibration(true);
+            Korvel::DisplayCalibration::Common::Windows::CommandLine::Run(command.Text(), true, output);
+            const Runs after = Recorded();
+            ASSERT_EQ(after.argv.size(), before.argv.size() + 1);
+            EXPECT_EQ(after.argv.last(), QStringList({"--color-calibration", "enabled"}));
+            EXPECT_EQ(after.started, before.started + 1);
+        } else {
+            EXPECT_THROW(TessalyCommand::ToolPathIn(value.text), OsErrorException);
         }
     }
 }
