@@ -57,6 +57,13 @@ inline void SetStatus(KVStatus* status, KVStatus value)
     }
 }
 
+// The big-endian 32-bit number at `bytes`, as profiles store their numbers.
+inline std::uint32_t ReadBigEndian32(const std::uint8_t* bytes)
+{
+    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 |
+           std::uint32_t(bytes[3]);
+}
+
 // True, with the status set to the code, when the simulated machine makes `function` fail
 // (`winsim fail FUNCTION CODE`). Call it first in every function that reports a status.
 bool Injected(const char* function, KVStatus* status);
