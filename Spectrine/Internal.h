@@ -93,6 +93,8 @@ KVColorRef NewColor(std::int32_t space, const std::array<double, KVColorCoordina
 KVColorRef* NewChart(std::size_t count);
 // The chromaticity x, y and luminance of a colour in XYZ; (0, 0, 0) when the coordinates sum to 0.
 std::array<double, 3> XyzToYxy(const std::array<double, 3>& xyz);
+// The XYZ of a colour in Yxy; (0, 0, 0) when y is 0.
+std::array<double, 3> YxyToXyz(const std::array<double, 3>& yxy);
 
 // Chromaticity x, y of a CIE illuminant code (KVIlluminantD50 ...); false for another code.
 bool IlluminantChromaticity(std::int32_t illuminant, std::array<double, 2>& xy);
