@@ -26,6 +26,12 @@ std::array<double, 3> XyzToYxy(const std::array<double, 3>& xyz)
     return {xyz[1], xyz[0] / sum, xyz[1] / sum};
 }
 
+std::array<double, 3> YxyToXyz(const std::array<double, 3>& yxy)
+{
+    const double Y = yxy[0], x = yxy[1], y = yxy[2];
+    return y == 0 ? std::array<double, 3>{0, 0, 0} : std::array<double, 3>{x / y * Y, Y, (1 - x - y) / y * Y};
+}
+
 }  // namespace Spectrine::Detail
 
 namespace {
@@ -131,12 +137,11 @@ KVColorRef KVConvertColor(KVColorRef color, std::int32_t colorSpace, KVStatus* s
     } else if (color->space == KVColorSpaceXYZ && colorSpace == KVColorSpaceYxy) {
         values = XyzToYxy(values);
     } else if (color->space == KVColorSpaceYxy && colorSpace == KVColorSpaceXYZ) {
-        const double Y = values[0], x = values[1], y = values[2];
-        if (y == 0 && Y != 0) {
+        if (values[2] == 0 && values[0] != 0) {
             SetStatus(status, KVErrorInvalidArgument);
             return nullptr;
         }
-        values = y == 0 ? std::array<double, 3>{0, 0, 0} : std::array<double, 3>{x / y * Y, Y, (1 - x - y) / y * Y};
+        values = YxyToXyz(values);
     } else {
         SetStatus(status, KVErrorUnsupported);
         return nullptr;

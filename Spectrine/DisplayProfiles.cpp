@@ -43,14 +43,6 @@ constexpr double TargetTolerance = 1e-6;
 constexpr double Bt1886Gamma = 2.4;
 constexpr std::uint32_t CurvePoints = 4096;
 
-Triple YxyToXyz(const Triple& yxy)
-{
-    if (yxy[2] == 0) {
-        return {0, 0, 0};
-    }
-    return {yxy[1] * yxy[0] / yxy[2], yxy[0], (1 - yxy[1] - yxy[2]) * yxy[0] / yxy[2]};
-}
-
 // The XYZ of a measured colour (XYZ or Yxy); false for another space.
 bool MeasuredXyz(KVColorRef color, Triple& xyz)
 {
@@ -60,7 +52,7 @@ bool MeasuredXyz(KVColorRef color, Triple& xyz)
         return true;
     }
     if (color->space == KVColorSpaceYxy) {
-        xyz = YxyToXyz(coordinates);
+        xyz = Spectrine::Detail::YxyToXyz(coordinates);
         return true;
     }
     return false;

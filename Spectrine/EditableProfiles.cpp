@@ -23,18 +23,13 @@ struct KVEditableICCProfile {
 
 namespace {
 
+using Spectrine::Detail::ReadBigEndian32;
 using Spectrine::Detail::SetStatus;
 using Xyz = std::array<double, 3>;
 
 constexpr std::uint32_t XyzType = 0x58595A20;  // 'XYZ '
 constexpr std::size_t XyzTypeHeader = 8;
 constexpr std::size_t XyzNumberSize = 12;
-
-std::uint32_t ReadBigEndian(const std::uint8_t* bytes)
-{
-    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 |
-           std::uint32_t(bytes[3]);
-}
 
 void WriteBigEndian(std::uint8_t* bytes, std::uint32_t value)
 {
@@ -57,14 +52,14 @@ KVStatus ReadXyzTag(cmsHPROFILE profile, std::uint32_t signature, std::vector<Xy
         return KVErrorInvalidProfile;
     }
     std::vector<std::uint8_t> raw(size);
-    if (cmsReadRawTag(profile, tag, raw.data(), size) != size || ReadBigEndian(raw.data()) != XyzType) {
+    if (cmsReadRawTag(profile, tag, raw.data(), size) != size || ReadBigEndian32(raw.data()) != XyzType) {
         return KVErrorInvalidProfile;
     }
     values.clear();
     for (std::size_t offset = XyzTypeHeader; offset < size; offset += XyzNumberSize) {
         Xyz xyz;
         for (std::size_t i = 0; i < 3; ++i) {
-            xyz[i] = double(std::int32_t(ReadBigEndian(&raw[offset + 4 * i]))) / 65536.0;
+            xyz[i] = double(std::int32_t(ReadBigEndian32(&raw[offset + 4 * i]))) / 65536.0;
         }
         values.push_back(xyz);
     }

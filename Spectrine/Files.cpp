@@ -77,9 +77,7 @@ cmsHPROFILE OpenProfile(KVUniStringRef path, KVStatus* status, cmsContext contex
         SetStatus(status, KVErrorInvalidProfile);
         return nullptr;
     }
-    const std::uint32_t declared = std::uint32_t(content[0]) << 24 | std::uint32_t(content[1]) << 16 |
-                                   std::uint32_t(content[2]) << 8 | std::uint32_t(content[3]);
-    if (declared > content.size()) {
+    if (ReadBigEndian32(content.data()) > content.size()) {
         SetStatus(status, KVErrorInvalidProfile);
         return nullptr;
     }

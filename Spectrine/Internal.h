@@ -57,6 +57,13 @@ inline void SetStatus(KVStatus* status, KVStatus value)
     }
 }
 
+// The big-endian 32-bit number at `bytes`, as profiles store their numbers.
+inline std::uint32_t ReadBigEndian32(const std::uint8_t* bytes)
+{
+    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 |
+           std::uint32_t(bytes[3]);
+}
+
 // True, with the status set to the code, when the simulated machine makes `function` fail
 // (`winsim fail FUNCTION CODE`). Call it first in every function that reports a status.
 bool Injected(const char* function, KVStatus* status);
@@ -86,6 +93,8 @@ KVColorRef NewColor(std::int32_t space, const std::array<double, KVColorCoordina
 KVColorRef* NewChart(std::size_t count);
 // The chromaticity x, y and luminance of a colour in XYZ; (0, 0, 0) when the coordinates sum to 0.
 std::array<double, 3> XyzToYxy(const std::array<double, 3>& xyz);
+// The XYZ of a colour in Yxy; (0, 0, 0) when y is 0.
+std::array<double, 3> YxyToXyz(const std::array<double, 3>& yxy);
 
 // Chromaticity x, y of a CIE illuminant code (KVIlluminantD50 ...); false for another code.
 bool IlluminantChromaticity(std::int32_t illuminant, std::array<double, 2>& xy);

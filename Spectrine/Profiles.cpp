@@ -30,6 +30,7 @@ namespace {
 
 using Spectrine::Detail::Injected;
 using Spectrine::Detail::OpenProfile;
+using Spectrine::Detail::ReadBigEndian32;
 using Spectrine::Detail::SetStatus;
 
 KVUniStringRef ToEngineString(std::string utf8, KVStatus* status)
@@ -37,11 +38,6 @@ KVUniStringRef ToEngineString(std::string utf8, KVStatus* status)
     KVUniStringRef string = Spectrine::Detail::NewString(std::move(utf8));
     SetStatus(status, string != nullptr ? KVSuccess : KVErrorOutOfMemory);
     return string;
-}
-
-std::uint32_t BigEndian32(const std::uint8_t* bytes)
-{
-    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 | bytes[3];
 }
 
 // The 'meta' tag ('dict' type) as name -> value pairs in stored order; nullopt when the profile has
@@ -53,11 +49,11 @@ std::optional<std::vector<std::pair<std::string, std::string>>> ReadMetaDictiona
     std::vector<std::uint8_t> tag(size);
     constexpr std::size_t HeaderSize = 16;
     if (size < HeaderSize || cmsReadRawTag(handle, cmsSigMetaTag, tag.data(), size) != size ||
-        BigEndian32(tag.data()) != cmsSigDictType) {
+        ReadBigEndian32(tag.data()) != cmsSigDictType) {
         return std::nullopt;
     }
-    const std::uint32_t count = BigEndian32(tag.data() + 8);
-    const std::uint32_t recordLength = BigEndian32(tag.data() + 12);
+    const std::uint32_t count = ReadBigEndian32(tag.data() + 8);
+    const std::uint32_t recordLength = ReadBigEndian32(tag.data() + 12);
     if ((recordLength != 16 && recordLength != 24 && recordLength != 32) ||
         count > (size - HeaderSize) / recordLength) {
         return std::nullopt;
@@ -65,8 +61,8 @@ std::optional<std::vector<std::pair<std::string, std::string>>> ReadMetaDictiona
     // A string: offset and size in bytes from the tag's start, UTF-16BE, up to its first zero; a name
     // or value without a string (offset 0) makes the dictionary damaged, as LittleCMS reads it.
     const auto text = [&tag](const std::uint8_t* position) -> std::optional<std::string> {
-        const std::uint32_t offset = BigEndian32(position);
-        const std::uint32_t length = BigEndian32(position + 4);
+        const std::uint32_t offset = ReadBigEndian32(position);
+        const std::uint32_t length = ReadBigEndian32(position + 4);
         if (offset == 0 || offset > tag.size() || length > tag.size() - offset) {
             return std::nullopt;
         }

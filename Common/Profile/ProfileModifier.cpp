@@ -105,6 +105,25 @@ bool Coordinates(KVColorRef color, double* values, KVStatus* status)
     return true;
 }
 
+// Unmarshals a measurement text into its measured and target charts and its display parameters
+// (the engine's further outputs are not used); the count of colours read.
+std::int32_t UnmarshalDisplayData(KVCxf3StreamRef stream, KVUniStringRef text, Chart& measured, Chart& target,
+                                  Spectrine::ProfileParams& params, KVStatus* status)
+{
+    KVColorRef* measuredColors = nullptr;
+    KVColorRef* targetColors = nullptr;
+    std::int32_t count = 0;
+    std::int32_t white = 0, black = 0, red = 0, green = 0, blue = 0, grey = 0;
+    double flare = 0;
+    KVProfileDisplayParamsRef displayParams = nullptr;
+    KVDisplayDataWithFlareUnmarshalFromCxf3(stream, text, &measuredColors, &targetColors, &count, &white, &black, &red,
+                                            &green, &blue, &flare, &displayParams, &grey, status);
+    measured.Reset(measuredColors, count);
+    target.Reset(targetColors, count);
+    params.Reset(displayParams);
+    return count;
+}
+
 }  // namespace
 
 ProfileModifier::ProfileModifier() : Loggable("ProfileModifier") {}
@@ -453,17 +472,8 @@ bool ProfileModifier::ReadCxfColors(const QString& path, Chart& measured, Chart&
         LogPieces(ErrorLevel, "Failed to open CxF3 stream");
         return false;
     }
-    KVColorRef* measuredColors = nullptr;
-    KVColorRef* targetColors = nullptr;
-    std::int32_t read = 0;
-    std::int32_t white = 0, black = 0, red = 0, green = 0, blue = 0, grey = 0;
-    double flare = 0;
-    KVProfileDisplayParamsRef displayParams = nullptr;
-    KVDisplayDataWithFlareUnmarshalFromCxf3(stream.Get(), buffer.Get(), &measuredColors, &targetColors, &read, &white,
-                                            &black, &red, &green, &blue, &flare, &displayParams, &grey, &status);
-    const Spectrine::ProfileParams unused(displayParams);
-    measured.Reset(measuredColors, read);
-    target.Reset(targetColors, read);
+    Spectrine::ProfileParams unused;
+    const std::int32_t read = UnmarshalDisplayData(stream.Get(), buffer.Get(), measured, target, unused, &status);
     if (status != 0 || !measured || !target) {
         LogPieces(ErrorLevel, "Failed to KVDisplayDataWithFlareUnmarshalFromCxf3");
         measured.Reset();
@@ -564,17 +574,10 @@ bool ProfileModifier::ReadMeasurementsFromProfile(const QString& path, int* gamm
         LogPieces(ErrorLevel, "Failed to open CxF stream.");
         return false;
     }
-    KVColorRef* measuredColors = nullptr;
-    KVColorRef* targetColors = nullptr;
-    std::int32_t count = 0;
-    std::int32_t white = 0, black = 0, red = 0, green = 0, blue = 0, grey = 0;
-    double flare = 0;
-    KVProfileDisplayParamsRef displayParams = nullptr;
-    KVDisplayDataWithFlareUnmarshalFromCxf3(stream.Get(), buffer.Get(), &measuredColors, &targetColors, &count, &white,
-                                            &black, &red, &green, &blue, &flare, &displayParams, &grey, &status);
-    const Chart measured(measuredColors, count);
-    const Chart target(targetColors, count);
-    const Spectrine::ProfileParams params(displayParams);
+    Chart measured;
+    Chart target;
+    Spectrine::ProfileParams params;
+    const std::int32_t count = UnmarshalDisplayData(stream.Get(), buffer.Get(), measured, target, params, &status);
     if (status != 0 || !params) {
         LogPieces(ErrorLevel, "Failed to KVDisplayDataWithFlareUnmarshalFromCxf3.");
         return false;

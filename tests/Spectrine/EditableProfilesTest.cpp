@@ -20,19 +20,15 @@ const QString FreeProfiles = QStringLiteral("/usr/share/color/icc");
 const QString ColordProfiles = QStringLiteral("/usr/share/color/icc/colord");
 
 using EngineTest::Chart;
+using EngineTest::Text;
 using Editable = EngineTest::Owner<KVEditableICCProfile, KVEditableICCProfileRelease>;
 using TestSupport::ReadFile;
 using TestSupport::Transicc;
 using Xyz = std::array<double, 3>;
 
-EngineTest::String Make(const QString& text)
-{
-    return EngineTest::Text(text);
-}
-
 Editable Open(const QString& path, KVStatus* status = nullptr)
 {
-    return Editable(KVEditableICCProfileFromPathCreate(Make(path).get(), status));
+    return Editable(KVEditableICCProfileFromPathCreate(Text(path).get(), status));
 }
 
 Xyz At(const Chart& chart, std::int32_t i)
@@ -129,7 +125,7 @@ TEST(SpectrineEditableProfilesTest, ColorantEditKeepsEveryOtherTagOfRealProfiles
         KVEditableICCProfileSetXYZTagValues(profile.get(), Red, red.colors, red.count, &status);
         ASSERT_EQ(status, KVSuccess);
         const QString target = folder.filePath(QFileInfo(source).fileName());
-        KVEditableICCProfileSaveToPath(profile.get(), Make(target).get(), &status);
+        KVEditableICCProfileSaveToPath(profile.get(), Text(target).get(), &status);
         ASSERT_EQ(status, KVSuccess);
 
         const Reference after(target);
@@ -182,9 +178,9 @@ TEST(SpectrineEditableProfilesTest, SavingOverTheSourceAndFailedSaves)
     const QString path = copy("AdobeRGB1998.icc");
     {
         const Editable profile = Open(path);
-        KVEditableICCProfileSetDescription(profile.get(), Make("Panel 0042").get(), nullptr);
+        KVEditableICCProfileSetDescription(profile.get(), Text("Panel 0042").get(), nullptr);
         KVStatus status = -1;
-        KVEditableICCProfileSaveToPath(profile.get(), Make(path).get(), &status);
+        KVEditableICCProfileSaveToPath(profile.get(), Text(path).get(), &status);
         EXPECT_EQ(status, KVSuccess);
     }
     EXPECT_EQ(Reference(path).Description(), "Panel 0042");
@@ -203,11 +199,11 @@ TEST(SpectrineEditableProfilesTest, SavingOverTheSourceAndFailedSaves)
     };
     const Editable profile = Open(longName);
     ASSERT_NE(profile, nullptr);
-    KVEditableICCProfileSetDescription(profile.get(), Make("changed").get(), nullptr);
+    KVEditableICCProfileSetDescription(profile.get(), Text("changed").get(), nullptr);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         KVStatus status = KVSuccess;
-        KVEditableICCProfileSaveToPath(profile.get(), Make(c.target).get(), &status);
+        KVEditableICCProfileSaveToPath(profile.get(), Text(c.target).get(), &status);
         EXPECT_EQ(status, KVErrorFileWrite);
     }
     EXPECT_EQ(ReadFile(longName), original);
@@ -224,9 +220,9 @@ TEST(SpectrineEditableProfilesTest, DescriptionsOfBothVersions)
         const QString text = QString::fromUtf8("KVL_4A1C_REC709 \xC3\xA9\xE2\x82\xAC");
         const Editable profile = Open(source);
         KVStatus status = -1;
-        KVEditableICCProfileSetDescription(profile.get(), Make(text).get(), &status);
+        KVEditableICCProfileSetDescription(profile.get(), Text(text).get(), &status);
         EXPECT_EQ(status, KVSuccess);
-        KVEditableICCProfileSaveToPath(profile.get(), Make(target).get(), &status);
+        KVEditableICCProfileSaveToPath(profile.get(), Text(target).get(), &status);
         ASSERT_EQ(status, KVSuccess);
 
         const Reference before(source);
