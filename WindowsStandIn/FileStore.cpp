@@ -50,17 +50,6 @@ int OpenForAppending(const QByteArray& path)
     return ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
 }
 
-// Replaces the symbolic link `path` by a regular file with the content of its target when that is
-// a regular file (empty otherwise), under the file's lock.
-void ReplaceLinkByFile(const QString& path)
-{
-    QLockFile lock(path + ".lock");
-    if (!LockPromptly(lock) || !QFileInfo(path).isSymLink()) {
-        return;
-    }
-    WriteFileAtomically(path, QFileInfo(path).isFile() ? ReadWholeFile(path) : QByteArray());
-}
-
 }  // namespace
 
 std::optional<QJsonObject> ReadJsonFile(const QString& path)
@@ -185,6 +174,19 @@ bool LockPromptly(QLockFile& lock)
     return true;
 }
 
+bool ReplaceSymbolicLink(const QString& path, bool lockHeld)
+{
+    if (!QFileInfo(path).isSymLink()) {
+        return true;
+    }
+    QLockFile lock(path + ".lock");
+    if (!lockHeld && !LockPromptly(lock)) {
+        return false;
+    }
+    const QFileInfo link(path);
+    return !link.isSymLink() || WriteFileAtomically(path, link.isFile() ? ReadWholeFile(path) : QByteArray());
+}
+
 QByteArray ReadWholeFile(const QString& path, bool* exists)
 {
     QFile file(path);
@@ -199,8 +201,7 @@ void AppendLine(const QString& path, const QByteArray& line)
 {
     const QByteArray file = QFile::encodeName(path);
     int fd = OpenForAppending(file);
-    if (fd < 0 && errno == ELOOP) {
-        ReplaceLinkByFile(path);
+    if (fd < 0 && errno == ELOOP && ReplaceSymbolicLink(path)) {
         fd = OpenForAppending(file);
     }
     if (fd < 0) {

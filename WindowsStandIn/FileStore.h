@@ -51,6 +51,11 @@ void AdvanceModificationTime(int fd, const struct stat& before);
 // first; false at once on a lock-file error.
 bool LockPromptly(QLockFile& lock);
 
+// Replaces a symbolic link at `path` by a regular file holding what the link showed (its target's
+// content when that is a regular file, else nothing); the target stays as it was. Takes the file's
+// lock unless the caller holds it. False when `path` is still a link.
+bool ReplaceSymbolicLink(const QString& path, bool lockHeld = false);
+
 // The content of `path`, or an empty array when it does not exist.
 QByteArray ReadWholeFile(const QString& path, bool* exists = nullptr);
 
