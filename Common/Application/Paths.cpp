@@ -82,14 +82,21 @@ void ReplaceSymbolicLinks(const QString& root, const QString& path)
     }
 }
 
+QString LogFilePath(const QString& name)
+{
+    const QString path = QDir::toNativeSeparators(LogDirectory() + "/" + name);
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), path);
+    return path;
+}
+
 QString InitLogFilePath()
 {
-    return QDir::toNativeSeparators(LogDirectory() + "/" + InitLogFileName);
+    return LogFilePath(InitLogFileName);
 }
 
 QString VotLogFilePath()
 {
-    return QDir::toNativeSeparators(LogDirectory() + "/" + VotLogFileName);
+    return LogFilePath(VotLogFileName);
 }
 
 QString CreateTemporaryDirectory()

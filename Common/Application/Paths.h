@@ -25,6 +25,8 @@ QString LogDirectory();
 // folder). The links' targets stay as they were. Of a `path` outside `root` only `path` itself
 // is looked at.
 void ReplaceSymbolicLinks(const QString& root, const QString& path);
+// LogDirectory()/name, where a symbolic link has been removed (ReplaceSymbolicLinks).
+QString LogFilePath(const QString& name);
 QString InitLogFilePath();
 QString VotLogFilePath();
 // Creates the temporary directory (one level) when missing and returns its path; throws

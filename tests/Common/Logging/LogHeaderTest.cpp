@@ -195,9 +195,9 @@ TEST(StartupLogTest, ShippedConfigurationSetsUpMainLogOnDefaultMachine)
 
 namespace {
 
-// The main log never lands outside the machine through a symbolic link on its way: a linked log
-// file or folder of the application data gives way to a new one, and the link's target stays as
-// it was.
+// The main log (and the side log of the panel identification) never lands outside the machine
+// through a symbolic link on its way: a linked log file or folder of the application data gives
+// way to a new one, and the link's target stays as it was.
 struct LinkedLog {
     const char* name;
     const char* path;  // below the application data root
@@ -247,6 +247,7 @@ TEST_P(LinkedLogPath, LogIsWrittenInTheMachine)
 
 INSTANTIATE_TEST_SUITE_P(Links, LinkedLogPath,
                          testing::Values(LinkedLog{"LogFile", "Users/alex/log/KorvelTintwise.log"},
+                                         LinkedLog{"SideLogFile", "Users/alex/log/VOT.log"},
                                          LinkedLog{"LogFolder", "Users/alex/log"},
                                          LinkedLog{"UserFolder", "Users/alex"}, LinkedLog{"UsersFolder", "Users"}),
                          [](const testing::TestParamInfo<LinkedLog>& info) { return std::string(info.param.name); });
