@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace Korvel::DisplayCalibration::Common::Profile {
@@ -66,11 +67,19 @@ QJsonArray ToJson(const QStringList& names)
     return QJsonArray::fromStringList(names);
 }
 
-QStringList FromJson(const QJsonValue& value)
+// The names of a record's list; nullopt unless every one is a plain file name.
+std::optional<QStringList> FromJson(const QJsonValue& value)
 {
+    if (!value.isArray()) {
+        return std::nullopt;
+    }
     QStringList names;
-    for (const QJsonValue name : value.toArray()) {
-        names << name.toString();
+    for (const QJsonValue entry : value.toArray()) {
+        const QString name = entry.toString();
+        if (name.isEmpty() || name.contains('/') || name.contains('\\') || name == "." || name == "..") {
+            return std::nullopt;
+        }
+        names << name;
     }
     return names;
 }
@@ -111,7 +120,8 @@ void ProfileInstallStep::Recover(const QString& colourDirectory)
     }
 }
 
-// A record that is there was written whole (QSaveFile); without one nothing was changed yet.
+// A record that is there was written whole (QSaveFile); without one nothing was changed yet. A
+// record that does not read as one (names that are no plain file names included) is never guessed at.
 void ProfileInstallStep::Settle()
 {
     if (!Exists(folder)) {
@@ -126,16 +136,18 @@ void ProfileInstallStep::Settle()
         file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
     file.close();
     const QString phase = record.value(QStringLiteral("phase")).toString();
-    if (phase != Installing && phase != Finishing && phase != Undoing) {
+    const auto installing = FromJson(record.value(QStringLiteral("installing")));
+    const auto existed = FromJson(record.value(QStringLiteral("existed")));
+    const auto forgetting = FromJson(record.value(QStringLiteral("forgetting")));
+    const auto removing = FromJson(record.value(QStringLiteral("removing")));
+    if ((phase != Installing && phase != Finishing && phase != Undoing) || !installing || !existed || !forgetting ||
+        !removing) {
         throw InstallProfileException(std::int32_t(ERROR_FILE_CORRUPT),
                                       ("The record of an interrupted profile installation is damaged: " +
                                        file.fileName())
                                           .toStdString());
     }
-    plan.installing = FromJson(record.value(QStringLiteral("installing")));
-    plan.existed = FromJson(record.value(QStringLiteral("existed")));
-    plan.forgetting = FromJson(record.value(QStringLiteral("forgetting")));
-    plan.removing = FromJson(record.value(QStringLiteral("removing")));
+    plan = {*installing, *existed, *forgetting, *removing};
     if (phase == Finishing) {
         CarryThrough(nullptr);
     } else if (!Undo()) {

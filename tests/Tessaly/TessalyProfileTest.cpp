@@ -557,18 +557,30 @@ INSTANTIATE_TEST_SUITE_P(Sets, ProfileSet, testing::Values(SdrSet, Hdr10Set),
 
 }  // namespace
 
-// A step record that cannot be read is never guessed at: Tessaly reports it and does nothing else.
+// A step record that does not read as one is never guessed at: Tessaly reports it and changes
+// nothing, inside the colour directory or outside it.
 TEST_F(TessalyMachine, DamagedStepRecordStopsTessaly)
 {
     Preinstall(Other, "KV_Native.icm");
-    WriteFile(colour + "/.profile-install/step.json", "{\"phase\": \"ins");
-    const ProcessResult result = Tessaly({"--install-profile", "{dir}/KV_sRGB.icm"});
+    const QString record = colour + "/.profile-install/step.json";
+    const QByteArray records[] = {
+        "{\"phase\": \"ins",
+        R"({"phase": "install", "installing": ["../../../../../../machine.json"], "existed": [], "forgetting": [],
+            "removing": []})",
+        R"({"phase": "finish", "installing": [], "existed": [], "forgetting": [], "removing": ["KV_Native.icm", ""]})",
+    };
+    const QByteArray description = ReadFile(WinSim::DescriptionFile());
+    for (const QByteArray& text : records) {
+        WriteFile(record, text);
+        const ProcessResult result = Tessaly({"--install-profile", "{dir}/KV_sRGB.icm"});
 
-    EXPECT_EQ(result.exitCode, int(ERROR_FILE_CORRUPT & 0xFF)) << result.out;
-    EXPECT_TRUE(result.out.contains("The record of an interrupted profile installation is damaged: " + colour +
-                                    "/.profile-install/step.json"))
-        << result.out;
-    EXPECT_EQ(Installed(), QStringList{"KV_Native.icm"});
+        EXPECT_EQ(result.exitCode, int(ERROR_FILE_CORRUPT & 0xFF)) << result.out;
+        EXPECT_TRUE(result.out.contains("The record of an interrupted profile installation is damaged: " + record))
+            << result.out;
+        EXPECT_EQ(Installed(), QStringList{"KV_Native.icm"});
+        EXPECT_EQ(ReadFile(record), text);
+    }
+    EXPECT_EQ(ReadFile(WinSim::DescriptionFile()), description);
     EXPECT_EQ(Events(), QStringList());
 }
 
