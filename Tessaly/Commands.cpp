@@ -4,6 +4,7 @@
 #include "Tessaly/ProfileCommands.h"
 
 #include "Common/Exception/OsErrorException.h"
+#include "Common/Profile/InternalProfileHelper.h"
 #include "Common/Windows/RegistryHelper.h"
 #include "Common/Windows/ServiceHelper.h"
 #include "WindowsStandIn/SystemInfo.h"
@@ -17,6 +18,7 @@ namespace Tessaly {
 namespace {
 
 using Korvel::DisplayCalibration::Common::Exception::OsErrorException;
+using Korvel::DisplayCalibration::Common::Profile::InternalProfileHelper;
 using Korvel::DisplayCalibration::Common::Windows::DisplayEnhancementServiceName;
 using Korvel::DisplayCalibration::Common::Windows::RegistryHelper;
 using Korvel::DisplayCalibration::Common::Windows::ServiceHelper;
@@ -109,6 +111,8 @@ int Dispatch(const Options& options)
     const bool windows11 = WinSim::ProductVersion().toUInt() == 11;
     Out() << "Current Product Version:" << WinSim::PrettyProductName();
     Out().flush();
+    // A profile installation that a killed run left is finished or undone before anything else.
+    InternalProfileHelper::RecoverInterruptedInstall();
 
     bool workDone = false;
     if (options.colorCalibration) {

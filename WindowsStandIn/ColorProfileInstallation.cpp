@@ -2,6 +2,7 @@
 #include "WindowsStandIn/ColorSystem.h"
 
 #include "WindowsStandIn/ColorState.h"
+#include "WindowsStandIn/FileStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,24 +48,17 @@ BOOL InstallColorProfileA(LPCSTR machineName, LPCSTR profileName)
     if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
-    const QByteArray header = file.read(128);
-    if (header.size() < 128 || header.mid(36, 4) != "acsp") {
+    const QByteArray content = file.readAll();
+    if (content.size() < 128 || content.mid(36, 4) != "acsp") {
         return Fail(ERROR_INVALID_PROFILE);
     }
     const QString name = ProfileFileName(source);
     const QString target = WinSim::ColorDirectory() + "/" + name;
-    if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath()) {
-        const QString staging = target + ".installing";
-        QFile::remove(staging);
-        if (!QFile::copy(source, staging)) {
-            QFile::remove(staging);
-            return Fail(ERROR_ACCESS_DENIED);
-        }
-        QFile::remove(target);
-        if (!QFile::rename(staging, target)) {
-            QFile::remove(staging);
-            return Fail(ERROR_ACCESS_DENIED);
-        }
+    // The new file is written beside the old one under a hidden name and renamed over it: the
+    // profile is whole at every instant, and no listing shows the file being written.
+    if (QFileInfo(source).canonicalFilePath() != QFileInfo(target).canonicalFilePath() &&
+        !WinSim::Detail::WriteFileAtomically(target, content, true)) {
+        return Fail(ERROR_ACCESS_DENIED);
     }
     WinSim::Journal(QStringLiteral("colour-install"), name);
     return TRUE;
@@ -85,15 +79,13 @@ BOOL UninstallColorProfileA(LPCSTR machineName, LPCSTR profileName, BOOL deleteF
     if (!IsInstalled(name)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
-    // The state must be readable before the file goes, so that its mentions go with it.
-    if (!State()) {
+    // The profile's mentions go before its file, so that no association or default ever names a
+    // missing file.
+    if (!Update([&](QJsonObject& state) { ForgetProfile(state, name); })) {
         return FALSE;
     }
     if (deleteFile && !QFile::remove(WinSim::ColorDirectory() + "/" + name)) {
         return Fail(ERROR_ACCESS_DENIED);
-    }
-    if (!Update([&](QJsonObject& state) { ForgetProfile(state, name); })) {
-        return FALSE;
     }
     WinSim::Journal(QStringLiteral("colour-uninstall"), name);
     return TRUE;

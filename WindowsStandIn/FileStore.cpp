@@ -24,11 +24,17 @@ constexpr const char* TemporarySuffix = ".tmp.";
 // QLockFile's default stale-lock time is 30 s; the machine's files are held for milliseconds.
 constexpr qint64 LockWaitMilliseconds = 40000;
 
-// Removes "<path>.tmp.<pid>" files whose writer no longer runs.
-void RemoveStaleTemporaries(const QString& path)
+// The sibling a writer of `path` writes first, without the writer's pid.
+QString TemporaryPrefix(const QFileInfo& target, bool hidden)
+{
+    return (hidden ? "." : "") + target.fileName() + TemporarySuffix;
+}
+
+// Removes the temporary siblings of `path` whose writer no longer runs.
+void RemoveStaleTemporaries(const QString& path, bool hidden)
 {
     const QFileInfo target(path);
-    const QString prefix = target.fileName() + TemporarySuffix;
+    const QString prefix = TemporaryPrefix(target, hidden);
     const QDir directory = target.dir();
     for (const QString& name : directory.entryList({prefix + "*"}, QDir::Files | QDir::Hidden)) {
         bool ok = false;
@@ -37,6 +43,11 @@ void RemoveStaleTemporaries(const QString& path)
             QFile::remove(directory.filePath(name));
         }
     }
+}
+
+int OpenForAppending(const QByteArray& path)
+{
+    return ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
 }
 
 }  // namespace
@@ -93,11 +104,13 @@ void UpdateJsonFile(const QString& path, const std::function<bool(QJsonObject&)>
     }
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& content)
+bool WriteFileAtomically(const QString& path, const QByteArray& content, bool hidden)
 {
+    const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = target + TemporarySuffix + QByteArray::number(::getpid());
-    RemoveStaleTemporaries(path);
+    const QByteArray temporary =
+        QFile::encodeName(info.dir().filePath(TemporaryPrefix(info, hidden))) + QByteArray::number(::getpid());
+    RemoveStaleTemporaries(path, hidden);
 
     struct stat before {};
     const bool existed = ::stat(target.constData(), &before) == 0;
@@ -161,6 +174,19 @@ bool LockPromptly(QLockFile& lock)
     return true;
 }
 
+bool ReplaceSymbolicLink(const QString& path, bool lockHeld)
+{
+    if (!QFileInfo(path).isSymLink()) {
+        return true;
+    }
+    QLockFile lock(path + ".lock");
+    if (!lockHeld && !LockPromptly(lock)) {
+        return false;
+    }
+    const QFileInfo link(path);
+    return !link.isSymLink() || WriteFileAtomically(path, link.isFile() ? ReadWholeFile(path) : QByteArray());
+}
+
 QByteArray ReadWholeFile(const QString& path, bool* exists)
 {
     QFile file(path);
@@ -173,7 +199,11 @@ QByteArray ReadWholeFile(const QString& path, bool* exists)
 
 void AppendLine(const QString& path, const QByteArray& line)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const QByteArray file = QFile::encodeName(path);
+    int fd = OpenForAppending(file);
+    if (fd < 0 && errno == ELOOP && ReplaceSymbolicLink(path)) {
+        fd = OpenForAppending(file);
+    }
     if (fd < 0) {
         return;
     }

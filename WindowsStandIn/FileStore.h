@@ -34,10 +34,12 @@ void UpdateJsonFile(const QString& path, const std::function<bool(QJsonObject&)>
                     const QJsonObject& absent = QJsonObject());
 
 // Replaces `path` whole by writing a sibling file and renaming it over the old one, so a
-// reader sees either the old or the new content. The new file's modification time is made
-// later than the old one's, so readers that cache by time notice every change. Sibling files
-// left by writers that died mid-write are removed.
-bool WriteFileAtomically(const QString& path, const QByteArray& content);
+// reader sees either the old or the new content; a symbolic link at `path` is replaced itself,
+// its target left alone. The new file's modification time is made later than the old one's, so
+// readers that cache by time notice every change. Sibling files left by writers that died
+// mid-write are removed. The sibling is "<path>.tmp.<pid>", or with `hidden` ".<name>.tmp.<pid>",
+// which directory listings leave out (the colour directory's profiles).
+bool WriteFileAtomically(const QString& path, const QByteArray& content, bool hidden = false);
 
 // Sets the modification time of the open file `fd` later than `before` (the replaced file's) when
 // the clock has not moved on, so that a same-size rewrite is seen by readers that cache by time.
@@ -49,10 +51,17 @@ void AdvanceModificationTime(int fd, const struct stat& before);
 // first; false at once on a lock-file error.
 bool LockPromptly(QLockFile& lock);
 
+// Replaces a symbolic link at `path` by a regular file holding what the link showed (its target's
+// content when that is a regular file, else nothing); the target stays as it was. Takes the file's
+// lock unless the caller holds it. False when `path` is still a link.
+bool ReplaceSymbolicLink(const QString& path, bool lockHeld = false);
+
 // The content of `path`, or an empty array when it does not exist.
 QByteArray ReadWholeFile(const QString& path, bool* exists = nullptr);
 
-// Appends one line with a single write (atomic for lines of ordinary length).
+// Appends one line with a single write (atomic for lines of ordinary length). A symbolic link at
+// `path` is first replaced by a regular file holding what it showed, so the line never lands
+// in the link's target.
 void AppendLine(const QString& path, const QByteArray& line);
 
 }  // namespace WinSim::Detail

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -217,6 +218,16 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
     const Registry::Hive hive = file->fileName() == Registry::HiveFile(Registry::Hive::LocalMachine)
                                     ? Registry::Hive::LocalMachine
                                     : Registry::Hive::CurrentUser;
+    if (QFileInfo(file->fileName()).isSymLink()) {
+        // The hive became a symbolic link after this process opened it, and the save file took the
+        // link's target when it opened. The link gives way to a copy of what it showed; this write
+        // is refused, and the next sync writes the copy.
+        Detail::ReplaceSymbolicLink(file->fileName(), true);
+        if (auto* save = qobject_cast<QSaveFile*>(file)) {
+            save->cancelWriting();
+        }
+        return false;
+    }
     Key root;
     try {
         root = Registry::HiveFromJson(Detail::ReadJsonFile(file->fileName()).value_or(QJsonObject()));
@@ -252,6 +263,10 @@ std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath)
     if (!QFileInfo::exists(DescriptionFile(machine))) {
         throw MachineError(("no simulated machine in " + machine).toStdString());
     }
+    // QSettings' save file writes the target of a symbolic link: such a hive is replaced by a copy
+    // of what it shows before QSettings opens it (while it is one, writes are refused).
+    const QString hiveFile = Registry::HiveFile(path->hive, machine);
+    Detail::ReplaceSymbolicLink(hiveFile);
     // QSettings compares names case-sensitively on this platform: spell the path as stored.
     QStringList parts = path->parts;
     try {
@@ -266,7 +281,7 @@ std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath)
     } catch (const DamagedFileError&) {
         // Read through QSettings, the hive gives a format error.
     }
-    auto settings = std::make_unique<QSettings>(Registry::HiveFile(path->hive, machine), RegistryFormat());
+    auto settings = std::make_unique<QSettings>(hiveFile, RegistryFormat());
     if (!parts.isEmpty()) {
         settings->beginGroup(parts.join('/'));
     }

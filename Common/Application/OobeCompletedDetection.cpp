@@ -257,6 +257,7 @@ bool OobeCompletedDetection::ReadOobeFile(QStringList& fields)
 
 bool OobeCompletedDetection::WriteOobeFile(const QString& text)
 {
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), oobeFilePath);
     QFile file(oobeFilePath);
     if (!file.open(QIODevice::WriteOnly)) {
         LogText(ErrorLevel, "App start time could not be logged! File creation failed!");

@@ -4,6 +4,8 @@
 #include "WindowsStandIn/Machine.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <filesystem>
 
@@ -36,6 +38,7 @@ QString UserDataDirectory()
                                          "\": it must not contain a path separator or be \".\" or \"..\"");
     }
     const QString root = ApplicationDataDirectory();
+    ReplaceSymbolicLinks(root, root + UsersFolder + "/" + user + "/");
     QDir().mkpath(QDir::toNativeSeparators(QDir(root + UsersFolder).absolutePath()));
     const QDir userDirectory(root + UsersFolder + "/" + user + "/");
     QDir().mkpath(QDir::toNativeSeparators(userDirectory.absolutePath()));
@@ -51,20 +54,49 @@ QString LogDirectory()
         return QStringLiteral(".");
     }
     const QDir logDirectory(userDirectory + "/" + LogFolderName);
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), logDirectory.absolutePath() + "/");
     if (!logDirectory.exists() && !QDir().mkpath(logDirectory.absolutePath())) {
         return QStringLiteral(".");
     }
     return QDir::toNativeSeparators(QDir::cleanPath(logDirectory.absolutePath()));
 }
 
+void ReplaceSymbolicLinks(const QString& root, const QString& path)
+{
+    const QString base = QDir::cleanPath(QDir(root).absolutePath());
+    const QString target = QDir::cleanPath(QDir(path).absolutePath());
+    const bool below = target.startsWith(base + "/");
+    const QStringList parts =
+        below ? target.mid(base.size() + 1).split('/') : QStringList{QFileInfo(target).fileName()};
+    QString current = below ? base : QFileInfo(target).path();
+    for (qsizetype at = 0; at < parts.size(); ++at) {
+        current += "/" + parts[at];
+        if (!QFileInfo(current).isSymLink()) {
+            continue;
+        }
+        QFile::remove(current);
+        const bool folder = at + 1 < parts.size() || path.endsWith('/');
+        if (folder) {
+            QDir().mkdir(current);
+        }
+    }
+}
+
+QString LogFilePath(const QString& name)
+{
+    const QString path = QDir::toNativeSeparators(LogDirectory() + "/" + name);
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), path);
+    return path;
+}
+
 QString InitLogFilePath()
 {
-    return QDir::toNativeSeparators(LogDirectory() + "/" + InitLogFileName);
+    return LogFilePath(InitLogFileName);
 }
 
 QString VotLogFilePath()
 {
-    return QDir::toNativeSeparators(LogDirectory() + "/" + VotLogFileName);
+    return LogFilePath(VotLogFileName);
 }
 
 QString CreateTemporaryDirectory()

@@ -22,16 +22,16 @@ void WriteTimestampedLogLine(QIODevice& device, const QString& text)
 
 void WriteGenericLogLine(const std::string& text)
 {
-    QString directory;
+    QString path;
     try {
-        directory = LogDirectory();
+        if (LogDirectory() == QLatin1String(".")) {
+            return;
+        }
+        path = LogFilePath(QStringLiteral("Generic.log"));
     } catch (const std::exception&) {
         return;
     }
-    if (directory == QLatin1String(".")) {
-        return;
-    }
-    QFile file(directory + QStringLiteral("/Generic.log"));
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         return;
     }

@@ -1,6 +1,7 @@
 #include "Common/Logging/LogHeader.h"
 
 #include "Common/Application/Constants.h"
+#include "Common/Application/Paths.h"
 #include "Common/Logging/LogSetup.h"
 #include "Common/Logging/Loggable.h"
 #include "Common/Security/EncrypterFactory.h"
@@ -38,6 +39,9 @@ void SetUpLogging(const QString& logDirectory, const QString& logFile, const QSt
         ConfigureConsoleLogging(Pattern(consoleMessageFormat));
     }
     const QString path = logDirectory + "/" + logFile;
+    // log4cplus opens the file by name, through symbolic links: a linked log file or folder gives
+    // way to a new one first, so that the log never lands outside the application data.
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), path);
     ConfigureFileLogging(path.toStdWString(), MainLogAppenderName, MainLogMaxFileSize, MainLogBackups,
                          Pattern(fileMessageFormat));
     SetRootLogLevel(level);

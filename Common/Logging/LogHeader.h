@@ -7,7 +7,9 @@ namespace Korvel::DisplayCalibration::Common::Logging {
 
 // Console appender (when `console`), the rolling "MasterFileAppender" on logDirectory/logFile
 // (10 MiB, 5 backups), the root level, then the start header. Empty formats select the
-// appenders' default layouts. Failures of the log library and of the encryption pass to the caller.
+// appenders' default layouts. A log file or a folder on its way below the application data root that
+// is a symbolic link is replaced first (ReplaceSymbolicLinks): the log is written in the machine,
+// never through the link. Failures of the log library and of the encryption pass to the caller.
 void SetUpLogging(const QString& logDirectory, const QString& logFile, const QString& fileMessageFormat,
                   bool console, const QString& consoleMessageFormat, int level, const QString& versionText);
 

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 namespace {
@@ -20,46 +19,6 @@ QString FileName(const QString& path)
 {
     return QFileInfo(LocalPath(path)).fileName();
 }
-
-// Copies of the colour directory's files that an installation replaces or removes, to put back
-// when it fails.
-class KeptProfiles {
-public:
-    // Keeps a copy of each of `names` that is installed; throws InstallProfileException when one
-    // cannot be kept.
-    KeptProfiles(const QString& directory, const QStringList& names)
-        : directory(directory)
-    {
-        for (const QString& name : names) {
-            if (name.isEmpty() || this->names.contains(name)) {
-                continue;
-            }
-            this->names << name;
-            const QString installed = directory + "/" + name;
-            if (QFileInfo(installed).isFile() && !(copies.isValid() && QFile::copy(installed, copies.filePath(name)))) {
-                throw InstallProfileException(ERROR_ACCESS_DENIED,
-                                              ("Cannot keep a copy of the installed " + name).toStdString());
-            }
-        }
-    }
-
-    // Gives each name its kept file back, and removes those that had none.
-    void Restore() const
-    {
-        for (const QString& name : names) {
-            const QString installed = directory + "/" + name;
-            QFile::remove(installed);
-            if (QFileInfo(copies.filePath(name)).isFile()) {
-                QFile::copy(copies.filePath(name), installed);
-            }
-        }
-    }
-
-private:
-    QString directory;
-    QStringList names;
-    QTemporaryDir copies;
-};
 
 }  // namespace
 
@@ -80,7 +39,8 @@ void InternalProfileHelper::DisableColorCalibration()
 void InternalProfileHelper::InstallProfile(const QString& path)
 {
     qsizetype failing = 0;
-    InstallReplacing({path}, {}, failing);
+    ProfileInstallStep step(ColorDirectory());
+    InstallReplacing(step, {path}, {}, failing);
 }
 
 void InternalProfileHelper::InstallProfiles(const QStringList& paths)
@@ -92,68 +52,83 @@ void InternalProfileHelper::InstallProfiles(const QStringList& paths)
 void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing)
 {
     failing = 0;
-    InstallReplacing(paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
+    // A step a killed run left is settled before the installed set is looked at.
+    ProfileInstallStep step(ColorDirectory());
+    InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
 }
 
-// Only files change until every new file is in; then each replaced profile is uninstalled, which
-// is the one step that changes the colour system's state.
-void InternalProfileHelper::InstallReplacing(const QStringList& paths, const QStringList& removed,
-                                             qsizetype& failing)
+// The plan is complete before anything changes: every source is there, and the names it replaces
+// or removes are known.
+void InternalProfileHelper::InstallReplacing(ProfileInstallStep& step, const QStringList& paths,
+                                             const QStringList& removed, qsizetype& failing)
 {
     const QString directory = ColorDirectory();
-    QStringList names = removed;
-    for (const QString& path : paths) {
-        names << FileName(path);
-    }
-    const KeptProfiles kept(directory, names);
-    QStringList replaced;
-    QList<qsizetype> replacing;
-    try {
-        for (const QString& name : removed) {
-            QFile::remove(directory + "/" + name);
+    ProfileInstallPlan plan;
+    for (failing = 0; failing < paths.size(); ++failing) {
+        const QString source = LocalPath(paths[failing]);
+        if (!QFileInfo(source).isFile()) {
+            throw InstallProfileException(
+                QStringLiteral("File %1 does not exist.").arg(paths[failing]).toStdString());
         }
+        const QString name = QFileInfo(source).fileName();
+        const QString installed = directory + "/" + name;
+        if (plan.installing.contains(name)) {
+            continue;
+        }
+        plan.installing << name;
+        // A profile of the same name that is not of the replaced set loses its associations and
+        // defaults, as uninstalling it would; installing a file over itself changes nothing.
+        if (QFileInfo(installed).isFile() && !removed.contains(name) &&
+            QFileInfo(installed).canonicalFilePath() != QFileInfo(source).canonicalFilePath()) {
+            plan.forgetting << name;
+        }
+    }
+    for (const QString& name : removed) {
+        if (!plan.installing.contains(name) && !plan.removing.contains(name)) {
+            plan.removing << name;
+        }
+    }
+    plan.removing.sort();
+    for (const QString& name : plan.installing + plan.removing) {
+        if (QFileInfo(directory + "/" + name).isFile()) {
+            plan.existed << name;
+        }
+    }
+
+    failing = 0;
+    try {
+        step.Begin(plan);
         for (failing = 0; failing < paths.size(); ++failing) {
-            const QString& path = paths[failing];
-            const QString source = LocalPath(path);
-            if (!QFileInfo(source).isFile()) {
-                throw InstallProfileException(QStringLiteral("File %1 does not exist.").arg(path).toStdString());
-            }
-            const QString name = QFileInfo(source).fileName();
-            const QString installed = directory + "/" + name;
-            if (QFileInfo(installed).isFile() &&
-                QFileInfo(installed).canonicalFilePath() != QFileInfo(source).canonicalFilePath()) {
-                if (!replaced.contains(name)) {
-                    replaced << name;
-                    replacing << failing;
-                }
-                if (!QFile::remove(installed)) {
-                    throw UninstallProfileException(ERROR_ACCESS_DENIED, std::string());
-                }
-            }
-            if (!InstallColorProfileA(nullptr, QDir::toNativeSeparators(source).toUtf8().constData())) {
+            const QByteArray source = QDir::toNativeSeparators(LocalPath(paths[failing])).toUtf8();
+            if (!InstallColorProfileA(nullptr, source.constData())) {
                 throw InstallProfileException(std::int32_t(GetLastError()), std::string());
             }
         }
-        // Uninstalling is what drops the associations and defaults of a replaced profile's name. It
-        // waits until every new file is in, takes the new file with it, and that file is written back.
-        for (qsizetype at = 0; at < replaced.size(); ++at) {
-            failing = replacing[at];
-            const QString installed = directory + "/" + replaced[at];
-            QFile file(installed);
-            if (!file.open(QIODevice::ReadOnly)) {
-                throw InstallProfileException(ERROR_ACCESS_DENIED, std::string());
+        QString failed;
+        try {
+            step.Finish(failed);
+        } catch (...) {
+            failing = 0;
+            while (failing + 1 < paths.size() && FileName(paths[failing]) != failed) {
+                ++failing;
             }
-            const QByteArray content = file.readAll();
-            file.close();
-            UninstallProfile(replaced[at]);
-            if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush()) {
-                throw InstallProfileException(ERROR_ACCESS_DENIED, std::string());
-            }
+            throw;
         }
     } catch (...) {
-        kept.Restore();
+        step.Undo();
         throw;
     }
+}
+
+void InternalProfileHelper::RecoverInterruptedInstall()
+{
+    QString directory;
+    try {
+        directory = ReadColorDirectory();
+    } catch (const GetColorDirectoryPathException&) {
+        return;  // what needs the colour directory reports this itself
+    }
+    ProfileInstallStep::Recover(directory);
 }
 
 void InternalProfileHelper::UninstallProfile(const QString& name)

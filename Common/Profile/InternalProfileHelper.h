@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Common/Profile/ProfileHelper.h"
+#include "Common/Profile/ProfileInstallStep.h"
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
@@ -18,19 +19,27 @@ public:
     // InstallProfileSet for the SDR set.
     void InstallProfiles(const QStringList& paths) override;
     // Installs `paths` in order in place of the installed SDR set (`hdr10`: the HDR10 set) as one
-    // step: a profile of the same file name as a new one is replaced, which drops its associations
-    // and defaults. On failure throws the failing step's exception with `failing` set to the index
-    // of the path it concerns; the colour directory and what the colour system keeps about those
-    // profiles are then as they were before.
+    // ProfileInstallStep: each file replaces its namesake whole, the set's profiles that the new
+    // one does not hold are uninstalled once every new file is in, and a profile of the same file
+    // name that is not of the set loses its associations and defaults. On failure throws the
+    // failing step's exception with `failing` set to the index of the path it concerns; the colour
+    // directory and what the colour system keeps about those profiles are then as they were before.
+    // A kill leaves a step that the next run finishes or undoes.
     void InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing);
     // Uninstalls and deletes an installed profile; a name that is not installed is no error. A name
     // that is no plain file name is refused.
     void UninstallProfile(const QString& name) override;
     void UninstallProfiles(const QStringList& names) override;
 
+    // Finishes or undoes an installation step that a killed run left; throws InstallProfileException
+    // (or the failure of the colour system) when it cannot.
+    static void RecoverInterruptedInstall();
+
 private:
-    // Removes the installed profiles `removed`, then installs `paths` as InstallProfileSet does.
-    void InstallReplacing(const QStringList& paths, const QStringList& removed, qsizetype& failing);
+    // Installs `paths` in place of the installed profiles `removed` as `step`, which holds the
+    // colour directory's lock, as InstallProfileSet does.
+    void InstallReplacing(ProfileInstallStep& step, const QStringList& paths, const QStringList& removed,
+                          qsizetype& failing);
 };
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

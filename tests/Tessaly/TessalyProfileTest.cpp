@@ -14,9 +14,13 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -208,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 0, {"Successfully installed profile"},
                     {"hdr_other.icm", "KV_HDR10_P3.icm", "KV_sRGB.icm", "MyNativeSpace.icm"},
-                    {"colour-install KV_sRGB.icm"}},
+                    {"colour-install KV_sRGB.icm", "colour-uninstall KV_NO_MHC2_sRGB.icm",
+                     "colour-uninstall KV_Native.icm", "colour-uninstall KV_Native_HDR.icm"}},
         ProfileCase{"Hdr10InstallReplacesHdr10Profiles", false,
                     [] {
                         for (const char* name : {"KV_HDR10_sRGB.icm", "VendorHDR10Plus.icm", "KV_Native.icm"}) {
@@ -216,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
                         }
                     },
                     {"--install-profile-hdr10", "{dir}/KV_HDR10_P3.icm"}, 0, {"Successfully installed profile"},
-                    {"KV_HDR10_P3.icm", "KV_Native.icm", "VendorHDR10Plus.icm"}, {"colour-install KV_HDR10_P3.icm"}},
+                    {"KV_HDR10_P3.icm", "KV_Native.icm", "VendorHDR10Plus.icm"},
+                    {"colour-install KV_HDR10_P3.icm", "colour-uninstall KV_HDR10_sRGB.icm"}},
         ProfileCase{"InstallWinsOverUninstall", false, [] { Preinstall(Other, "old.icm"); },
                     {"--uninstall-profile", "old.icm", "--install-profile", "{dir}/KV_sRGB.icm"}, 0, {},
                     {"KV_sRGB.icm", "old.icm"}, {"colour-install KV_sRGB.icm"}},
@@ -331,6 +337,20 @@ const std::map<QString, QString> OldProfiles{
     {"KV_HDR10_Old.icm", Colord + "DonRGB4.icc"},   {"Other.icm", Colord + "AppleRGB.icc"},
 };
 
+// The colour directory's files of `machine` (besides Windows' own sRGB profile, name -> SHA-256)
+// and the colour state's text.
+std::pair<std::map<QString, QString>, QString> ColoursOf(const QString& machine)
+{
+    const QString colour = WinSim::ColorDirectory(machine);
+    std::map<QString, QString> files;
+    for (const QString& name : QDir(colour).entryList(QDir::Files)) {
+        if (name != QLatin1String("sRGB Color Space Profile.icm")) {
+            files[name] = Digest(colour + "/" + name);
+        }
+    }
+    return {files, QString::fromUtf8(ReadFile(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"), machine)))};
+}
+
 class ProfileSetMachine : public TessalyMachine {
 protected:
     std::unique_ptr<QCoreApplication> application;
@@ -370,27 +390,21 @@ protected:
         return paths;
     }
 
-    ProcessResult Install(const SetKind& kind, const QString& third = QString(), bool elevated = true)
+    QStringList Arguments(const SetKind& kind, const QString& third = QString()) const
     {
         QStringList arguments;
         for (const QString& path : Paths(kind, third)) {
             arguments << (kind.hdr10 ? "--install-profile-hdr10" : "--install-profile") << path;
         }
-        return Tessaly(arguments, elevated);
+        return arguments;
     }
 
-    // The colour directory's files (name -> SHA-256) and the colour system's state file, as they are.
-    // The colour directory's files (besides Windows' own sRGB profile) and the colour state's text.
-    std::pair<std::map<QString, QString>, QString> Colours() const
+    ProcessResult Install(const SetKind& kind, const QString& third = QString(), bool elevated = true)
     {
-        std::map<QString, QString> files;
-        for (const QString& name : QDir(colour).entryList(QDir::Files)) {
-            if (name != QLatin1String("sRGB Color Space Profile.icm")) {
-                files[name] = Digest(colour + "/" + name);
-            }
-        }
-        return {files, QString::fromUtf8(ReadFile(WinSim::Detail::StateFilePath(QStringLiteral("colour.json"))))};
+        return Tessaly(Arguments(kind, third), elevated);
     }
+
+    std::pair<std::map<QString, QString>, QString> Colours() const { return ColoursOf(machine.Path()); }
 
     QJsonValue State(const QStringList& path) const
     {
@@ -411,7 +425,7 @@ const SetKind SdrSet{"Sdr",
                    {"KV_HDR10_P3.icm", Colord + "BestRGB.icc"},
                    {"KV_HDR10_Old.icm", Colord + "DonRGB4.icc"},
                    {"Other.icm", Colord + "AppleRGB.icc"}},
-                  {"KV_NO_MHC2_sRGB.icm", "Other.icm"}};
+                  {"Other.icm"}};
 const SetKind Hdr10Set{"Hdr10",
                     true,
                     {"KV_HDR10_P3.icm", "KV_sRGB.icm", "KV_HDR10_Wide.icm"},
@@ -425,8 +439,9 @@ const SetKind Hdr10Set{"Hdr10",
 
 class ProfileSet : public ProfileSetMachine, public testing::WithParamInterface<SetKind> {};
 
-// The old set goes, the new one comes in, and the replaced "KV_sRGB.icm" loses its associations
-// and defaults; the SDR set's profiles are also no longer associated with the display.
+// The old set goes with its associations, the new one comes in, and the replaced "KV_sRGB.icm"
+// loses its associations and defaults; the SDR set's profiles are also no longer associated with
+// the display.
 TEST_P(ProfileSet, ReplacesTheOldSet)
 {
     const SetKind& kind = GetParam();
@@ -539,5 +554,202 @@ TEST_P(ProfileSet, RefusedPromptLeavesColoursAsTheyWere)
 
 INSTANTIATE_TEST_SUITE_P(Sets, ProfileSet, testing::Values(SdrSet, Hdr10Set),
                          [](const testing::TestParamInfo<SetKind>& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+// A step record that does not read as one is never guessed at: Tessaly reports it and changes
+// nothing, inside the colour directory or outside it.
+TEST_F(TessalyMachine, DamagedStepRecordStopsTessaly)
+{
+    Preinstall(Other, "KV_Native.icm");
+    const QString record = colour + "/.profile-install/step.json";
+    const QByteArray records[] = {
+        "{\"phase\": \"ins",
+        R"({"phase": "install", "installing": ["../../../../../../machine.json"], "existed": [], "forgetting": [],
+            "removing": []})",
+        R"({"phase": "finish", "installing": [], "existed": [], "forgetting": [], "removing": ["KV_Native.icm", ""]})",
+    };
+    const QByteArray description = ReadFile(WinSim::DescriptionFile());
+    for (const QByteArray& text : records) {
+        WriteFile(record, text);
+        const ProcessResult result = Tessaly({"--install-profile", "{dir}/KV_sRGB.icm"});
+
+        EXPECT_EQ(result.exitCode, int(ERROR_FILE_CORRUPT & 0xFF)) << result.out;
+        EXPECT_TRUE(result.out.contains("The record of an interrupted profile installation is damaged: " + record))
+            << result.out;
+        EXPECT_EQ(Installed(), QStringList{"KV_Native.icm"});
+        EXPECT_EQ(ReadFile(record), text);
+    }
+    EXPECT_EQ(ReadFile(WinSim::DescriptionFile()), description);
+    EXPECT_EQ(Events(), QStringList());
+}
+
+// A kill at any file operation of a set's installation loses no profile. Tessaly runs under strace,
+// which kills it at the k-th call of one of the name-changing system calls, for every k of an
+// uninterrupted run (split into shards that run in parallel); one more Tessaly run then finishes or
+// undoes the step. Before and after that run every listed profile is a whole file of the old or the
+// new set, every default names an installed file, and a profile of the old set is gone only once
+// the new set is whole.
+namespace {
+
+const QString FileOperations = QStringLiteral("unlink,unlinkat,rename,renameat,renameat2,link,linkat,rmdir");
+constexpr int KillShards = 4;
+
+// The traced system calls of an strace log, in order.
+QStringList TracedCalls(const QString& log)
+{
+    static const QRegularExpression call(QStringLiteral("^\\d+\\s+(\\w+)\\("));
+    QStringList calls;
+    for (const QString& line : QString::fromUtf8(ReadFile(log)).split('\n')) {
+        const QRegularExpressionMatch match = call.match(line);
+        if (match.hasMatch()) {
+            calls << match.captured(1);
+        }
+    }
+    return calls;
+}
+
+void CopyTree(const QString& from, const QString& to)
+{
+    QDirIterator entries(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    QDir().mkpath(to);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        const QString target = to + "/" + QDir(from).relativeFilePath(entry.filePath());
+        if (entry.isDir()) {
+            QDir().mkpath(target);
+        } else if (entry.isFile()) {
+            ASSERT_TRUE(QFile::copy(entry.filePath(), target)) << entry.filePath();
+        }
+    }
+}
+
+// The profile names under any "defaults" object of the colour state.
+QStringList DefaultNames(const QJsonValue& node, bool underDefaults = false)
+{
+    QStringList names;
+    if (node.isString() && underDefaults) {
+        names << node.toString();
+    }
+    const QJsonObject object = node.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        names << DefaultNames(it.value(), underDefaults || it.key() == QLatin1String("defaults"));
+    }
+    return names;
+}
+
+// The ICC header's size field is the file's size and the signature is there.
+bool WholeProfile(const QString& path)
+{
+    const QByteArray content = ReadFile(path);
+    return content.size() >= 128 && qFromBigEndian<quint32>(content.constData()) == quint32(content.size()) &&
+           content.mid(36, 4) == "acsp";
+}
+
+using Files = std::map<QString, QString>;
+
+void ExpectNoProfileLost(const QString& machine, const Files& before, const Files& after)
+{
+    const QString colour = WinSim::ColorDirectory(machine);
+    const QJsonObject state = WinSim::ColorSystemState(machine);
+    QStringList installed;
+    for (const QJsonValue name : state.value(QStringLiteral("installed")).toArray()) {
+        installed << name.toString();
+    }
+    installed.removeOne(QStringLiteral("sRGB Color Space Profile.icm"));
+    bool newSetWhole = true;
+    for (const auto& [name, digest] : after) {
+        newSetWhole = newSetWhole && installed.contains(name) && Digest(colour + "/" + name) == digest;
+    }
+    for (const QString& name : installed) {
+        const QString digest = Digest(colour + "/" + name);
+        const bool known = (before.count(name) != 0 && before.at(name) == digest) ||
+                           (after.count(name) != 0 && after.at(name) == digest);
+        EXPECT_TRUE(known) << name << " is listed but is neither of the old nor of the new set";
+        EXPECT_TRUE(WholeProfile(colour + "/" + name)) << name;
+    }
+    for (const auto& [name, digest] : before) {
+        EXPECT_TRUE(installed.contains(name) || (after.count(name) == 0 && newSetWhole)) << name << " lost";
+    }
+    for (const QString& name : DefaultNames(state)) {
+        EXPECT_TRUE(installed.contains(name) || name == QLatin1String("sRGB Color Space Profile.icm"))
+            << "a default names " << name << ", which is not installed";
+    }
+}
+
+class InterruptedInstall : public ProfileSetMachine,
+                           public testing::WithParamInterface<std::tuple<SetKind, int>> {
+protected:
+    // Tessaly on `copy`, elevated, under strace (its calls logged to `log`), killed at the `when`-th
+    // call of `call` when one is given.
+    ProcessResult Traced(const QString& copy, const QStringList& arguments, const QString& log,
+                         const QString& call = QString(), int when = 0)
+    {
+        QStringList strace{"-f", "-o", log, "-e", "trace=" + FileOperations};
+        if (!call.isEmpty()) {
+            strace << "-e" << QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(call).arg(when);
+        }
+        return TestSupport::Run(QStandardPaths::findExecutable(QStringLiteral("strace")),
+                   strace + QStringList{BinaryPath(QStringLiteral("Tessaly"))} + arguments, On(copy));
+    }
+
+    static QProcessEnvironment On(const QString& copy)
+    {
+        QProcessEnvironment environment;
+        environment.insert(QString::fromLatin1(WinSim::MachineVariable), copy);
+        environment.insert(QString::fromLatin1(WinSim::ElevationVariable), QStringLiteral("1"));
+        return environment;
+    }
+};
+
+TEST_P(InterruptedInstall, LosesNoProfile)
+{
+    const auto& [kind, shard] = GetParam();
+    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        << "strace is missing (scripts/common.sh installs it)";
+    // Defaults on profiles that each set's installation removes.
+    helper->ActivateProfile("KV_NO_MHC2_sRGB.icm", false);
+    helper->ActivateProfile("KV_HDR10_Old.icm", true);
+    const auto before = Colours();
+
+    QTemporaryDir work;
+    const QString reference = work.filePath("reference");
+    CopyTree(machine.Path(), reference);
+    const ProcessResult completed = Traced(reference, Arguments(kind), work.filePath("reference.log"));
+    ASSERT_EQ(completed.exitCode, 0) << completed.out;
+    const Files after = ColoursOf(reference).first;
+    const QStringList calls = TracedCalls(work.filePath("reference.log"));
+    ASSERT_GT(calls.size(), shard);
+
+    for (qsizetype k = shard; k < calls.size(); k += KillShards) {
+        const int when = int(calls.mid(0, k + 1).count(calls[k]));
+        SCOPED_TRACE(QStringLiteral("killed at call %1 (%2 #%3)").arg(k + 1).arg(calls[k]).arg(when).toStdString());
+        const QString copy = work.filePath(QString::number(k));
+        CopyTree(machine.Path(), copy);
+
+        const ProcessResult killed = Traced(copy, Arguments(kind), QStringLiteral("/dev/null"), calls[k], when);
+        EXPECT_EQ(killed.exitCode, -1) << killed.out;
+        ExpectNoProfileLost(copy, before.first, after);
+
+        const ProcessResult recovery = TestSupport::Run(BinaryPath(QStringLiteral("Tessaly")), {}, On(copy));
+        EXPECT_EQ(recovery.exitCode, int(ERROR_BAD_ARGUMENTS)) << recovery.out;
+        ExpectNoProfileLost(copy, before.first, after);
+        const auto settled = ColoursOf(copy);
+        EXPECT_TRUE(settled.first == before.first || settled.first == after);
+        if (settled.first == before.first) {
+            EXPECT_EQ(settled.second, before.second) << "undone, but the colour state changed";
+        }
+        EXPECT_FALSE(QFileInfo::exists(WinSim::ColorDirectory(copy) + "/.profile-install"));
+        QDir(copy).removeRecursively();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, InterruptedInstall, testing::Combine(testing::Values(SdrSet, Hdr10Set),
+                                                                     testing::Range(0, KillShards)),
+                         [](const testing::TestParamInfo<std::tuple<SetKind, int>>& info) {
+                             return std::string(std::get<0>(info.param).name) + "Shard" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace

@@ -11,7 +11,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -223,6 +225,107 @@ TEST(MachineFilesTest, WritersRemoveTheTemporaryFilesOfDeadWriters)
     QFile::remove(live);
     EXPECT_EQ(QDir(machine.Path() + "/registry").entryList(QDir::Files), (QStringList{"HKCU.json", "HKLM.json"}));
 }
+
+// A machine file that is a symbolic link to a file outside the machine: a write replaces the link
+// by a regular file of the machine and leaves the target as it was.
+struct LinkedFile {
+    const char* name;
+    QString (*file)();
+    // Writes, calling `link` when the file is to become the link; returns whether the write shows.
+    std::function<bool(const std::function<void()>& link)> write;
+};
+
+void PrintTo(const LinkedFile& c, std::ostream* stream)
+{
+    *stream << c.name;
+}
+
+QString UserHive()
+{
+    return WinSim::Registry::HiveFile(WinSim::Registry::Hive::CurrentUser);
+}
+
+bool StoredAdded()
+{
+    WinSim::Registry::Value value;
+    return WinSim::Registry::GetValue(UserKey, QStringLiteral("Added"), value) == ERROR_SUCCESS &&
+           value.data.toString() == QLatin1String("new");
+}
+
+bool SettingsWrite()
+{
+    auto settings = WinSim::OpenRegistrySettings(UserKey);
+    settings->setValue(QStringLiteral("Added"), QStringLiteral("new"));
+    settings->sync();
+    return settings->status() == QSettings::NoError && StoredAdded();
+}
+
+const LinkedFile LinkedFiles[] = {
+    {"HiveThroughSettings", UserHive,
+     [](const std::function<void()>& link) {
+         link();
+         return SettingsWrite();
+     }},
+    // QSettings' save file has taken the link's target when the write comes: that write is refused
+    // and the next one goes to the machine's file.
+    {"HiveBecomingLinkWhileOpen", UserHive,
+     [](const std::function<void()>& link) {
+         auto settings = WinSim::OpenRegistrySettings(UserKey);
+         settings->value(QStringLiteral("Other"));
+         link();
+         settings->setValue(QStringLiteral("Refused"), QStringLiteral("once"));
+         settings->sync();
+         return settings->status() == QSettings::AccessError && SettingsWrite();
+     }},
+    {"HiveThroughStore", UserHive,
+     [](const std::function<void()>& link) {
+         link();
+         return WinSim::Registry::SetValue(UserKey, QStringLiteral("Added"), {REG_SZ, QStringLiteral("new")}) ==
+                    ERROR_SUCCESS &&
+                StoredAdded();
+     }},
+    {"Description", [] { return WinSim::DescriptionFile(); },
+     [](const std::function<void()>& link) {
+         link();
+         WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), 0);
+         return WinSim::DescriptionValue(QStringLiteral("time.waitScale")).toInt(-1) == 0;
+     }},
+    {"Journal", [] { return WinSim::JournalFile(); },
+     [](const std::function<void()>& link) {
+         WinSim::Journal(QStringLiteral("before"), QString());
+         link();
+         WinSim::Journal(QStringLiteral("probe"), QStringLiteral("through a link"));
+         const QStringList lines = WinSim::ReadJournal();
+         return lines.size() == 2 && lines[0].endsWith(" before") && lines[1].endsWith(" probe through a link");
+     }},
+};
+
+class LinkedMachineFile : public testing::TestWithParam<LinkedFile> {};
+
+TEST_P(LinkedMachineFile, WriteReplacesTheLinkNotItsTarget)
+{
+    const TemporaryMachine machine;
+    QTemporaryDir outside;
+    const QString file = GetParam().file();
+    const QString target = outside.filePath("target");
+    QByteArray targetBefore;
+    const auto link = [&] {
+        ASSERT_TRUE(QFile::copy(file, target));
+        ASSERT_TRUE(QFile::remove(file));
+        ASSERT_TRUE(QFile::link(target, file));
+    };
+    EXPECT_TRUE(GetParam().write([&] {
+        link();
+        targetBefore = ReadFile(target);
+    }));
+    EXPECT_EQ(ReadFile(target), targetBefore);
+    EXPECT_FALSE(QFileInfo(file).isSymLink());
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"target"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LinkedMachineFile, testing::ValuesIn(LinkedFiles),
+                         [](const testing::TestParamInfo<LinkedFile>& info) { return std::string(info.param.name); });
 
 TEST(MachineFilesTest, DriveCPathsStayInDriveC)
 {

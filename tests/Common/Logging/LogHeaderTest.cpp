@@ -2,6 +2,7 @@
 #include "tests/fixtures/TestSupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -189,5 +190,66 @@ TEST(StartupLogTest, ShippedConfigurationSetsUpMainLogOnDefaultMachine)
         << lines[0];
     EXPECT_TRUE(lines.back().endsWith("INFO probe <> - info probe")) << lines.back();
 }
+
+}  // namespace
+
+namespace {
+
+// The main log (and the side log of the panel identification) never lands outside the machine
+// through a symbolic link on its way: a linked log file or folder of the application data gives
+// way to a new one, and the link's target stays as it was.
+struct LinkedLog {
+    const char* name;
+    const char* path;  // below the application data root
+};
+
+void PrintTo(const LinkedLog& c, std::ostream* stream)
+{
+    *stream << c.name;
+}
+
+class LinkedLogPath : public testing::TestWithParam<LinkedLog> {};
+
+TEST_P(LinkedLogPath, LogIsWrittenInTheMachine)
+{
+    const TemporaryMachine machine;
+    const QString root = WinSim::MapWindowsPath("C:/ProgramData/Korvel Inc/Korvel Tintwise");
+    const QString linked = root + "/" + GetParam().path;
+    QTemporaryDir outside;
+    const QStringList outsideFiles{"target/KorvelTintwise.log", "target/alex/log/KorvelTintwise.log",
+                                   "target/log/KorvelTintwise.log"};
+    for (const QString& file : outsideFiles) {
+        TestSupport::WriteFile(outside.filePath(file), "outside\n");
+    }
+    const QString target = outside.filePath(linked.endsWith(".log") ? "target/KorvelTintwise.log" : "target");
+    QDir().mkpath(QFileInfo(linked).path());
+    ASSERT_TRUE(QFile::link(target, linked));
+
+    QProcessEnvironment environment;
+    environment.insert("USER", "alex");
+    const ProcessResult result =
+        TestSupport::Run(TestSupport::BinaryPath("logsetup"), {"--startup", "4.1.7"}, environment);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    EXPECT_FALSE(QFileInfo(linked).isSymLink());
+    const QString log = QString::fromUtf8(TestSupport::ReadFile(root + "/Users/alex/log/KorvelTintwise.log"));
+    EXPECT_TRUE(log.contains("INFO probe <> - info probe")) << log;
+    QStringList found;
+    QDirIterator files(outside.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        found << QDir(outside.path()).relativeFilePath(file);
+        EXPECT_EQ(TestSupport::ReadFile(file), "outside\n") << file;
+    }
+    found.sort();
+    EXPECT_EQ(found, outsideFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkedLogPath,
+                         testing::Values(LinkedLog{"LogFile", "Users/alex/log/KorvelTintwise.log"},
+                                         LinkedLog{"SideLogFile", "Users/alex/log/VOT.log"},
+                                         LinkedLog{"LogFolder", "Users/alex/log"},
+                                         LinkedLog{"UserFolder", "Users/alex"}, LinkedLog{"UsersFolder", "Users"}),
+                         [](const testing::TestParamInfo<LinkedLog>& info) { return std::string(info.param.name); });
 
 }  // namespace

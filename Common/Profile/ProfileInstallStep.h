@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <QStringList>
+
+namespace Korvel::DisplayCalibration::Common::Profile {
+
+// What an installation of profiles changes in the colour directory, by file name.
+struct ProfileInstallPlan {
+    QStringList installing;  // the files that come in, in order
+    QStringList existed;     // names of `installing` and `removing` installed before the step
+    QStringList forgetting;  // replaced profiles whose associations and defaults go
+    QStringList removing;    // installed profiles uninstalled once every new file is in
+};
+
+// An installation of profiles as one step that a kill cannot leave half done. Its record and the
+// files it replaces or removes (kept as hard links, else copies) live in the hidden folder
+// ".profile-install" of the colour directory, and a lock file beside it lets one step run at a
+// time. The caller installs the new files with InstallColorProfileA, which replaces each one whole.
+// Until Finish the step can be undone: the kept files go back and the files that were not there
+// go. From Finish on it is carried through: the replaced profiles' associations and defaults go,
+// then the removed profiles are uninstalled (their mentions first, then the file). A step that a
+// killed run left is finished or undone by the next step or by Recover.
+class ProfileInstallStep {
+public:
+    // Takes the lock (waiting for another step) and settles a step a killed run left. Throws
+    // InstallProfileException when the lock cannot be had or the left step cannot be settled.
+    explicit ProfileInstallStep(const QString& colourDirectory);
+    ProfileInstallStep(const ProfileInstallStep&) = delete;
+    ProfileInstallStep& operator=(const ProfileInstallStep&) = delete;
+
+    // Records the plan and keeps the installed files it names; throws InstallProfileException.
+    void Begin(const ProfileInstallPlan& plan);
+    // Carries the step through. A profile whose associations cannot be dropped throws the failure
+    // (UninstallProfileException) with its name in `failed`; the step can still be undone then.
+    // A removal that fails leaves that profile installed.
+    void Finish(QString& failed);
+    // Puts the colour directory back as it was before Begin. What cannot be put back stays recorded
+    // for the next step; returns whether everything went back.
+    bool Undo();
+
+    // Settles a step that a killed run left in the colour directory, if there is one.
+    static void Recover(const QString& colourDirectory);
+
+private:
+    void Settle();
+    void WriteRecord(const QString& phase);
+    void CarryThrough(QString* failed);
+    void Clear();
+
+    QString directory;
+    QString folder;
+    QLockFile lock;
+    ProfileInstallPlan plan;
+};
+
+}  // namespace Korvel::DisplayCalibration::Common::Profile
