@@ -241,6 +241,17 @@ void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>
     FillIcon(icon, pattern, sizes, mode, state, false);
 }
 
+QIcon CreatePictureIcon(const QString& path)
+{
+    auto* engine = new PictureFileIconEngine;
+    engine->addFile(path, QSize(), QIcon::Normal, QIcon::Off);
+    if (engine->isNull()) {
+        delete engine;
+        return QIcon();
+    }
+    return QIcon(engine);
+}
+
 void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                                  QIcon::State state)
 {

@@ -16,6 +16,10 @@ void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>
 void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                                  QIcon::State state);
 
+// An icon of one picture file at its own size, decoded only when a pixmap of it is asked for (and
+// kept in the pixmap cache only up to 256 x 256).
+QIcon CreatePictureIcon(const QString& path);
+
 // The picture in a file, read in the format its suffix names without first loading every image
 // plugin (as Qt does before it reads a format of its own, such as PNG); a file whose suffix does not
 // describe it is read as QImageReader reads it. The icons above read their files this way.
