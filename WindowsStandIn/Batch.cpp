@@ -202,22 +202,6 @@ Streams ResolveStreams(const std::vector<Redirection>& redirections, const std::
     return {table[1], table[2]};
 }
 
-void WriteText(int fd, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return;
-        }
-        written += result;
-    }
-}
-
 int Spawn(const QString& program, const QStringList& arguments, const std::vector<Redirection>& redirections,
           const std::vector<int>& descriptors, const BatchSession& session)
 {
@@ -294,7 +278,7 @@ int RunCommand(const SimpleCommand& command, const BatchSession& session)
     }
     std::vector<int> descriptors;
     if (!OpenRedirections(command.redirections, session, descriptors)) {
-        WriteText(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
+        WriteToStream(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
         return 1;
     }
     const Streams streams = ResolveStreams(command.redirections, descriptors, session);
@@ -318,14 +302,14 @@ int RunCommand(const SimpleCommand& command, const BatchSession& session)
     if (builtin.isEmpty() || builtin == QLatin1String("rem")) {
         result = 0;
     } else if (builtin == QLatin1String("echo")) {
-        WriteText(streams.out, rest.mid(1) + "\r\n");
+        WriteToStream(streams.out, rest.mid(1) + "\r\n");
     } else if (builtin == QLatin1String("chcp")) {
         bool ok = false;
         const uint page = rest.trimmed().toUInt(&ok);
         if (ok) {
-            WriteText(streams.out, "Active code page: " + QString::number(page) + "\r\n");
+            WriteToStream(streams.out, "Active code page: " + QString::number(page) + "\r\n");
         } else {
-            WriteText(streams.err, QStringLiteral("Invalid code page\r\n"));
+            WriteToStream(streams.err, QStringLiteral("Invalid code page\r\n"));
             result = 1;
         }
     } else if (IsTaskTool(name)) {
@@ -336,7 +320,7 @@ int RunCommand(const SimpleCommand& command, const BatchSession& session)
         const QString program = ResolveProgram(name, arguments);
         arguments << SplitCommandLine(rest);
         if (program.isEmpty()) {
-            WriteText(streams.err, "'" + name +
+            WriteToStream(streams.err, "'" + name +
                                        "' is not recognized as an internal or external command,\r\n"
                                        "operable program or batch file.\r\n");
             result = NotRecognised;
@@ -350,6 +334,22 @@ int RunCommand(const SimpleCommand& command, const BatchSession& session)
 }
 
 }  // namespace
+
+void WriteToStream(int fd, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result <= 0) {
+            return;
+        }
+        written += result;
+    }
+}
 
 QString ResolveProgram(const QString& name, QStringList& leadingArguments)
 {
@@ -492,7 +492,7 @@ int RunBatchFile(const QString& path, const BatchSession& session)
 {
     QFile file(SessionPath(path, session));
     if (!file.open(QIODevice::ReadOnly)) {
-        WriteText(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
+        WriteToStream(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
         return 1;
     }
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
@@ -522,7 +522,7 @@ int RunBatchFile(const QString& path, const BatchSession& session)
         std::vector<SimpleCommand> commands;
         QString error;
         if (!ParseLine(expanded, commands, error)) {
-            WriteText(session.error, error + "\r\n");
+            WriteToStream(session.error, error + "\r\n");
             errorLevel = 255;
             continue;
         }

@@ -42,6 +42,9 @@ BatchSession CurrentBatchSession();
 int RunBatchFile(const QString& path);
 int RunBatchFile(const QString& path, const BatchSession& session);
 
+// Writes the text (UTF-8) whole to a stream descriptor, as far as it takes it.
+void WriteToStream(int fd, const QString& text);
+
 // Percent expansion of one batch line; `lookup` answers a variable name (any case) or a null string.
 QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup);
 

@@ -1,13 +1,12 @@
 // The task tool (schtasks) over the machine's task store.
+#include "WindowsStandIn/Batch.h"
 #include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/TaskScheduler.h"
 
 #include <QDir>
 
-#include <cerrno>
 #include <optional>
-#include <unistd.h>
 
 namespace WinSim {
 namespace {
@@ -15,18 +14,7 @@ namespace {
 // The tool's texts end with CR LF, as on Windows.
 int Say(int fd, const QString& text, int code)
 {
-    const QByteArray bytes = (text + "\r\n").toUtf8();
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            break;
-        }
-        written += result;
-    }
+    WriteToStream(fd, text + "\r\n");
     return code;
 }
 
