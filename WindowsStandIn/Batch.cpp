@@ -2,12 +2,12 @@
 
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Shell.h"
+#include "WindowsStandIn/TaskScheduler.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -138,8 +138,17 @@ QString MapPath(const QString& path)
     return MapWindowsPath(path);
 }
 
+// A path as the session's programs see it: relative ones lie in its working directory.
+QString SessionPath(const QString& path, const BatchSession& session)
+{
+    const QString mapped = MapPath(path);
+    return session.directory.isEmpty() || QDir::isAbsolutePath(mapped) ? mapped
+                                                                       : QDir(session.directory).filePath(mapped);
+}
+
 // Opens the redirection files of a command; false with a message when one cannot be opened.
-bool OpenRedirections(const std::vector<Redirection>& redirections, std::vector<int>& descriptors)
+bool OpenRedirections(const std::vector<Redirection>& redirections, const BatchSession& session,
+                      std::vector<int>& descriptors)
 {
     for (const Redirection& redirection : redirections) {
         if (redirection.duplicate >= 0) {
@@ -148,7 +157,8 @@ bool OpenRedirections(const std::vector<Redirection>& redirections, std::vector<
         }
         const int flags = redirection.fd == 0 ? O_RDONLY
                                               : O_WRONLY | O_CREAT | (redirection.append ? O_APPEND : O_TRUNC);
-        const int fd = ::open(QFile::encodeName(MapPath(redirection.target)).constData(), flags | O_CLOEXEC, 0644);
+        const int fd =
+            ::open(QFile::encodeName(SessionPath(redirection.target, session)).constData(), flags | O_CLOEXEC, 0644);
         if (fd < 0) {
             for (const int opened : descriptors) {
                 if (opened >= 0) {
@@ -178,9 +188,10 @@ struct Streams {
     int err = 2;
 };
 
-Streams ResolveStreams(const std::vector<Redirection>& redirections, const std::vector<int>& descriptors)
+Streams ResolveStreams(const std::vector<Redirection>& redirections, const std::vector<int>& descriptors,
+                       const BatchSession& session)
 {
-    int table[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    int table[10] = {session.input, session.output, session.error, 3, 4, 5, 6, 7, 8, 9};
     for (size_t k = 0; k < redirections.size(); ++k) {
         const Redirection& redirection = redirections[k];
         if (redirection.fd > 9) {
@@ -191,24 +202,8 @@ Streams ResolveStreams(const std::vector<Redirection>& redirections, const std::
     return {table[1], table[2]};
 }
 
-void WriteText(int fd, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return;
-        }
-        written += result;
-    }
-}
-
 int Spawn(const QString& program, const QStringList& arguments, const std::vector<Redirection>& redirections,
-          const std::vector<int>& descriptors)
+          const std::vector<int>& descriptors, const BatchSession& session)
 {
     std::vector<QByteArray> storage;
     storage.push_back(QFile::encodeName(program));
@@ -221,14 +216,33 @@ int Spawn(const QString& program, const QStringList& arguments, const std::vecto
     }
     argv.push_back(nullptr);
 
+    QByteArrayList environment = session.environment;
+    std::vector<char*> envp;
+    for (QByteArray& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // The session's streams first (a stream that is already in place stays as it is), then the
+    // command's redirections in order.
+    const int streams[3] = {session.input, session.output, session.error};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (streams[fd] != fd) {
+            posix_spawn_file_actions_adddup2(&actions, streams[fd], fd);
+        }
+    }
     for (size_t k = 0; k < redirections.size(); ++k) {
         const int source = redirections[k].duplicate >= 0 ? redirections[k].duplicate : descriptors[k];
         posix_spawn_file_actions_adddup2(&actions, source, redirections[k].fd);
     }
+    const QByteArray directory = QFile::encodeName(session.directory);
+    if (!directory.isEmpty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, directory.constData());
+    }
     pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         return NotRecognised;
@@ -239,18 +253,35 @@ int Spawn(const QString& program, const QStringList& arguments, const std::vecto
     return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
-int RunCommand(const SimpleCommand& command)
+// Names the stand-in's task tool (unless the description's "programs" puts another program there).
+bool IsTaskTool(const QString& name)
+{
+    const QString base = MapPath(name).section('/', -1);
+    if (base.compare(QLatin1String("schtasks"), Qt::CaseInsensitive) != 0 &&
+        base.compare(QLatin1String("schtasks.exe"), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    const QJsonObject replacements = DescriptionValue(QStringLiteral("programs")).toObject();
+    for (auto it = replacements.begin(); it != replacements.end(); ++it) {
+        if (it.key().compare(base, Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunCommand(const SimpleCommand& command, const BatchSession& session)
 {
     QString text = command.text;
     while (!text.isEmpty() && (IsBlank(text.front()) || text.front() == '@')) {
         text.remove(0, 1);
     }
     std::vector<int> descriptors;
-    if (!OpenRedirections(command.redirections, descriptors)) {
-        WriteText(2, QStringLiteral("The system cannot find the path specified.\r\n"));
+    if (!OpenRedirections(command.redirections, session, descriptors)) {
+        WriteToStream(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
         return 1;
     }
-    const Streams streams = ResolveStreams(command.redirections, descriptors);
+    const Streams streams = ResolveStreams(command.redirections, descriptors, session);
 
     // The program's name: up to the first blank, or a quoted run.
     QString name;
@@ -271,28 +302,31 @@ int RunCommand(const SimpleCommand& command)
     if (builtin.isEmpty() || builtin == QLatin1String("rem")) {
         result = 0;
     } else if (builtin == QLatin1String("echo")) {
-        WriteText(streams.out, rest.mid(1) + "\r\n");
+        WriteToStream(streams.out, rest.mid(1) + "\r\n");
     } else if (builtin == QLatin1String("chcp")) {
         bool ok = false;
         const uint page = rest.trimmed().toUInt(&ok);
         if (ok) {
-            WriteText(streams.out, "Active code page: " + QString::number(page) + "\r\n");
+            WriteToStream(streams.out, "Active code page: " + QString::number(page) + "\r\n");
         } else {
-            WriteText(streams.err, QStringLiteral("Invalid code page\r\n"));
+            WriteToStream(streams.err, QStringLiteral("Invalid code page\r\n"));
             result = 1;
         }
+    } else if (IsTaskTool(name)) {
+        Journal(session.elevated ? QStringLiteral("run-elevated") : QStringLiteral("run"), text.trimmed());
+        result = RunTaskTool(SplitCommandLine(rest), streams.out, streams.err, session.elevated, session.directory);
     } else {
         QStringList arguments;
         const QString program = ResolveProgram(name, arguments);
         arguments << SplitCommandLine(rest);
         if (program.isEmpty()) {
-            WriteText(streams.err, "'" + name +
+            WriteToStream(streams.err, "'" + name +
                                        "' is not recognized as an internal or external command,\r\n"
                                        "operable program or batch file.\r\n");
             result = NotRecognised;
         } else {
-            Journal(IsElevated() ? QStringLiteral("run-elevated") : QStringLiteral("run"), text.trimmed());
-            result = Spawn(program, arguments, command.redirections, descriptors);
+            Journal(session.elevated ? QStringLiteral("run-elevated") : QStringLiteral("run"), text.trimmed());
+            result = Spawn(program, arguments, command.redirections, descriptors, session);
         }
     }
     CloseAll(descriptors);
@@ -300,6 +334,22 @@ int RunCommand(const SimpleCommand& command)
 }
 
 }  // namespace
+
+void WriteToStream(int fd, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result <= 0) {
+            return;
+        }
+        written += result;
+    }
+}
 
 QString ResolveProgram(const QString& name, QStringList& leadingArguments)
 {
@@ -423,29 +473,44 @@ QStringList SplitCommandLine(const QString& text)
     return arguments;
 }
 
+BatchSession CurrentBatchSession()
+{
+    BatchSession session;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        session.environment << QByteArray(*entry);
+    }
+    session.elevated = IsElevated();
+    return session;
+}
+
 int RunBatchFile(const QString& path)
 {
-    QFile file(MapPath(path));
+    return RunBatchFile(path, CurrentBatchSession());
+}
+
+int RunBatchFile(const QString& path, const BatchSession& session)
+{
+    QFile file(SessionPath(path, session));
     if (!file.open(QIODevice::ReadOnly)) {
-        WriteText(2, QStringLiteral("The system cannot find the path specified.\r\n"));
+        WriteToStream(session.error, QStringLiteral("The system cannot find the path specified.\r\n"));
         return 1;
     }
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
     file.close();
 
-    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     int errorLevel = 0;
-    const auto lookup = [&environment, &errorLevel](const QString& name) -> QString {
-        for (const QString& key : environment.keys()) {
-            if (key.compare(name, Qt::CaseInsensitive) == 0) {
-                return environment.value(key);
+    const auto lookup = [&session, &errorLevel](const QString& name) -> QString {
+        for (const QByteArray& entry : session.environment) {
+            const qsizetype equals = entry.indexOf('=');
+            if (equals > 0 && QString::fromLocal8Bit(entry.left(equals)).compare(name, Qt::CaseInsensitive) == 0) {
+                return QString::fromLocal8Bit(entry.mid(equals + 1));
             }
         }
         if (name.compare(QLatin1String("errorLevel"), Qt::CaseInsensitive) == 0) {
             return QString::number(errorLevel);
         }
         if (name.compare(QLatin1String("cd"), Qt::CaseInsensitive) == 0) {
-            return QDir::currentPath();
+            return session.directory.isEmpty() ? QDir::currentPath() : session.directory;
         }
         return QString();
     };
@@ -457,7 +522,7 @@ int RunBatchFile(const QString& path)
         std::vector<SimpleCommand> commands;
         QString error;
         if (!ParseLine(expanded, commands, error)) {
-            WriteText(2, error + "\r\n");
+            WriteToStream(session.error, error + "\r\n");
             errorLevel = 255;
             continue;
         }
@@ -471,7 +536,7 @@ int RunBatchFile(const QString& path)
             if (trimmed.isEmpty() && command.redirections.empty()) {
                 continue;
             }
-            errorLevel = RunCommand(command);
+            errorLevel = RunCommand(command, session);
             succeeded = errorLevel == 0;
         }
     }

@@ -9,7 +9,8 @@
 // - a program gets its arguments split by Windows' rules (SplitCommandLine);
 // - program paths: "\" is a separator and "C:" paths lie in the machine; a path to "X.exe" runs the
 //   built "X" beside it; a "Tessaly.exe" that is not there runs the Tessaly of the program folder;
-//   "SchTasks" runs the stand-in task tool (`winsim schtasks`); the description's "programs"
+//   "SchTasks" runs the stand-in task tool (`RunTaskTool`) in the interpreter's own process, as
+//   Windows' hidden console tool shows nothing either; the description's "programs"
 //   ({"Tessaly.exe": "/path/of/a/program"}) puts a program of this system in place of a named one.
 // Every program run goes into the journal ("run" or "run-elevated") with its command line.
 #pragma once
@@ -17,12 +18,32 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArrayList>
+
 #include <functional>
 
 namespace WinSim {
 
+// What one run of the interpreter works in: the environment and working directory of the programs
+// it starts (and of its %NAME% and %cd%), whether it runs elevated, and its standard streams.
+struct BatchSession {
+    QByteArrayList environment;  // "NAME=value" entries
+    QString directory;           // empty: this process's working directory
+    bool elevated = false;
+    int input = 0;
+    int output = 1;
+    int error = 2;
+};
+
+// This process's environment, directory and standard streams, elevated when the process is.
+BatchSession CurrentBatchSession();
+
 // Runs the batch file and returns the exit code of its last command.
 int RunBatchFile(const QString& path);
+int RunBatchFile(const QString& path, const BatchSession& session);
+
+// Writes the text (UTF-8) whole to a stream descriptor, as far as it takes it.
+void WriteToStream(int fd, const QString& text);
 
 // Percent expansion of one batch line; `lookup` answers a variable name (any case) or a null string.
 QString ExpandBatchLine(const QString& line, const std::function<QString(const QString&)>& lookup);

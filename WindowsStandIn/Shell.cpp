@@ -1,66 +1,83 @@
 #include "WindowsStandIn/Shell.h"
 
+#include "WindowsStandIn/Batch.h"
 #include "WindowsStandIn/Machine.h"
 
 #include <QFileInfo>
 
-#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
 namespace {
 
-class ProcessHandle : public WinSim::Detail::HandleObject {
+// What a run of the interpreter and the handle to it share.
+struct InterpreterState {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+// The runs still going: the process waits for them before the statics made earlier (Qt's among
+// them) go, as a run may outlive its handle.
+class RunningInterpreters {
 public:
-    explicit ProcessHandle(pid_t pid) : pid(pid) {}
-    ~ProcessHandle() override
+    ~RunningInterpreters()
     {
-        if (!ended) {
-            // Reap it in the background, as Windows forgets a process whose last handle is closed.
-            std::thread([pid = pid] {
-                int status = 0;
-                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-                }
-            }).detach();
-        }
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return count == 0; });
     }
 
-    DWORD Wait(DWORD milliseconds) override
+    void Started()
     {
-        if (ended) {
-            return WAIT_OBJECT_0;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        for (;;) {
-            int status = 0;
-            const pid_t result = ::waitpid(pid, &status, milliseconds == INFINITE ? 0 : WNOHANG);
-            if (result == pid) {
-                ended = true;
-                return WAIT_OBJECT_0;
-            }
-            if (result < 0 && errno != EINTR) {
-                SetLastError(ERROR_INVALID_HANDLE);
-                return WAIT_FAILED;
-            }
-            if (result == 0) {
-                if (std::chrono::steady_clock::now() >= deadline) {
-                    return WAIT_TIMEOUT;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        }
+        const std::lock_guard lock(mutex);
+        ++count;
+    }
+
+    void Ended()
+    {
+        const std::lock_guard lock(mutex);
+        --count;
+        changed.notify_all();
     }
 
 private:
-    pid_t pid;
-    bool ended = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int count = 0;
+};
+
+RunningInterpreters& Running()
+{
+    static RunningInterpreters running;
+    return running;
+}
+
+// The handle of a batch file's run: signalled when the interpreter has run its last command.
+class InterpreterHandle : public WinSim::Detail::HandleObject {
+public:
+    explicit InterpreterHandle(std::shared_ptr<InterpreterState> state) : state(std::move(state)) {}
+
+    DWORD Wait(DWORD milliseconds) override
+    {
+        std::unique_lock lock(state->mutex);
+        const auto done = [this] { return state->done; };
+        if (milliseconds == INFINITE) {
+            state->ended.wait(lock, done);
+            return WAIT_OBJECT_0;
+        }
+        return state->ended.wait_for(lock, std::chrono::milliseconds(milliseconds), done) ? WAIT_OBJECT_0
+                                                                                           : WAIT_TIMEOUT;
+    }
+
+private:
+    std::shared_ptr<InterpreterState> state;
 };
 
 QString FromWide(LPCWSTR text)
@@ -133,57 +150,65 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info)
     if (runas && !WinSim::IsElevated() && !AskElevation(file)) {
         return FALSE;
     }
-    const QString interpreter = WinSim::ProgramDirectory() + "/winsim";
     WinSim::Journal(QStringLiteral("shell-execute"), (runas ? QStringLiteral("runas ") : QString()) + file);
 
-    // Environment: this process's, on the same machine, marked elevated when it is.
-    std::vector<QByteArray> environment;
+    // The interpreter runs on a thread of this process: its window is hidden, and Windows' hidden
+    // cmd shows nothing either. What it starts gets this process's environment, on the same
+    // machine, marked elevated when the run is, and no console (standard streams on /dev/null).
+    WinSim::BatchSession session;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const QByteArray text(*entry);
         if (!text.startsWith(QByteArray(WinSim::MachineVariable) + "=") &&
             !text.startsWith(QByteArray(WinSim::ElevationVariable) + "=")) {
-            environment.push_back(text);
+            session.environment << text;
         }
     }
-    environment.push_back(QByteArray(WinSim::MachineVariable) + "=" + QFile::encodeName(WinSim::MachineDirectory()));
+    session.environment << QByteArray(WinSim::MachineVariable) + "=" + QFile::encodeName(WinSim::MachineDirectory());
     if (elevate) {
-        environment.push_back(QByteArray(WinSim::ElevationVariable) + "=1");
+        session.environment << QByteArray(WinSim::ElevationVariable) + "=1";
     }
-    std::vector<char*> envp;
-    for (QByteArray& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-
-    QByteArray program = QFile::encodeName(interpreter);
-    QByteArray name("winsim");
-    QByteArray command("cmd");
-    QByteArray option("/c");
-    QByteArray script = QFile::encodeName(file);
-    char* argv[] = {name.data(), command.data(), option.data(), script.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // A hidden window: no console to read from or write to.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    session.elevated = elevate;
     // Without a directory it starts in the caller's working directory.
-    const QByteArray directory = QFile::encodeName(MapFile(FromWide(info->lpDirectory)));
-    if (!directory.isEmpty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, directory.constData());
-    }
-    pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
+    session.directory = MapFile(FromWide(info->lpDirectory));
+    if (!session.directory.isEmpty() && !QFileInfo(session.directory).isDir()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    auto* process = new ProcessHandle(pid);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (input < 0 || output < 0) {
+        for (const int fd : {input, output}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    session.input = input;
+    session.output = output;
+    session.error = output;
+
+    auto state = std::make_shared<InterpreterState>();
+    Running().Started();
+    std::thread([state, session, file] {
+        try {
+            WinSim::RunBatchFile(file, session);
+        } catch (const std::exception&) {
+            // A damaged machine file ends the run, as it ends the interpreter's process on Windows.
+        }
+        ::close(session.input);
+        ::close(session.output);
+        {
+            const std::lock_guard lock(state->mutex);
+            state->done = true;
+        }
+        state->ended.notify_all();
+        Running().Ended();
+    }).detach();
     if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
-        info->hProcess = static_cast<WinSim::Detail::HandleObject*>(process);
+        info->hProcess = static_cast<WinSim::Detail::HandleObject*>(new InterpreterHandle(state));
     } else {
-        delete process;
         info->hProcess = nullptr;
     }
     info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(33));

@@ -173,11 +173,16 @@ QString FindTask(const QString& name)
 
 TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, QString& error)
 {
+    return CreateTask(name, xml, replace, error, IsElevated());
+}
+
+TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, QString& error, bool elevated)
+{
     const QString wanted = RootName(name);
     if (!ValidName(wanted)) {
         return TaskStatus::InvalidName;
     }
-    if (!IsElevated()) {
+    if (!elevated) {
         return TaskStatus::AccessDenied;
     }
     if (!ParseTaskDefinition(xml, error)) {

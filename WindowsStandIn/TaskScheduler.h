@@ -1,6 +1,7 @@
 // The Task Scheduler's store: one definition file per task in the machine's
 // "C:/Windows/System32/Tasks" folder, named after the task (names compare ignoring case).
-// `winsim schtasks` is the command-line tool over it; `winsim event logon` starts the logon tasks.
+// `RunTaskTool` is the command-line tool over it (`winsim schtasks`, and "SchTasks" in batch files,
+// which the interpreter runs in its own process); `winsim event logon` starts the logon tasks.
 #pragma once
 
 #include <QByteArray>
@@ -34,9 +35,19 @@ enum class TaskStatus { Ok, NotFound, AlreadyExists, AccessDenied, InvalidName, 
 QStringList TaskNames();
 // The stored name of a task (its own spelling), or an empty string.
 QString FindTask(const QString& name);
-// Creation needs elevation; the definition is stored as given once it parses.
+// Creation needs elevation (of this process, or `elevated` for a tool run on an elevated one's
+// behalf); the definition is stored as given once it parses.
 TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, QString& error);
+TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, QString& error, bool elevated);
 TaskStatus DeleteTask(const QString& name);
 std::optional<TaskDefinition> ReadTask(const QString& name);
+
+// schtasks: "/Query [/TN NAME]", "/Create [/F] /TN NAME /XML FILE", "/Delete [/F] /TN NAME" (options
+// ignore case), with schtasks' texts (lines ending in CR LF) written to the descriptors `output` and
+// `error`; journalled as "schtasks" with its arguments. A relative /XML path lies in `directory`
+// (empty: this process's working directory). Returns the exit code: 0, or 1 for a missing task, a
+// refused request or arguments it does not understand.
+int RunTaskTool(const QStringList& arguments, int output, int error, bool elevated,
+                const QString& directory = QString());
 
 }  // namespace WinSim

@@ -10,7 +10,7 @@ packages=(
   python3 zip unzip p7zip-full icc-profiles-free colord-data edid-decode argyll
   libjpeg-dev liblcms2-utils libxml2-utils libbenchmark-dev xvfb trayer qt6-translations-l10n qt6-l10n-tools
   qt6-svg-dev libqt6svg6 qt6-image-formats-plugins fonts-liberation
-  poppler-utils adwaita-icon-theme strace
+  poppler-utils adwaita-icon-theme strace libxcb1-dev
   locales
 )
 

@@ -10,13 +10,9 @@
 #include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
-#include <QTimer>
 
 #include <array>
-#include <future>
-#include <memory>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -25,62 +21,13 @@ QByteArray SuffixFormat(const QString& path)
     return QFileInfo(path).suffix().toLower().toLatin1();
 }
 
-// Pixmaps up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel logo,
-// which only window icons ask for) are let go once the event loop runs again.
+// Pixmaps up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel logo)
+// are decoded again whenever they are asked for.
 constexpr qint64 CachedPixels = 256 * 256;
 
-// A large picture is kept only until the event loop runs again: the windows made in one go (each
-// takes the application's icon at every size) share one decoding.
-struct HeldPicture {
-    QString key;
-    QPixmap pixmap;
-};
-
-HeldPicture& Held()
-{
-    static HeldPicture held;  // made at first use, after the application object
-    return held;
-}
-
-void HoldUntilEventLoop(const QString& key, const QPixmap& pixmap)
-{
-    if (Held().key.isEmpty()) {
-        QTimer::singleShot(0, [] { Held() = HeldPicture(); });
-    }
-    Held() = {key, pixmap};
-}
-
-// Decodings started early. The process waits for those still running before the statics made
-// earlier (Qt's among them) go: a decoding outlives its icon when no window asks for it.
-using EarlyDecoding = std::shared_ptr<std::shared_future<QImage>>;
-
-class EarlyDecodings {
-public:
-    ~EarlyDecodings()
-    {
-        for (const auto& started : decodings) {
-            if (const EarlyDecoding decoding = started.lock()) {
-                decoding->wait();
-            }
-        }
-    }
-
-    EarlyDecoding Start(const QString& path)
-    {
-        auto decoding = std::make_shared<std::shared_future<QImage>>(std::async(std::launch::async, ReadPicture, path));
-        decodings.push_back(decoding);
-        return decoding;
-    }
-
-private:
-    std::vector<std::weak_ptr<std::shared_future<QImage>>> decodings;
-};
-
-EarlyDecodings& Decodings()
-{
-    static EarlyDecodings decodings;
-    return decodings;
-}
+// The largest side of a picture set on windows: on X11 a window's icon property holds every listed
+// size, and every window (tooltips and balloons too) gets one.
+constexpr int WindowIconSide = 256;
 
 // An icon of picture files that decodes a file only when a pixmap of it is asked for. It picks a
 // file as QIcon's own file engine does: the smallest at least as large as the request, else the
@@ -97,13 +44,13 @@ public:
         if (!reader.canRead() && QImageReader(fileName).format().isEmpty()) {
             return;  // missing, or not a picture
         }
-        entries.append({fileName, size.isValid() ? size : reader.size(), mode, state, QPixmap(), nullptr});
+        entries.append({fileName, size.isValid() ? size : reader.size(), mode, state, QPixmap()});
     }
 
     void addPixmap(const QPixmap& pixmap, QIcon::Mode mode, QIcon::State state) override
     {
         if (!pixmap.isNull()) {
-            entries.append({QString(), pixmap.size(), mode, state, pixmap, nullptr});
+            entries.append({QString(), pixmap.size(), mode, state, pixmap});
         }
     }
 
@@ -141,14 +88,8 @@ public:
         if (QPixmapCache::find(key, &result)) {
             return result;
         }
-        if (key == Held().key) {
-            return Held().pixmap;
-        }
         if (!entry->pixmap.isNull()) {
             result = entry->pixmap;
-        } else if (entry->early) {
-            result = QPixmap::fromImage(entry->early->get());
-            entry->early.reset();
         } else {
             // Not QPixmap's own loading, which would keep every file in the pixmap cache.
             result = QPixmap::fromImage(ReadPicture(entry->fileName));
@@ -169,8 +110,6 @@ public:
         }
         if (qint64(result.width()) * result.height() <= CachedPixels) {
             QPixmapCache::insert(key, result);
-        } else {
-            HoldUntilEventLoop(key, result);
         }
         return result;
     }
@@ -188,7 +127,8 @@ public:
     {
         QList<QSize> sizes;
         for (const Entry& entry : std::as_const(entries)) {
-            if (entry.mode == mode && entry.state == state && !entry.size.isEmpty()) {
+            if (entry.mode == mode && entry.state == state && !entry.size.isEmpty() &&
+                (!listsOnlyWindowSizes || (entry.size.width() <= WindowIconSide && entry.size.height() <= WindowIconSide))) {
                 sizes.append(entry.size);
             }
         }
@@ -197,16 +137,10 @@ public:
 
     bool isNull() override { return entries.isEmpty(); }
 
-    // Starts decoding the pictures too large to be kept, each on a thread of its own; the first
-    // request for one takes the result.
-    void DecodeLargeEarly()
-    {
-        for (const Entry& entry : std::as_const(entries)) {
-            if (entry.pixmap.isNull() && qint64(entry.size.width()) * entry.size.height() > CachedPixels) {
-                entry.early = Decodings().Start(entry.fileName);
-            }
-        }
-    }
+    // From now on only the sizes a window takes are listed (see CreateWindowIconFromPattern); a
+    // pixmap of any size is still drawn from the best file.
+    void ListOnlyWindowSizes() { listsOnlyWindowSizes = true; }
+
     QString key() const override { return QStringLiteral("PictureFileIconEngine"); }
     QIconEngine* clone() const override { return new PictureFileIconEngine(*this); }
 
@@ -217,7 +151,6 @@ private:
         QIcon::Mode mode;
         QIcon::State state;
         QPixmap pixmap;  // only for an added pixmap
-        mutable EarlyDecoding early;  // a decoding started before it was asked for
     };
 
     const Entry* Match(const QSize& size, QIcon::Mode mode, QIcon::State state) const
@@ -261,6 +194,7 @@ private:
     }
 
     QList<Entry> entries;
+    bool listsOnlyWindowSizes = false;
 };
 
 }  // namespace
@@ -276,7 +210,7 @@ QImage ReadPicture(const QString& path)
 namespace {
 
 void FillIcon(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode, QIcon::State state,
-              bool decodeLargeEarly)
+              bool windowIcon)
 {
     // QIcon lets go of an engine without pictures, so a new icon's engine is filled before it is set.
     auto* engine = icon.isNull() ? new PictureFileIconEngine : nullptr;
@@ -290,8 +224,8 @@ void FillIcon(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIco
         }
     }
     if (engine != nullptr && !engine->isNull()) {
-        if (decodeLargeEarly) {
-            engine->DecodeLargeEarly();
+        if (windowIcon) {
+            engine->ListOnlyWindowSizes();
         }
         icon = QIcon(engine);
     } else {
@@ -305,6 +239,17 @@ void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>
                            QIcon::State state)
 {
     FillIcon(icon, pattern, sizes, mode, state, false);
+}
+
+QIcon CreatePictureIcon(const QString& path)
+{
+    auto* engine = new PictureFileIconEngine;
+    engine->addFile(path, QSize(), QIcon::Normal, QIcon::Off);
+    if (engine->isNull()) {
+        delete engine;
+        return QIcon();
+    }
+    return QIcon(engine);
 }
 
 void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,

@@ -10,11 +10,15 @@
 void CreateIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                            QIcon::State state);
 
-// As CreateIconFromPattern, for the application's window icon: on X11 every window made takes it
-// at all its sizes, so a new icon starts decoding its pictures over 256 x 256 on other threads at
-// once and the first window waits only for what is left of that.
+// As CreateIconFromPattern, for the application's window icon: it gives a pixmap of any size from
+// its files as that icon does, but lists only the sizes up to 256 x 256. On X11 every window made
+// (tooltips and notification balloons too) gets a copy of each listed size in its icon property.
 void CreateWindowIconFromPattern(QIcon& icon, const QString& pattern, const QList<int>& sizes, QIcon::Mode mode,
                                  QIcon::State state);
+
+// An icon of one picture file at its own size, decoded only when a pixmap of it is asked for (and
+// kept in the pixmap cache only up to 256 x 256).
+QIcon CreatePictureIcon(const QString& path);
 
 // The picture in a file, read in the format its suffix names without first loading every image
 // plugin (as Qt does before it reads a format of its own, such as PNG); a file whose suffix does not

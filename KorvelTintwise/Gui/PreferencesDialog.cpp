@@ -124,9 +124,11 @@ PreferencesDialog::PreferencesDialog(TrayMenu* trayMenu, QVersionNumber version,
     shownProfileDataWidget = ui->ProfileData_ProfileInfo_Widget;
     ui->ProfileData_ProfileInfo_Widget->hide();
 
-    const QPixmap placeholder(Constants::PreviewImageResource);
-    previewDialog.SetPreviewPixmap(placeholder);
-    ui->PreviewImage_PreviewPage_PushButton->setIcon(QIcon(placeholder));
+    // The stock photograph until a profile is shown: decoded only when drawn (the button) or when
+    // the full-screen preview opens.
+    previewDialog.SetPreviewPixmap(QPixmap());
+    stockPreviewPending = true;
+    ui->PreviewImage_PreviewPage_PushButton->setIcon(CreatePictureIcon(Constants::PreviewImageResource));
 
     FillProfileComboBoxes();
 
@@ -325,6 +327,7 @@ void PreferencesDialog::SelectProfile(int index)
 
     ui->PreviewImage_PreviewPage_PushButton->setIcon(QIcon(profile.GetScaledPreviewImage()));
     previewDialog.SetPreviewPixmap(profile.GetPreviewImage());
+    stockPreviewPending = false;
 }
 
 void PreferencesDialog::SetCurrentProfileIndex()
@@ -510,6 +513,10 @@ void PreferencesDialog::OnFullScreenPreviewClicked()
     if (!displayHelper->IsInternalDisplayAvailable()) {
         trayMenu->ShowWarningNotification(Constants::PreviewRestrictedText);
         return;
+    }
+    if (stockPreviewPending) {
+        previewDialog.SetPreviewPixmap(QPixmap::fromImage(ReadPicture(Constants::PreviewImageResource)));
+        stockPreviewPending = false;
     }
     previewDialog.ShowOnInternalPanel(true);
     previewDialog.exec();

@@ -92,6 +92,8 @@ private:
 
     TrayMenu* trayMenu;
     PreviewDialog previewDialog;
+    // The full-screen preview still waits for the stock photograph (no profile shown yet).
+    bool stockPreviewPending = false;
     int currentProfileIndex = -1;
     IStartupHelper* startupHelper;
     IDisplayHelper* displayHelper;

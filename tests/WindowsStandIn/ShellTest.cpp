@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using TestSupport::BinaryPath;
@@ -65,14 +67,16 @@ TEST(ShellTest, ExpandsPercentAsBatchFilesDo)
 }
 
 // Runs a batch file through ShellExecuteExW and waits; the result files are read from `folder`.
-BOOL Execute(const QString& batch, const wchar_t* verb)
+BOOL Execute(const QString& batch, const wchar_t* verb, const QString& directory = QString())
 {
     const std::wstring file = ("\"" + batch + "\"").toStdWString();
+    const std::wstring folder = directory.toStdWString();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = verb;
     info.lpFile = file.c_str();
+    info.lpDirectory = directory.isEmpty() ? nullptr : folder.c_str();
     info.nShow = SW_HIDE;
     if (!ShellExecuteExW(&info)) {
         return FALSE;
@@ -124,6 +128,58 @@ TEST(ShellTest, BatchFileRedirectionsAndJoins)
         QDir::setCurrent(previous);
         ASSERT_TRUE(started);
         EXPECT_EQ(Read(folder.filePath("out.txt")), c.out);
+    }
+}
+
+// The interpreter and the task tool run in the caller's process (what the journal records is the
+// same as from processes of their own); elevation reaches what the batch file starts, and a
+// relative path lies in the run's directory.
+TEST(ShellTest, BatchRunsInTheCallersProcessWithTheRunsElevation)
+{
+    const TemporaryMachine machine;
+    const struct {
+        const char* name;
+        const wchar_t* verb;
+        QString line;
+        QByteArray out;
+        QStringList journal;  // events after shell-execute, each of this process
+    } cases[] = {
+        {"query", nullptr, "SchTasks /Query /TN Missing > out.txt 2>&1",
+         "ERROR: The system cannot find the file specified.\r\n", {"run SchTasks /Query /TN Missing", "schtasks /Query /TN Missing"}},
+        {"create unelevated", nullptr, "schtasks.exe /Create /TN T /XML task.xml > out.txt 2>&1",
+         "ERROR: Access is denied.\r\n", {"run schtasks.exe /Create /TN T /XML task.xml", "schtasks /Create /TN T /XML task.xml"}},
+        {"create elevated", L"runas", "SchTasks /Create /TN T /XML task.xml > out.txt 2>&1",
+         "ERROR: The task XML is malformed.\r\n", {"run-elevated SchTasks /Create /TN T /XML task.xml", "schtasks /Create /TN T /XML task.xml"}},
+        {"program unelevated", nullptr, "sh -c \"echo [$WINSIM_ELEVATED]\" > out.txt", "[]\n", {"run sh -c \"echo [$WINSIM_ELEVATED]\""}},
+        {"program elevated", L"runas", "sh -c \"echo [$WINSIM_ELEVATED]\" > out.txt", "[1]\n",
+         {"run-elevated sh -c \"echo [$WINSIM_ELEVATED]\""}},
+        {"working directory", nullptr, "echo %cd%> out.txt", "<folder>\r\n", {}},
+    };
+    const QString pid = QString::number(::getpid());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QFile batch(folder.filePath("run.bat"));
+        ASSERT_TRUE(batch.open(QIODevice::WriteOnly));
+        batch.write("chcp 65001\r\n" + c.line.toUtf8());
+        batch.close();
+        QFile xml(folder.filePath("task.xml"));
+        ASSERT_TRUE(xml.open(QIODevice::WriteOnly));
+        xml.write("<Task/>");
+        xml.close();
+        const qsizetype before = WinSim::ReadJournal().size();
+        ASSERT_TRUE(Execute(batch.fileName(), c.verb, folder.path()));
+        const QByteArray out = Read(folder.filePath("out.txt"));
+        EXPECT_TRUE(out.startsWith(QByteArray(c.out).replace("<folder>", folder.path().toUtf8()))) << out.toStdString();
+        QStringList journal;
+        for (const QString& line : WinSim::ReadJournal().mid(before)) {
+            const QStringList fields = line.split(' ');
+            EXPECT_EQ(fields.value(1), pid) << line.toStdString();
+            if (fields.value(2) != QLatin1String("shell-execute") && fields.value(2) != QLatin1String("elevation-prompt")) {
+                journal << fields.mid(2).join(' ');
+            }
+        }
+        EXPECT_EQ(journal, c.journal);
     }
 }
 

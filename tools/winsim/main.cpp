@@ -2,11 +2,15 @@
 #include "tools/winsim/Command.h"
 
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/Shell.h"
+
+#include <QFile>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -130,6 +134,20 @@ const bool registered =
     RegisterCommand(QStringLiteral("run"), QStringLiteral("run [--elevated] -- PROGRAM [ARGS...]"),
                     QStringLiteral("runs PROGRAM as a process of the machine and exits with its exit code"), Run);
 
+// The commands that need Qt Network register themselves when their module loads.
+void LoadNetworkCommands()
+{
+    static bool loaded = false;
+    if (loaded) {
+        return;
+    }
+    loaded = true;
+    const QByteArray module = QFile::encodeName(WinSim::ProgramDirectory() + "/winsim-network.so");
+    if (::dlopen(module.constData(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+        std::fprintf(stderr, "winsim: %s\n", ::dlerror());
+    }
+}
+
 int Main(QStringList args)
 {
     if (args.size() >= 2 && args.first() == "--machine") {
@@ -141,8 +159,12 @@ int Main(QStringList args)
     }
     const QString name = args.takeFirst();
     if (name == "help" || name == "--help") {
+        LoadNetworkCommands();
         std::fputs(Usage().toUtf8().constData(), stdout);
         return 0;
+    }
+    if (Commands().find(name) == Commands().end()) {
+        LoadNetworkCommands();
     }
     const auto command = Commands().find(name);
     if (command == Commands().end()) {
@@ -205,6 +227,7 @@ int main(int argc, char* argv[])
     try {
         return Winsim::Main(args);
     } catch (const Winsim::UsageError& error) {
+        Winsim::LoadNetworkCommands();
         std::fprintf(stderr, "winsim: %s\n%s", error.message.toUtf8().constData(), Winsim::Usage().toUtf8().constData());
         return 2;
     } catch (const std::exception& error) {

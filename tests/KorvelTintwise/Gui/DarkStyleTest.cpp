@@ -73,7 +73,12 @@ TEST(DarkStyleTest, PaletteMenusAndComboBoxes)
     EXPECT_EQ(QApplication::palette().color(QPalette::WindowText), QColor(138, 142, 142));
     EXPECT_EQ(QApplication::palette().color(QPalette::ButtonText), QColor(Qt::white));
     EXPECT_EQ(QApplication::palette().color(QPalette::Link), QColor(114, 116, 117));
-    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    // The window icon draws the 1024-pixel logo for whoever asks, but lists (and so hands every X11
+    // window) only the sizes up to 256.
+    const QIcon icon = QApplication::windowIcon();
+    EXPECT_EQ(icon.pixmap(QSize(1024, 1024)).size(), QSize(1024, 1024));
+    EXPECT_EQ(icon.pixmap(QSize(600, 600)).size(), QSize(600, 600));
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}}));
     QMenu menu;
     QComboBox comboBox;
     style->polish(&menu);

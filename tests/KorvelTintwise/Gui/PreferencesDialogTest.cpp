@@ -612,6 +612,19 @@ TEST_F(PreferencesDialogTest, FullScreenPreviewNeedsTheOpenLidAndAUsableInternal
     window->findChild<QPushButton*>("PreviewImage_PreviewPage_PushButton")->click();
     EXPECT_TRUE(inspected);
     EXPECT_EQ(notifiers.shown.size(), 2u);
+
+    // Before any profile is shown, the stock photograph.
+    const auto fresh = Window();
+    const QImage stock(Constants::PreviewImageResource);
+    bool stockShown = false;
+    const auto watchStock = GuiTestSupport::OnNextModal<PreviewDialog>([&stockShown, &stock](PreviewDialog* preview) {
+        EXPECT_EQ(preview->findChild<QLabel*>("FullScreen_PreviewDialog_Label")->pixmap().toImage().convertToFormat(
+                      stock.format()),
+                  stock);
+        stockShown = true;
+    });
+    fresh->findChild<QPushButton*>("PreviewImage_PreviewPage_PushButton")->click();
+    EXPECT_TRUE(stockShown);
 }
 
 }  // namespace
