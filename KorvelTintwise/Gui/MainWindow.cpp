@@ -69,8 +69,13 @@ MainWindow::MainWindow(IConfiguration* configuration, ILogConfiguration* logConf
     LogPieces(InfoLevel, "Windows Display Version: ", windowsDisplayVersion.number, windowsDisplayVersion.letter,
               windowsDisplayVersion.release);
 
-    if (!profileHelper->IsUserProfileListEnabled()) {
-        profileHelper->EnableUserProfileList();
+    try {
+        if (!profileHelper->IsUserProfileListEnabled()) {
+            profileHelper->EnableUserProfileList();
+        }
+    } catch (const Common::Profile::ReadUserProfileListException& error) {
+        // Unknown, so left as it is; a profile activation reads it again and reports the failure.
+        LogPieces(ErrorLevel, "MainWindow", "Reason: ", error.what());
     }
 
     lastAppliedIndexIntegrated = configuration->LastAppliedProfileIndex(Common::HardwareInfo::DdsModeIntegrated);

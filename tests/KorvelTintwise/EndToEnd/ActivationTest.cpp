@@ -223,7 +223,7 @@ const ActivationCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
              ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
-             ASSERT_EQ(RunWinsim({"fail", "WcsGetUsePerUserProfiles", "31"}).exitCode, 0);
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
@@ -239,7 +239,7 @@ const ActivationCase Cases[] = {
     {.name = "PerUserListRefusedAfterAFirstRunChecksNothing",
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
-             ASSERT_EQ(RunWinsim({"fail", "WcsGetUsePerUserProfiles", "31"}).exitCode, 0);
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
