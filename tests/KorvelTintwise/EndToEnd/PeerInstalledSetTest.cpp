@@ -45,26 +45,14 @@ void RunQuillon()
     quillon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     quillon.start(BinaryPath("winsim"), {"run", "--", BinaryPath("Quillon")});
     ASSERT_TRUE(quillon.waitForStarted(10000)) << quillon.errorString();
-    for (const QStringList& step : {QStringList{"type", "--timeout", "30000", "lineEditPanelID", Serial.toLower()},
-                                    QStringList{"click", "pushButtonUpdateProfiles"},
+    for (const QStringList& step : {QStringList{"type", "--timeout", StepTimeout, "lineEditPanelID", Serial.toLower()},
+                                    QStringList{"click", "--timeout", StepTimeout, "pushButtonUpdateProfiles"},
                                     QStringList{"click", "--timeout", "120000", "pushButtonCancel"}}) {
         const ProcessResult done = User(QStringList{step.first(), "--program", "Quillon"} + step.mid(1));
         EXPECT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
     }
     ASSERT_TRUE(quillon.waitForFinished(60000));
     EXPECT_EQ(quillon.exitCode(), 0);
-}
-
-// The brightness levels written into power schemes, mains and battery.
-QStringList SchemeBrightness()
-{
-    QStringList levels;
-    for (const QJsonValue& scheme : WinSim::DescriptionValue(QStringLiteral("power.schemes")).toObject()) {
-        for (const QJsonValue& setting : scheme.toObject()) {
-            levels << QString::number(setting["ac"].toInteger()) << QString::number(setting["dc"].toInteger());
-        }
-    }
-    return levels;
 }
 
 // The factory set with none of its profiles installed and no panel values.

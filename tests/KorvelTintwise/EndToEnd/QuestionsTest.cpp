@@ -6,7 +6,6 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TrayMachine.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -23,39 +22,6 @@ struct Box {
     QString icon;
     QString text;
 };
-
-// The journal's message boxes since the mark once there are `count` of them (30 s at most).
-QStringList WaitForBoxes(const TrayMachine& machine, int count)
-{
-    const QDeadlineTimer deadline(30000);
-    while (machine.Events(QStringLiteral("message-box")).size() < count && !deadline.hasExpired()) {
-        QThread::msleep(100);
-    }
-    return machine.Events(QStringLiteral("message-box"));
-}
-
-// The journal's `event` details since the mark once there are `count` of them (30 s at most).
-QStringList WaitForEvents(const TrayMachine& machine, const QString& event, int count)
-{
-    const QDeadlineTimer deadline(30000);
-    while (machine.Events(event).size() < count && !deadline.hasExpired()) {
-        QThread::msleep(100);
-    }
-    return machine.Events(event);
-}
-
-// True once the program's main log holds `text` `count` times (30 s at most).
-bool WaitForLogged(const TrayMachine& machine, const QString& text, int count = 1)
-{
-    const QDeadlineTimer deadline(30000);
-    while (machine.MainLog().count(text) < count) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(100);
-    }
-    return true;
-}
 
 void ExpectBoxes(const QStringList& boxes, const QList<Box>& expected)
 {
@@ -157,7 +123,7 @@ const RepeatCase RepeatCases[] = {
              if (n == 0) {
                  ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty());
              } else {
-                 ASSERT_TRUE(WaitForLogged(machine, "A display change is waiting for the user's answer", n));
+                 ASSERT_TRUE(machine.WaitForLogged("A display change is waiting for the user's answer", n));
              }
          },
      .answers = {"Yes"},
@@ -165,7 +131,7 @@ const RepeatCase RepeatCases[] = {
      .settle =
          [](TrayMachine& machine) {
              // The change handled with the answer, then once more for those that waited.
-             EXPECT_TRUE(WaitForLogged(machine, "Current Active Profile ", 2)) << machine.MainLog().right(3000);
+             EXPECT_TRUE(machine.WaitForLogged("Current Active Profile ", 2)) << machine.MainLog().right(3000);
          }},
 };
 
@@ -193,7 +159,7 @@ TEST_P(RepeatedRoadTest, AsksOnce)
     for (const QString& answer : item.answers) {
         ASSERT_EQ(User({"answer", answer}).exitCode, 0);
     }
-    WaitForBoxes(machine, int(item.boxes.size()));
+    machine.WaitForEvents("message-box", int(item.boxes.size()));
     if (item.exitCode < 0) {
         item.settle(machine);
         ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
@@ -267,7 +233,7 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
     QElapsedTimer open;
     open.start();
     // The detector's first report at the start, then its report after the wait.
-    ASSERT_TRUE(WaitForLogged(machine, "OobeCompletedDetection <> - OOBE was completed", 2))
+    ASSERT_TRUE(machine.WaitForLogged("OobeCompletedDetection <> - OOBE was completed", 2))
         << machine.MainLog().right(3000);
     QThread::msleep(std::max<qint64>(0, qint64(10000 * scale) - open.elapsed()));
     EXPECT_EQ(machine.Events("elevation-prompt"), QStringList());
@@ -281,7 +247,7 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
         EXPECT_EQ(program.WaitForExit(), item.exitCode);
     } else {
         // The report is handled once start-up is complete: the correction, then its update check.
-        EXPECT_EQ(WaitForEvents(machine, "vesperon-check", 2), QStringList({"0", "0"}));
+        EXPECT_EQ(machine.WaitForEvents("vesperon-check", 2), QStringList({"0", "0"}));
         ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
         EXPECT_EQ(program.WaitForExit(), 0);
     }
