@@ -24,6 +24,8 @@ const QString NewBrightness = QStringLiteral("80");
 const QString PickedDefault = QStringLiteral("currentUser RGB_WORKING_SPACE KVL_4A1C_sRGB.icm");
 // A step that reads the new set (its previews included) may take long on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
+// How long a view may take to show: a start on a loaded machine, or a step's outcome.
+constexpr int ViewTimeout = 120000;
 
 // The panel's new set as the server serves it, with its "PanelInfo.xml".
 QString MakeArchive(const QString& folder)
@@ -92,9 +94,8 @@ const PeerCase Cases[] = {
              const ProcessResult opened =
                  User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "Preferences..."});
              ASSERT_EQ(opened.exitCode, 0) << opened.err;
-             EXPECT_FALSE(
-                 program.WaitForView([](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); })
-                     .isEmpty());
+             const auto preferences = [](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); };
+             EXPECT_FALSE(program.WaitForView(preferences, ViewTimeout).isEmpty());
          }},
     // The menu still showed the entry of a profile the new set no longer has: nothing is applied.
     {.name = "PickOfAProfileTheNewSetLacksAppliesNothing", .pick = QStringLiteral("DCI-P3"), .applied = false},
@@ -115,7 +116,8 @@ TEST_P(PeerInstalledSetTest, NoQuestionAndTheNewProfileIsApplied)
     machine.MarkJournal();
     TrayProgram program(desktop, machine);
     ASSERT_FALSE(
-        program.WaitForView([](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); })
+        program.WaitForView([](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); },
+                            ViewTimeout)
             .isEmpty())
         << program.ErrorOutput();
     // Quillon's own waits (its 130 s guard among them) at their real length.
@@ -140,9 +142,11 @@ TEST_P(PeerInstalledSetTest, NoQuestionAndTheNewProfileIsApplied)
     }
     // The menu lists the new set and marks the pick.
     const QStringList checked = item.applied ? QStringList{item.pick} : QStringList();
-    const QJsonObject shown = program.WaitForView([&checked](const QJsonObject& shown) {
-        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == checked;
-    });
+    const QJsonObject shown = program.WaitForView(
+        [&checked](const QJsonObject& shown) {
+            return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == checked;
+        },
+        ViewTimeout);
     EXPECT_TRUE(MenuTexts(TrayMenuOf(shown)).contains("Adobe RGB")) << MenuTexts(TrayMenuOf(shown)).join(", ");
 
     ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);

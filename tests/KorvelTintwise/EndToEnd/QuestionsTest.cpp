@@ -72,6 +72,8 @@ void PrintTo(const RepeatCase& item, std::ostream* stream)
 
 // A step's wait, counted from its start to the end of its action, on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
+// How long a view may take to show: a start on a loaded machine, or a step's outcome.
+constexpr int ViewTimeout = 120000;
 
 void Pick(TrayMachine&, TrayProgram&, int)
 {
@@ -121,7 +123,7 @@ const RepeatCase RepeatCases[] = {
          [](TrayMachine& machine, TrayProgram& program, int n) {
              ASSERT_EQ(RunWinsim({"event", "display-change"}).exitCode, 0);
              if (n == 0) {
-                 ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty());
+                 ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty());
              } else {
                  ASSERT_TRUE(machine.WaitForLogged("A display change is waiting for the user's answer", n));
              }
@@ -145,7 +147,8 @@ TEST_P(RepeatedRoadTest, AsksOnce)
     ASSERT_TRUE(desktop.Ready());
     TrayProgram program(desktop, machine);
     ASSERT_FALSE(
-        program.WaitForView([](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); })
+        program.WaitForView([](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); },
+                            ViewTimeout)
             .isEmpty())
         << program.ErrorOutput();
     item.makeAsk();
@@ -229,7 +232,7 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
     ASSERT_TRUE(desktop.Ready());
     machine.MarkJournal();
     TrayProgram program(desktop, machine);
-    ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty()) << program.ErrorOutput();
+    ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty()) << program.ErrorOutput();
     QElapsedTimer open;
     open.start();
     // The detector's first report at the start, then its report after the wait.
@@ -315,7 +318,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
     TrayProgram program(desktop, machine);
     if (item.pick) {
-        ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
+        ASSERT_FALSE(program.WaitForTrayMenu(ViewTimeout).isEmpty()) << program.ErrorOutput();
         if (!item.fromStart) {
             ASSERT_EQ(RunWinsim(fail).exitCode, 0);
         }
