@@ -152,6 +152,10 @@ void DisplayHelper::IdentifyInternalPanel()
         if (record.DevicePath.compare(panelMonitor, Qt::CaseInsensitive) != 0) {
             continue;
         }
+        // A key whose values could not be read is no panel without an EDID.
+        if (record.ReadError != 0) {
+            throw GetMonitorEdidException(record.ReadError, "Failed to obtain Monitor Edid");
+        }
         m_ManufacturerId = record.ManufacturerId;
         m_ProductCode = QStringLiteral("%1").arg(record.ProductCode, 4, 16, QLatin1Char('0')).toUpper();
         m_SerialNumber = record.SerialText.simplified().remove(QLatin1Char('\n')).remove(QLatin1Char(' '));
@@ -217,11 +221,18 @@ MonitorEdidRecord DisplayHelper::ParseEdid(HKEY deviceKey)
         if (status == LSTATUS(ERROR_NO_MORE_ITEMS)) {
             break;
         }
-        if (status != LSTATUS(ERROR_SUCCESS) || std::string(name.data()) != "EDID") {
+        if (status != LSTATUS(ERROR_SUCCESS)) {
+            if (record.ReadError == 0) {
+                record.ReadError = std::int32_t(status);
+            }
+            continue;
+        }
+        if (std::string(name.data()) != "EDID") {
             continue;
         }
         // A short EDID is refused: the record keeps its empty fields.
         DecodeEdid(QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(dataSize)), record);
+        record.ReadError = 0;
         break;
     }
     return record;

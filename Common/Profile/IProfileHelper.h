@@ -39,9 +39,12 @@ public:
     virtual void RemoveAdvancedColorAssociation(const QString& name) = 0;
     virtual QString ReadActiveProfile(bool advancedColor) = 0;
     virtual QString ReadActiveHdrProfile(bool extended) = 0;
+    // Throws ReadUserProfileListException when the setting cannot be read.
     virtual bool IsUserProfileListEnabled() = 0;
     virtual void EnableUserProfileList() = 0;
     virtual void DisableUserProfileList() = 0;
+    // Both throw ReadProfileBrightnessException when the file cannot be read; a file that is no
+    // profile carries no metadata.
     virtual bool HasBrightnessMetadata(const QString& path) = 0;
     virtual int ReadProfileBrightness(const QString& path) = 0;
     virtual void RemoveInstalledSdrProfiles() = 0;

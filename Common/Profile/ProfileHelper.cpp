@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <string>
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
@@ -289,10 +290,15 @@ QString ProfileHelper::ReadActiveHdrProfile(bool extended)
     return ReadAdapterDefault(extended ? CPST_EXTENDED_DISPLAY_COLOR_MODE : CPST_STANDARD_DISPLAY_COLOR_MODE);
 }
 
+// A setting that cannot be read is reported as such, never as switched off.
 bool ProfileHelper::IsUserProfileListEnabled()
 {
     BOOL enabled = FALSE;
-    return WcsGetUsePerUserProfiles(Wide(deviceId).c_str(), CLASS_MONITOR, &enabled) && enabled == TRUE;
+    if (!WcsGetUsePerUserProfiles(Wide(deviceId).c_str(), CLASS_MONITOR, &enabled)) {
+        throw ReadUserProfileListException(std::int32_t(GetLastError()),
+                                           "Failed to read \"Use my settings for this device\" option");
+    }
+    return enabled == TRUE;
 }
 
 void ProfileHelper::EnableUserProfileList()
@@ -359,18 +365,22 @@ using EngineProfile = Spectrine::Profile;
 const QString BrightnessName = QStringLiteral("Brightness");
 
 // Reads the "Brightness" value of the profile's metadata into `text`: KVSuccess, KVErrorTagNotFound
-// when the profile has no 'meta' tag or cannot be read, KVErrorNameNotFound when the dictionary has
-// no such value, or the engine's error.
+// when the profile has no 'meta' tag, KVErrorNameNotFound when the dictionary has no such value, or
+// the engine's error when the file cannot be read or is no profile.
 KVStatus ReadBrightnessText(const QString& path, QString& text)
 {
     const EngineString enginePath(KVUniStringCreateFromUtf8(path.toUtf8().constData()));
     KVStatus status = KVSuccess;
-    if (!KVIsTagInProfile(enginePath.Get(), KVTagSignature("meta"), &status) || status != KVSuccess) {
+    const bool tagged = KVIsTagInProfile(enginePath.Get(), KVTagSignature("meta"), &status);
+    if (status != KVSuccess) {
+        return status;
+    }
+    if (!tagged) {
         return KVErrorTagNotFound;
     }
     const EngineProfile profile(KVProfileFromPathCreate(enginePath.Get(), &status));
     if (status != KVSuccess || !profile) {
-        return KVErrorTagNotFound;
+        return status != KVSuccess ? status : KVErrorInvalidProfile;
     }
     const EngineString name(KVUniStringCreateFromUtf8(BrightnessName.toUtf8().constData()));
     const EngineString value(KVProfileGetMetaDataValueForName(profile.Get(), name.Get(), &status));
@@ -378,6 +388,20 @@ KVStatus ReadBrightnessText(const QString& path, QString& text)
         text = QString::fromUtf8(KVUniStringToUtf8(value.Get()));
     }
     return status;
+}
+
+// The file carries no brightness of ours: no metadata, or no profile at all (a damaged or foreign
+// file, or one removed since it was listed). Any other status is a read that failed.
+bool CarriesNoBrightness(KVStatus status)
+{
+    return status == KVErrorTagNotFound || status == KVErrorNameNotFound || status == KVErrorInvalidProfile ||
+           status == KVErrorFileNotFound;
+}
+
+ReadProfileBrightnessException ReadFailure(const QString& path, KVStatus status)
+{
+    return ReadProfileBrightnessException(("Failed to read the metadata of the profile " + path).toStdString() +
+                                          ". Colour engine status: " + std::to_string(status));
 }
 
 }  // namespace
@@ -396,19 +420,23 @@ bool ProfileHelper::HasBrightnessMetadata(const QString& path)
     if (fileName.section('/', -1).contains(QLatin1String("hdr"))) {
         return true;
     }
-    return CarriesBrightnessMetadata(path);
+    QString text;
+    const KVStatus status = ReadBrightnessText(path, text);
+    if (status != KVSuccess && !CarriesNoBrightness(status)) {
+        throw ReadFailure(path, status);
+    }
+    return status == KVSuccess;
 }
 
 int ProfileHelper::ReadProfileBrightness(const QString& path)
 {
     QString text;
     const KVStatus status = ReadBrightnessText(path, text);
-    // No metadata, or a dictionary without the value: the profile carries no brightness.
-    if (status == KVErrorTagNotFound || status == KVErrorNameNotFound) {
+    if (CarriesNoBrightness(status)) {
         return defaultBrightness;
     }
     if (status != KVSuccess) {
-        throw ReadProfileBrightnessException(std::string());
+        throw ReadFailure(path, status);
     }
     bool ok = false;
     const int whole = text.toInt(&ok, 10);

@@ -20,6 +20,9 @@
 #include "ProfileData/ProfileRestorer.h"
 
 #include <QCoreApplication>
+#include <QTimer>
+
+#include <utility>
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using Common::Application::ConnectChecked;
@@ -69,8 +72,13 @@ MainWindow::MainWindow(IConfiguration* configuration, ILogConfiguration* logConf
     LogPieces(InfoLevel, "Windows Display Version: ", windowsDisplayVersion.number, windowsDisplayVersion.letter,
               windowsDisplayVersion.release);
 
-    if (!profileHelper->IsUserProfileListEnabled()) {
-        profileHelper->EnableUserProfileList();
+    try {
+        if (!profileHelper->IsUserProfileListEnabled()) {
+            profileHelper->EnableUserProfileList();
+        }
+    } catch (const Common::Profile::ReadUserProfileListException& error) {
+        // Unknown, so left as it is; a profile activation reads it again and reports the failure.
+        LogPieces(ErrorLevel, "MainWindow", "Reason: ", error.what());
     }
 
     lastAppliedIndexIntegrated = configuration->LastAppliedProfileIndex(Common::HardwareInfo::DdsModeIntegrated);
@@ -334,19 +342,16 @@ void MainWindow::OnEventLoopStarted()
                 const bool measured =
                     profileModifier->ReadMeasurementsFromProfile(colorDirectory.filePath(updatable.first()), &measurement);
                 if (measured && measurement != UpdatedMeasurementValue && oobeDetection->IsCompleted() &&
-                    ShowMessageBox(tr("An update is available for %1 profiles.<br><br>Would you like to download and "
-                                      "install the updated profiles (administrative privileges required)?")
-                                       .arg(applicationName),
-                                   QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                                   QString()) == QMessageBox::Yes) {
+                    Ask(Question::Update, tr("An update is available for %1 profiles.<br><br>Would you like to "
+                                             "download and install the updated profiles (administrative privileges "
+                                             "required)?")
+                                              .arg(applicationName)) == Answer::Yes) {
                     OnRestoreProfilesTriggered(false);
                 }
             }
             obtainer.RefreshBrightnessLevels();
             obtainer.RefreshPreviewImages();
-            profileData = obtainer.GetProfileDataList();
-            SetTrayMenuCaptions();
-            preferencesDialog->FillProfileComboBoxes();
+            KeepProfileData(obtainer.GetProfileDataList());
         }
         FinishStartup(hdr);
     } catch (const Common::Profile::GetColorCalibrationException& error) {
@@ -410,4 +415,7 @@ void MainWindow::FinishStartup(bool hdr)
         }
     }
     startupComplete = true;
+    if (std::exchange(oobeCompletionWaiting, false)) {
+        QTimer::singleShot(0, this, &MainWindow::OnOobeCompleted);
+    }
 }

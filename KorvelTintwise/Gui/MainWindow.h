@@ -23,6 +23,7 @@
 #include "WindowsStandIn/Power.h"
 
 #include <QDir>
+#include <QList>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -199,6 +200,57 @@ public slots:
     void OnRunOnStartupChanged(int state);
 
 private:
+    // The roads that ask the user. A road whose question box is open is not started again (its
+    // boxes run nested event loops): the new start is dropped, a display change is handled again
+    // once the running one has ended.
+    enum class Road { Activation, DisplayChange, OutOfBox, Preferences };
+    // Marks a road as running for its lifetime; false when the road was running already.
+    class RoadGuard {
+    public:
+        RoadGuard(MainWindow& window, Road road) : window(window), road(road), entered(!window.IsRoadRunning(road))
+        {
+            if (entered) {
+                window.runningRoads << road;
+            }
+        }
+        ~RoadGuard()
+        {
+            if (entered) {
+                window.runningRoads.removeOne(road);
+            }
+        }
+        RoadGuard(const RoadGuard&) = delete;
+        RoadGuard& operator=(const RoadGuard&) = delete;
+        explicit operator bool() const { return entered; }
+
+    private:
+        MainWindow& window;
+        Road road;
+        bool entered;
+    };
+    bool IsRoadRunning(Road road) const { return runningRoads.contains(road); }
+    // The questions; one that is open (asked by any road) is not shown a second time.
+    enum class Question { Calibration, UserProfileList, Restoration, RunOnStartup, Update };
+    enum class Answer { Yes, No, AlreadyOpen };
+    Answer Ask(Question question, const QString& text);
+    bool IsQuestionOpen(Question question) const { return openQuestions.contains(question); }
+
+    // The machine-wide panel information read anew (the record replaced, the state set).
+    void RereadPanelInfo();
+    // What the profile data was built from: the panel's profile files (name, time, size) and the
+    // panel information. Another program of the suite may have replaced the set since.
+    QStringList ProfileSetFingerprint() const;
+    // Rebuilds the profile data, the tray menu and the preferences window's lists when the
+    // installed set is no longer the one they were built from; false when it cannot be read.
+    bool RefreshProfileDataIfChanged();
+    // The required profiles are there: after a start without them, true once another program
+    // (or the user) has installed the set, whose profile data is then read.
+    bool HaveRequiredProfiles();
+    // Keeps a newly built list and what it was built from.
+    void KeepProfileData(const ProfileDataList& list);
+    // The end of a display change (the old slot's body).
+    void HandleDisplaySettingChange();
+
     // The profile restorer's connections, made when start-up creates it.
     void ConnectProfileRestorer();
     // Windows 24H2 or later.
@@ -259,4 +311,13 @@ private:
     bool requiredProfilesAvailable = true;
     bool startupComplete = false;
     WindowsDisplayVersion windowsDisplayVersion;
+    // The roads running and the questions open, innermost last.
+    QList<Road> runningRoads;
+    QList<Question> openQuestions;
+    // A display change arrived while one was being handled.
+    bool displayChangeWaiting = false;
+    // The out-of-box wait ended before start-up was complete.
+    bool oobeCompletionWaiting = false;
+    // ProfileSetFingerprint() when the profile data was last built.
+    QStringList profileDataFingerprint;
 };

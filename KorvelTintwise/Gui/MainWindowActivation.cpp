@@ -15,9 +15,28 @@
 namespace Common = Korvel::DisplayCalibration::Common;
 using namespace Common::Logging;
 
+namespace {
+
+// The position of the first entry whose key is `key`; -1 when there is none.
+int IndexOfKey(const MainWindow::ProfileDataList& list, const QString& key)
+{
+    for (int i = 0; i < list.size(); ++i) {
+        if (list[i]->GetName() == key) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
 void MainWindow::OnProfileSelected(int index)
 {
     LogText(TraceLevel, "Handling profile selection...");
+    if (IsRoadRunning(Road::Activation)) {
+        LogText(InfoLevel, "A profile activation is waiting for the user's answer; this selection is dropped.");
+        return;
+    }
     LogIfLidClosed(QStringLiteral("profile selection handling."));
     if (!IsInternalDisplayInRegularMode(true)) {
         trayMenu->UncheckProfileActions();
@@ -69,6 +88,11 @@ bool MainWindow::ReportActivationFailure(const std::exception& error)
 void MainWindow::OnActivateProfile(int index)
 {
     LogPieces(TraceLevel, "Activating profile with index ", index, "...");
+    const RoadGuard road(*this, Road::Activation);
+    if (!road) {
+        LogText(InfoLevel, "A profile activation is waiting for the user's answer; this one is dropped.");
+        return;
+    }
     LogIfLidClosed(QStringLiteral("profile activation."));
     trayMenu->SetNormalIcon();
     if (preferencesDialog != nullptr) {
@@ -77,6 +101,10 @@ void MainWindow::OnActivateProfile(int index)
     try {
         if (!profileHelper->GetColorCalibrationState()) {
             AskUserToEnableColorCalibration();
+            // Asked by another road: that road acts on the answer.
+            if (IsQuestionOpen(Question::Calibration)) {
+                return;
+            }
         }
         // A refused question has asked the event loop to end: nothing more is done.
         if (IsExitPending()) {
@@ -87,6 +115,21 @@ void MainWindow::OnActivateProfile(int index)
             return;
         }
         if (index < 0 || index >= profileData.size()) {
+            return;
+        }
+        // The index names an entry of the list the menu was built from: the same profile is looked
+        // up in the list of the set installed now.
+        const QString key = profileData[index]->GetName();
+        if (!RefreshProfileDataIfChanged()) {
+            return;
+        }
+        index = IndexOfKey(profileData, key);
+        if (index < 0) {
+            LogPieces(InfoLevel, "Profile ", key.toStdString(), " is not part of the installed set any more.");
+            trayMenu->UncheckProfileActions();
+            if (preferencesDialog != nullptr) {
+                preferencesDialog->SetCurrentProfileIndex();
+            }
             return;
         }
         const std::shared_ptr<ProfileData> profile = profileData[index];

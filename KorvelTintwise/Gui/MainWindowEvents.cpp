@@ -14,7 +14,10 @@
 #include "ProfileData/ProfileDataObtainer.h"
 #include "WindowsStandIn/Messages.h"
 
+#include <QTimer>
+
 #include <cstdint>
+#include <utility>
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using namespace Common::Logging;
@@ -22,6 +25,21 @@ using namespace Common::Logging;
 void MainWindow::OnDisplaySettingChanged()
 {
     LogText(TraceLevel, "Handling display setting change...");
+    const RoadGuard road(*this, Road::DisplayChange);
+    if (!road) {
+        LogText(InfoLevel, "A display change is waiting for the user's answer; this one is handled after it.");
+        displayChangeWaiting = true;
+        return;
+    }
+    HandleDisplaySettingChange();
+    // The display may have changed again while a box of this road was open.
+    if (std::exchange(displayChangeWaiting, false) && !IsExitPending()) {
+        QTimer::singleShot(0, this, &MainWindow::OnDisplaySettingChanged);
+    }
+}
+
+void MainWindow::HandleDisplaySettingChange()
+{
     ReleaseFreedMemorySoon();
     if (preferencesDialog == nullptr) {
         // Before the initialisation there is no window to rebuild and nothing chosen to keep.
@@ -34,6 +52,10 @@ void MainWindow::OnDisplaySettingChanged()
         LogIfLidClosed(QStringLiteral("display setting change handling."));
         if (!profileHelper->GetColorCalibrationState()) {
             AskUserToEnableColorCalibration();
+            // Asked by another road: that road acts on the answer.
+            if (IsQuestionOpen(Question::Calibration)) {
+                return;
+            }
         }
         // A refused question has asked the event loop to end: nothing more is done.
         if (IsExitPending()) {
@@ -50,6 +72,9 @@ void MainWindow::OnDisplaySettingChanged()
         }
         if (!AreAllProfilesInstalled(false)) {
             AskUserToRestoreProfiles();
+            return;
+        }
+        if (!RefreshProfileDataIfChanged()) {
             return;
         }
         // The window's first entry is the empty one: list position = index - 1.
@@ -112,8 +137,20 @@ void MainWindow::OnAlignProfiles()
 void MainWindow::OnOobeCompleted()
 {
     LogText(TraceLevel, "Handling OOBE completion...");
+    // Before the end of start-up the profile names and the list do not exist yet (a start-up box
+    // may be open): the report is handled once start-up is complete.
+    if (!startupComplete) {
+        LogText(InfoLevel, "Application initialization is pending, OOBE completion is handled after it");
+        oobeCompletionWaiting = true;
+        return;
+    }
+    const RoadGuard road(*this, Road::OutOfBox);
+    if (!road) {
+        LogText(InfoLevel, "OOBE completion is being handled already; this report is dropped.");
+        return;
+    }
     ReleaseFreedMemorySoon();
-    if (!requiredProfilesAvailable) {
+    if (!HaveRequiredProfiles()) {
         AskUserToRestoreProfiles();
     } else {
         ProfileDataObtainer obtainer(logConfiguration, biosTools, trayMenu, profileHelper, panelInfo,

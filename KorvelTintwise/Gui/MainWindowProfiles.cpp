@@ -7,9 +7,14 @@
 #include "Common/Profile/IProfileHelper.h"
 #include "Common/Profile/RegistryLoader.h"
 #include "Common/Settings/ILogConfiguration.h"
+#include "Common/Windows/RegistryParser.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
 #include "ProfileData/ProfileCorrection.h"
+#include "ProfileData/ProfileDataObtainer.h"
+
+#include <QDateTime>
+#include <QFileInfo>
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using Common::Application::ConnectChecked;
@@ -139,6 +144,72 @@ void MainWindow::SetTrayMenuCaptions()
         names << profile->GetDisplayName();
     }
     trayMenu->SetProfileNames(names);
+}
+
+void MainWindow::RereadPanelInfo()
+{
+    panelInfo = PanelInfo();
+    panelInfoState = ReadPanelInfo();
+}
+
+QStringList MainWindow::ProfileSetFingerprint() const
+{
+    QStringList fingerprint{profileFileNameFormat};
+    for (const QString& name : {Common::HdrSupportedValue, Common::DefaultProfileColorSpaceValue,
+                                Common::DefaultProfileGammaValue, Common::RequiredProfilesValue,
+                                Common::ProfileFormatValue, Common::Hdr10SupportedValue,
+                                Common::RequiredProfilesHdr10Value}) {
+        QString value;
+        Common::Windows::RegistryParser::ReadPanelInfoValue(name, value);
+        fingerprint << name + '=' + value;
+    }
+    // A fresh listing: nothing of an earlier one is reused.
+    const QFileInfoList files =
+        QDir(colorDirectory.path())
+            .entryInfoList({profileFileNamePrefix + "*.icm", profileFileNamePrefix + "*.ICM"}, QDir::Files, QDir::Name);
+    for (const QFileInfo& file : files) {
+        fingerprint << QStringLiteral("%1|%2|%3").arg(file.fileName()).arg(file.lastModified().toMSecsSinceEpoch()).arg(
+                           file.size());
+    }
+    return fingerprint;
+}
+
+void MainWindow::KeepProfileData(const ProfileDataList& list)
+{
+    profileData = list;
+    profileDataFingerprint = ProfileSetFingerprint();
+    SetTrayMenuCaptions();
+    if (preferencesDialog != nullptr) {
+        preferencesDialog->FillProfileComboBoxes();
+    }
+}
+
+bool MainWindow::RefreshProfileDataIfChanged()
+{
+    if (ProfileSetFingerprint() == profileDataFingerprint) {
+        return true;
+    }
+    LogText(InfoLevel, "The installed profile set has changed; its profile data is read anew.");
+    ProfileDataObtainer obtainer(logConfiguration, biosTools, trayMenu, profileHelper, panelInfo,
+                                 profileFileNameFormat);
+    if (!obtainer.BuildProfileDataList()) {
+        LogPieces(ErrorLevel, "MainWindow", "The profile data of the installed set could not be built.");
+        return false;
+    }
+    obtainer.RefreshBrightnessLevels();
+    obtainer.RefreshPreviewImages();
+    KeepProfileData(obtainer.GetProfileDataList());
+    // The rebuilt menus show the current mode's profiles and Windows' active one.
+    if (hdrMode) {
+        trayMenu->ShowHdrProfilesOnly();
+    } else {
+        trayMenu->ShowSdrProfilesOnly();
+    }
+    if (preferencesDialog != nullptr) {
+        preferencesDialog->UpdateProfileInfo();
+    }
+    OnMarkProfileIfActive();
+    return true;
 }
 
 void MainWindow::CreateProfileNames()

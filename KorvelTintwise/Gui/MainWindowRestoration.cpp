@@ -102,6 +102,7 @@ void MainWindow::OnReportProfileRestorationSuccess(QVector<std::shared_ptr<Profi
     this->panelInfo = panelInfo;
     restorationRunning = false;
     panelInfoState = 3;
+    profileDataFingerprint = ProfileSetFingerprint();
     profileRestorer->RestoreHdrProfiles(QStringLiteral("%1_%2").arg(archiveUrl, QStringLiteral("HDR")));
 }
 
@@ -122,6 +123,7 @@ void MainWindow::OnReportProfileRestorationSuccessHdr(QVector<std::shared_ptr<Pr
     this->panelInfo.SetHdr10Supported(panelInfo.IsHdr10Supported());
     this->panelInfo.SetRequiredProfilesHdr10(panelInfo.GetRequiredProfilesHdr10());
     panelInfoState = 3;
+    profileDataFingerprint = ProfileSetFingerprint();
     SetTrayMenuCaptions();
     if (preferencesDialog != nullptr) {
         preferencesDialog->FillProfileComboBoxes();
@@ -181,7 +183,12 @@ void MainWindow::OnCheckForUpdateTriggered()
 void MainWindow::OnPreferencesActionTriggered()
 {
     LogText(TraceLevel, "Handling Preferences action...");
-    if (!requiredProfilesAvailable) {
+    const RoadGuard road(*this, Road::Preferences);
+    if (!road) {
+        LogText(InfoLevel, "The preferences action is waiting for the user's answer; this one is dropped.");
+        return;
+    }
+    if (!HaveRequiredProfiles()) {
         AskUserToRestoreProfiles();
         return;
     }

@@ -22,6 +22,12 @@ using namespace Common::Logging;
 
 namespace {
 
+// Only files count: a name that is empty leaves a path naming the folder.
+bool IsFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
 // Removes the temporary directory on every way out of a correction run.
 class TemporaryDirectoryGuard {
 public:
@@ -46,6 +52,11 @@ private:
 void MainWindow::CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer)
 {
     LogPieces(InfoLevel, "MainWindow: ", "CorrectTagsForAllProfiles started");
+    if (profileFileNameFormat.isEmpty()) {
+        // Without the panel's file names no profile is known: there is nothing to correct.
+        LogPieces(ErrorLevel, "MainWindow", "The profile file names are not known; nothing is corrected.");
+        return;
+    }
     Common::Profile::ProfileModifier modifier;
     const ProfileDataList profiles = obtainer->GetProfileDataList();
     LogPieces(TraceLevel, "allProfileData size : ", profiles.size());
@@ -68,7 +79,7 @@ void MainWindow::CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer)
     bool anyChanged = false;
     for (const auto& profile : profiles) {
         const QString source = profile->GetFullPath();
-        if (!QFileInfo::exists(source)) {
+        if (!IsFile(source)) {
             LogPieces(ErrorLevel, "MainWindow", "Profile ", source.toStdString(), " doesn't exist!");
             return;
         }
@@ -108,7 +119,7 @@ void MainWindow::CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer)
     QString nativeHdrName;
     QString nativeHdrPath;
     BuildProfilePath(nativeHdrName, nativeHdrPath);
-    if (QFileInfo::exists(nativeHdrPath)) {
+    if (IsFile(nativeHdrPath)) {
         const QString copy = temporary + QLatin1Char('/') + nativeHdrName;
         if (!modifier.ResaveProfile(nativeHdrPath, copy)) {
             LogPieces(ErrorLevel, "MainWindow", "Failed to write ", copy.toStdString());
@@ -126,7 +137,7 @@ void MainWindow::CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer)
     // The installation replaces the installed profiles: it runs only when every copy is there.
     QStringList missing;
     for (const QString& path : installList) {
-        if (!QFileInfo::exists(path)) {
+        if (!IsFile(path)) {
             missing << path;
         }
     }
@@ -153,7 +164,7 @@ bool MainWindow::ReplaceNativeHdrProfileInTempDir()
     BuildProfilePath(name, installed);
     const Common::Spectrine::UniString enginePath(KVUniStringCreateFromUtf8(installed.toUtf8().constData()));
     const double luminance = nativeHdrProfileData->FetchLuminance(enginePath.Get());
-    if (!(QFileInfo::exists(installed) && luminance < ProfileCorrection::GenericNativeHdrThreshold)) {
+    if (!(IsFile(installed) && luminance < ProfileCorrection::GenericNativeHdrThreshold)) {
         return false;
     }
     // The working copy stays until the generic profile is completely in its place.
@@ -178,18 +189,16 @@ bool MainWindow::CheckAndFixDescriptorTags(const QString& directory)
         const QString name = QString(profileFileNameFormat)
                                  .replace(Common::ProfileNamePlaceholder, profile->GetName(), Qt::CaseSensitive);
         const QString path = directory + QLatin1Char('/') + name;
-        if (QFileInfo::exists(path) && !CheckDescriptorTag(path, name)) {
-            FixDescriptorTag(path, name);
-            fixed = true;
+        if (IsFile(path) && !CheckDescriptorTag(path, name)) {
+            fixed = FixDescriptorTag(path, name) || fixed;
         }
     }
     QString name;
     QString installed;
     BuildProfilePath(name, installed);
     const QString path = directory + QLatin1Char('/') + name;
-    if (QFileInfo::exists(installed) && !CheckDescriptorTag(path, name)) {
-        FixDescriptorTag(path, name);
-        fixed = true;
+    if (IsFile(installed) && IsFile(path) && !CheckDescriptorTag(path, name)) {
+        fixed = FixDescriptorTag(path, name) || fixed;
     }
     return fixed;
 }

@@ -1,6 +1,6 @@
 // MainWindow: is the panel's profile set installed and consistent, and the questions that put it
-// right. Only an explicit Yes counts as consent; a question asked while the program is ending
-// is not asked.
+// right. Only an explicit Yes counts as consent; a question asked while the program is ending,
+// or while the same question is open, is not asked.
 #include "Gui/MainWindow.h"
 
 #include "Common/Exception/OsErrorException.h"
@@ -21,13 +21,19 @@ namespace {
 // Profiles of one set are written within this many milliseconds of each other.
 constexpr qint64 SameSetWindowMs = 60000;
 
-bool AskQuestion(const QString& text)
-{
-    return MainWindow::ShowMessageBox(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QString()) ==
-           QMessageBox::Yes;
-}
-
 }  // namespace
+
+MainWindow::Answer MainWindow::Ask(Question question, const QString& text)
+{
+    if (IsQuestionOpen(question)) {
+        LogText(InfoLevel, "The same question is open already; it is not asked a second time.");
+        return Answer::AlreadyOpen;
+    }
+    openQuestions << question;
+    const int button = ShowMessageBox(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QString());
+    openQuestions.removeOne(question);
+    return button == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
 
 bool MainWindow::AreAllProfilesInstalled(bool knownMissing)
 {
@@ -35,6 +41,8 @@ bool MainWindow::AreAllProfilesInstalled(bool knownMissing)
     if (knownMissing) {
         return false;
     }
+    // Another program of the suite may have replaced the set and its panel values since the last check.
+    RereadPanelInfo();
     CreateProfileNames();
     const QStringList installed = ObtainProfilesFromColorDirectory();
     if (installed.isEmpty() || !VerifyInstalledProfiles(installed)) {
@@ -59,6 +67,15 @@ bool MainWindow::AreAllProfilesInstalled(bool knownMissing)
     default:
         return false;
     }
+}
+
+bool MainWindow::HaveRequiredProfiles()
+{
+    if (!requiredProfilesAvailable && AreAllProfilesInstalled(false) && RefreshProfileDataIfChanged()) {
+        LogText(InfoLevel, "The required profiles have been installed since the start.");
+        requiredProfilesAvailable = true;
+    }
+    return requiredProfilesAvailable;
 }
 
 bool MainWindow::VerifyInstalledProfiles(QStringList installed)
@@ -107,13 +124,17 @@ void MainWindow::AskUserToEnableColorCalibration()
     if (IsExitPending()) {
         return;
     }
-    if (AskQuestion(tr("The Windows display calibration is disabled on your system. The ICC profiles cannot be applied "
-                       "if Windows display calibration is disabled.<br><br>Would you like to enable the Windows display "
-                       "calibration on your system (administrative privileges required)?"))) {
+    const Answer answer =
+        Ask(Question::Calibration, tr("The Windows display calibration is disabled on your system. The ICC profiles "
+                                      "cannot be applied if Windows display calibration is disabled.<br><br>Would you "
+                                      "like to enable the Windows display calibration on your system (administrative "
+                                      "privileges required)?"));
+    if (answer == Answer::Yes) {
         profileHelper->EnableColorCalibration();
         return;
     }
-    if (IsExitPending()) {
+    // Asked by another road, which acts on the answer.
+    if (answer == Answer::AlreadyOpen || IsExitPending()) {
         return;
     }
     LogPieces(ErrorLevel, "MainWindow",
@@ -130,10 +151,16 @@ bool MainWindow::AskUserToEnableUserProfileList()
     if (IsExitPending()) {
         return false;
     }
-    if (AskQuestion(tr("\"Use my settings for this device\" option in Color Management is disabled. The ICC profiles "
-                       "cannot be applied if \"Use my settings for this device\" option is disabled.<br><br>Would you "
-                       "like to enable \"Use my settings for this device\" option?"))) {
+    const Answer answer = Ask(Question::UserProfileList,
+                              tr("\"Use my settings for this device\" option in Color Management is disabled. The ICC "
+                                 "profiles cannot be applied if \"Use my settings for this device\" option is "
+                                 "disabled.<br><br>Would you like to enable \"Use my settings for this device\" "
+                                 "option?"));
+    if (answer == Answer::Yes) {
         return true;
+    }
+    if (answer == Answer::AlreadyOpen || IsExitPending()) {
+        return false;
     }
     LogPieces(ErrorLevel, "MainWindow",
               "AskUserToEnableUserProfileList The ICC profiles cannot be applied if \"Use my settings for this "
@@ -149,15 +176,23 @@ void MainWindow::AskUserToRestoreProfiles()
         return;
     }
     LogIfLidClosed(QStringLiteral("confirmation of profiles restoration."));
+    if (restorationRunning) {
+        // The set is being restored: the answer could change nothing.
+        LogText(InfoLevel, "A profile restoration is running; the restoration question is not asked.");
+        return;
+    }
     const QString application = QCoreApplication::applicationName();
-    if (AskQuestion(tr("The ICC profiles customized for your display are missing from your system. %1 cannot work "
-                       "without the ICC profiles customized for your display.<br><br>Would you like to restore the "
-                       "profiles from Vantrel support server (administrative privileges required)?")
-                        .arg(application))) {
+    const Answer answer =
+        Ask(Question::Restoration, tr("The ICC profiles customized for your display are missing from your system. %1 "
+                                      "cannot work without the ICC profiles customized for your display.<br><br>Would "
+                                      "you like to restore the profiles from Vantrel support server (administrative "
+                                      "privileges required)?")
+                                       .arg(application));
+    if (answer == Answer::Yes) {
         OnRestoreProfilesTriggered(false);
         return;
     }
-    if (IsExitPending()) {
+    if (answer == Answer::AlreadyOpen || IsExitPending()) {
         return;
     }
     LogPieces(ErrorLevel, "MainWindow",
@@ -175,8 +210,8 @@ void MainWindow::AskUserToDisableRunOnStartup()
     if (IsExitPending() || !startupHelper->IsEnabled()) {
         return;
     }
-    if (!AskQuestion(tr("Would you like to disable \"Run on computer startup\" option (administrative privileges "
-                        "required)?"))) {
+    if (Ask(Question::RunOnStartup, tr("Would you like to disable \"Run on computer startup\" option (administrative "
+                                       "privileges required)?")) != Answer::Yes) {
         return;
     }
     try {

@@ -87,8 +87,17 @@ void TrayMenu::SetProfileNames(const QStringList& names)
     disconnect(profileActionGroup, &QActionGroup::triggered, this, &TrayMenu::ProfileActionTriggered);
     disconnect(trayIcon, &QSystemTrayIcon::activated, this, &TrayMenu::OnTrayIconActivated);
 
-    menu->clear();
-    // The profile entries were the menu's children: clear() deleted them with the fixed ones.
+    // The entries are freed once control is back in the event loop: a list rebuilt while one of
+    // them is being triggered (a pick or the preferences action finding a new set) must not free
+    // the entry under its own signal.
+    const QList<QAction*> entries = menu->actions();
+    for (QAction* action : entries) {
+        menu->removeAction(action);
+        if (profileActionGroup->actions().contains(action)) {
+            profileActionGroup->removeAction(action);
+        }
+        action->deleteLater();
+    }
     CreateActions();
     menu->addAction(titleAction);
     menu->addSeparator();

@@ -115,9 +115,15 @@ TEST(DisplayHelperTest, IdentificationFailures)
         WinSim::SetInjectedFailure("SetupDiGetClassDevsExW", ERROR_ACCESS_DENIED);
         EXPECT_THROW(MakeHelper(), HardwareInfo::GetMonitorEdidException);
         WinSim::SetInjectedFailure("SetupDiGetClassDevsExW", 0);
-        // A device key whose values cannot be enumerated: the record stays empty.
+        // A device key whose values cannot be enumerated is a failed read, not a panel without EDID.
         WinSim::SetInjectedFailure("RegEnumValueA", ERROR_GEN_FAILURE);
-        EXPECT_EQ(MakeHelper()->GetProductCode(), QStringLiteral("0000"));
+        try {
+            MakeHelper();
+            ADD_FAILURE() << "no exception";
+        } catch (const HardwareInfo::GetMonitorEdidException& error) {
+            EXPECT_EQ(error.Code(), ERROR_GEN_FAILURE);
+            EXPECT_EQ(std::string(error.what()).rfind("Failed to obtain Monitor Edid", 0), 0u) << error.what();
+        }
     }
     {
         const TemporaryMachine machine;

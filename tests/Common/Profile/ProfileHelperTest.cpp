@@ -7,6 +7,7 @@
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/StateFile.h"
+#include "Spectrine/Base.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -188,7 +189,8 @@ TEST_F(ProfileHelperTest, StateCallFailuresRaiseTheirExceptions)
     for (const char* call : {"WcsGetUsePerUserProfiles", "WcsSetUsePerUserProfiles", "WcsGetCalibrationManagementState"}) {
         WinSim::SetInjectedFailure(call, ERROR_ACCESS_DENIED);
     }
-    EXPECT_FALSE(helper.IsUserProfileListEnabled());
+    // A setting that cannot be read is no setting switched off.
+    EXPECT_THROW(helper.IsUserProfileListEnabled(), ReadUserProfileListException);
     EXPECT_THROW(helper.EnableUserProfileList(), EnableUserProfileListException);
     EXPECT_THROW(helper.DisableUserProfileList(), DisableUserProfileListException);
     EXPECT_THROW(helper.GetColorCalibrationState(), GetColorCalibrationException);
@@ -257,6 +259,30 @@ INSTANTIATE_TEST_SUITE_P(
                     BrightnessCase{"OutOfRange", L"Brightness", L"1e20", std::nullopt, true},
                     BrightnessCase{"OtherNameOnly", L"Luminance", L"75", 100, false}),
     [](const testing::TestParamInfo<BrightnessCase>& info) { return std::string(info.param.name); });
+
+// A file that is no profile (cut short, or no ICC profile at all) carries nothing of ours; a
+// profile whose metadata cannot be read is a failed read, not a profile without metadata.
+TEST_F(ProfileHelperTest, UnreadableMetadataIsAFailedRead)
+{
+    const QString path = files.filePath("profile.icm");
+    WriteProfileWithMetadata(path, L"Brightness", L"75");
+    QFile source(DebianSrgb);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QFile cut(files.filePath("cut.icm"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(source.read(200));
+    cut.close();
+    ProfileHelper helper;
+    EXPECT_FALSE(helper.HasBrightnessMetadata(cut.fileName()));
+    EXPECT_EQ(helper.ReadProfileBrightness(cut.fileName()), 100);
+    for (const char* call : {"KVIsTagInProfile", "KVProfileFromPathCreate", "KVProfileGetMetaDataValueForName"}) {
+        WinSim::SetInjectedFailure(call, KVErrorFileRead);
+        EXPECT_THROW(helper.HasBrightnessMetadata(path), ReadProfileBrightnessException) << call;
+        EXPECT_THROW(helper.ReadProfileBrightness(path), ReadProfileBrightnessException) << call;
+        WinSim::SetInjectedFailure(call, 0);
+    }
+    EXPECT_EQ(helper.ReadProfileBrightness(path), 75);
+}
 
 TEST_F(ProfileHelperTest, HdrInFileNameCountsAsMetadataButNotInFolders)
 {

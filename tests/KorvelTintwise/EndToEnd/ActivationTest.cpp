@@ -5,7 +5,6 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TrayMachine.h"
 
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -44,28 +43,6 @@ QString LastApplied(const QString& gpu)
     return RunWinsim({"reg", "get", UserKey, "LastAppliedProfile" + gpu + "GPU"}).out.trimmed();
 }
 
-// The brightness levels written into power schemes, mains and battery.
-QStringList SchemeBrightness()
-{
-    QStringList levels;
-    for (const QJsonValue& scheme : WinSim::DescriptionValue(QStringLiteral("power.schemes")).toObject()) {
-        for (const QJsonValue& setting : scheme.toObject()) {
-            levels << QString::number(setting["ac"].toInteger()) << QString::number(setting["dc"].toInteger());
-        }
-    }
-    return levels;
-}
-
-// The boxes closed since the mark, once there are `count` of them (20 s at most).
-QStringList WaitForBoxes(const TrayMachine& machine, int count)
-{
-    const QDeadlineTimer deadline(20000);
-    while (machine.Events(QStringLiteral("message-box")).size() < count && !deadline.hasExpired()) {
-        QThread::msleep(50);
-    }
-    return machine.Events(QStringLiteral("message-box"));
-}
-
 void Quit(TrayProgram& program)
 {
     ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
@@ -81,19 +58,6 @@ void DisableCalibration()
 void Send(const QString& event)
 {
     ASSERT_EQ(RunWinsim({"event", event}).exitCode, 0);
-}
-
-// True once the program's main log holds `text` (20 s at most).
-bool WaitForLogged(const TrayMachine& machine, const QString& text)
-{
-    const QDeadlineTimer deadline(20000);
-    while (!machine.MainLog().contains(text)) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(100);
-    }
-    return true;
 }
 
 void Pick(const QString& entry)
@@ -120,7 +84,7 @@ void DisplayChangeActivatesNothing(TrayMachine& machine, TrayProgram& program, c
     }
     ASSERT_EQ(RunWinsim(QStringList{"set"} + change).exitCode, 0);
     Send("display-change");
-    ASSERT_TRUE(WaitForLogged(machine, notice)) << machine.MainLog().right(3000);
+    ASSERT_TRUE(machine.WaitForLogged(notice)) << machine.MainLog().right(3000);
     const QJsonObject shown = program.WaitForView([](const QJsonObject&) { return true; });
     EXPECT_EQ(ShowsWindow(shown, "PreferencesDialog"), preferencesShown);
     EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
@@ -200,7 +164,8 @@ const ActivationCase Cases[] = {
              ASSERT_EQ(User({"answer", "Yes"}).exitCode, 0);
              ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
              EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
-             EXPECT_TRUE(WaitForBoxes(machine, 1).first().contains("The Windows display calibration is disabled"));
+             EXPECT_TRUE(machine.WaitForEvents("message-box", 1).first().contains(
+                 "The Windows display calibration is disabled"));
              EXPECT_EQ(machine.Events("colour-calibration"), QStringList({"off", "on"}));
              EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
              Quit(program);
@@ -213,8 +178,8 @@ const ActivationCase Cases[] = {
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              User({"trigger", "sRGB"});
              ASSERT_EQ(program.WaitForExit(), 1);
-             EXPECT_TRUE(
-                 WaitForBoxes(machine, 2).last().contains("cannot work if Windows display calibration is disabled"));
+             EXPECT_TRUE(machine.WaitForEvents("message-box", 2).last().contains(
+                 "cannot work if Windows display calibration is disabled"));
              EXPECT_TRUE(machine.Events("colour-default").isEmpty());
              EXPECT_EQ(LastApplied("Integrated"), NotApplied);
          },
@@ -223,11 +188,11 @@ const ActivationCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
              ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
-             ASSERT_EQ(RunWinsim({"fail", "WcsGetUsePerUserProfiles", "31"}).exitCode, 0);
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
-             const QStringList boxes = WaitForBoxes(machine, 2);
+             const QStringList boxes = machine.WaitForEvents("message-box", 2);
              ASSERT_EQ(boxes.size(), 2);
              EXPECT_TRUE(boxes.first().contains("Use my settings for this device")) << boxes.first();
              EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
@@ -239,11 +204,11 @@ const ActivationCase Cases[] = {
     {.name = "PerUserListRefusedAfterAFirstRunChecksNothing",
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
-             ASSERT_EQ(RunWinsim({"fail", "WcsGetUsePerUserProfiles", "31"}).exitCode, 0);
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
-             ASSERT_EQ(WaitForBoxes(machine, 2).size(), 2);
+             ASSERT_EQ(machine.WaitForEvents("message-box", 2).size(), 2);
              const QJsonObject shown = program.WaitForView([](const QJsonObject&) { return true; });
              EXPECT_TRUE(CheckedTexts(TrayMenuOf(shown)).isEmpty());
              EXPECT_TRUE(machine.Events("colour-default").isEmpty());
@@ -257,7 +222,7 @@ const ActivationCase Cases[] = {
              ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
              User({"trigger", "sRGB"});
              ASSERT_EQ(program.WaitForExit(), 0);
-             const QStringList boxes = WaitForBoxes(machine, 1);
+             const QStringList boxes = machine.WaitForEvents("message-box", 1);
              ASSERT_EQ(boxes.size(), 1);
              EXPECT_TRUE(boxes.first().startsWith("icon=critical")) << boxes.first();
              EXPECT_TRUE(boxes.first().contains("Failed to activate the profile.")) << boxes.first();
@@ -270,7 +235,7 @@ const ActivationCase Cases[] = {
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
              Send("lid-close");
              Pick("sRGB");
-             EXPECT_TRUE(WaitForLogged(machine, "The lid must be opened to apply color profiles"));
+             EXPECT_TRUE(machine.WaitForLogged("The lid must be opened to apply color profiles"));
              EXPECT_TRUE(CheckedTexts(program.WaitForTrayMenu()).isEmpty());
              EXPECT_TRUE(machine.Events("colour-default").isEmpty());
              Quit(program);
@@ -286,7 +251,7 @@ const ActivationCase Cases[] = {
                  Send("display-change");
                  QThread::msleep(500);
              }
-             ASSERT_TRUE(WaitForLogged(machine, "Successfully activated KVL_4A1C_sRGB.icm\n"));
+             ASSERT_TRUE(machine.WaitForLogged("Successfully activated KVL_4A1C_sRGB.icm\n"));
              // Longer than the 2 s the program waits for the last display change of a burst.
              QThread::msleep(2500);
              EXPECT_EQ(machine.Events("colour-default"), QStringList({PickedDefault, PickedDefault}));
@@ -298,7 +263,7 @@ const ActivationCase Cases[] = {
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
              Pick("sRGB");
              Send("display-change");
-             ASSERT_TRUE(WaitForLogged(machine, "Active profile index after display change event: 3"));
+             ASSERT_TRUE(machine.WaitForLogged("Active profile index after display change event: 3"));
              EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
              EXPECT_EQ(CheckedTexts(program.WaitForTrayMenu()), QStringList{"sRGB"});
              Quit(program);

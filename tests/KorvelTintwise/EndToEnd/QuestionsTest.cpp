@@ -1,0 +1,335 @@
+// What the running tray program asks and reports, run for real (KorvelTintwise under an Xvfb of its
+// own with trayer, driven by the simulated user and winsim's events): a road whose question is open
+// does not ask again, a box left open at start-up lets no elevated run start for nothing, and a
+// failed read is reported as one, never as a state the machine is not in. Outcomes are read from
+// the journal's order of events.
+#include "WindowsStandIn/Machine.h"
+#include "tests/fixtures/TrayMachine.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace TestSupport;
+
+namespace {
+
+// A box of the journal: its icon and a piece of its text.
+struct Box {
+    QString icon;
+    QString text;
+};
+
+void ExpectBoxes(const QStringList& boxes, const QList<Box>& expected)
+{
+    ASSERT_EQ(boxes.size(), expected.size()) << boxes.join('\n').toStdString();
+    for (int i = 0; i < boxes.size(); ++i) {
+        EXPECT_TRUE(boxes[i].startsWith("icon=" + expected[i].icon + " title=\"Korvel Tintwise\"")) << boxes[i];
+        EXPECT_TRUE(boxes[i].contains(expected[i].text)) << boxes[i];
+    }
+}
+
+void Tessaly(const QStringList& arguments)
+{
+    ASSERT_EQ(RunWinsim(QStringList{"run", "--elevated", "--", BinaryPath("Tessaly")} + arguments).exitCode, 0);
+}
+
+void DisableCalibration()
+{
+    Tessaly({"--color-calibration", "disabled"});
+}
+
+const Box RestorationQuestion{"question", "The ICC profiles customized for your display are missing from your system."};
+const Box RestorationRefused{"critical", "cannot work without the ICC profiles customized for your display."};
+const Box CalibrationQuestion{"question", "The Windows display calibration is disabled on your system."};
+const Box CalibrationRefused{"critical", "cannot work if Windows display calibration is disabled."};
+
+// --- A road whose question is open -------------------------------------------------------------
+
+struct RepeatCase {
+    const char* name;
+    FactorySet set = FactorySet();
+    // Makes the road ask, once the program runs.
+    std::function<void()> makeAsk = [] {};
+    // Starts the road for the `n`th time (from 0); the first start opens the question.
+    std::function<void(TrayMachine&, TrayProgram&, int n)> start;
+    // Queued once the road was started three times.
+    QStringList answers;
+    QList<Box> boxes;
+    // The program ends by itself with this code; -1: it runs on and the user quits.
+    int exitCode = -1;
+    // Waits, once the boxes are answered, for what the program still does before the user quits.
+    std::function<void(TrayMachine&)> settle = [](TrayMachine&) {};
+};
+
+void PrintTo(const RepeatCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+// A step's wait, counted from its start to the end of its action, on a loaded machine.
+const QString StepTimeout = QStringLiteral("60000");
+// How long a view may take to show: a start on a loaded machine, or a step's outcome.
+constexpr int ViewTimeout = 120000;
+
+void Pick(TrayMachine&, TrayProgram&, int)
+{
+    const ProcessResult picked = User({"trigger", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+}
+
+const RepeatCase RepeatCases[] = {
+    {.name = "PicksWhileTheRestorationQuestionIsOpen",
+     .makeAsk = [] { Tessaly({"--uninstall-profile", "KVL_4A1C_DCIP3.icm"}); },
+     .start = Pick,
+     .answers = {"No", "OK"},
+     .boxes = {RestorationQuestion, RestorationRefused},
+     .exitCode = 1},
+    {.name = "PicksWhileTheCalibrationQuestionIsOpen",
+     .makeAsk = DisableCalibration,
+     .start = Pick,
+     .answers = {"No", "OK"},
+     .boxes = {CalibrationQuestion, CalibrationRefused},
+     .exitCode = 1},
+    {.name = "PicksWhileThePerUserListQuestionIsOpen",
+     .makeAsk = [] { ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0); },
+     .start = Pick,
+     .answers = {"No", "OK"},
+     .boxes = {{"question", "\\\"Use my settings for this device\\\" option in Color Management is disabled."},
+               {"critical", "The ICC profiles cannot be applied if"}}},
+    // Started without one profile of the set, the program asks at the preferences action.
+    {.name = "PreferencesWhileTheRestorationQuestionIsOpen",
+     .set = [] {
+         FactorySet set;
+         set.notInstalled = {"DCIP3"};
+         return set;
+     }(),
+     .start =
+         [](TrayMachine&, TrayProgram&, int) {
+             ASSERT_EQ(User({"trigger", "--timeout", StepTimeout, "Preferences..."}).exitCode, 0);
+         },
+     .answers = {"No", "OK"},
+     .boxes = {RestorationQuestion, RestorationRefused},
+     .exitCode = 1},
+    // Display changes reach the slot 2 s after the last message (the filter's debounce): each is
+    // sent once the one before has been handled. The ones that come while the question is open
+    // wait for it; the change is then handled once more and asks nothing.
+    {.name = "DisplayChangesWhileTheCalibrationQuestionIsOpen",
+     .makeAsk = DisableCalibration,
+     .start =
+         [](TrayMachine& machine, TrayProgram& program, int n) {
+             ASSERT_EQ(RunWinsim({"event", "display-change"}).exitCode, 0);
+             if (n == 0) {
+                 ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty());
+             } else {
+                 ASSERT_TRUE(machine.WaitForLogged("A display change is waiting for the user's answer", n));
+             }
+         },
+     .answers = {"Yes"},
+     .boxes = {CalibrationQuestion},
+     .settle =
+         [](TrayMachine& machine) {
+             // The change handled with the answer, then once more for those that waited.
+             EXPECT_TRUE(machine.WaitForLogged("Current Active Profile ", 2)) << machine.MainLog().right(3000);
+         }},
+};
+
+class RepeatedRoadTest : public testing::TestWithParam<RepeatCase> {};
+
+TEST_P(RepeatedRoadTest, AsksOnce)
+{
+    const RepeatCase& item = GetParam();
+    TrayMachine machine(item.set);
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu(ViewTimeout)) << program.ErrorOutput();
+    item.makeAsk();
+    machine.MarkJournal();
+    for (int n = 0; n < 3; ++n) {
+        item.start(machine, program, n);
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    machine.WaitForEvents("message-box", int(item.boxes.size()));
+    if (item.exitCode < 0) {
+        item.settle(machine);
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    } else {
+        EXPECT_EQ(program.WaitForExit(), item.exitCode);
+    }
+    ExpectBoxes(machine.Events("message-box"), item.boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RepeatedRoadTest, testing::ValuesIn(RepeatCases),
+                         [](const testing::TestParamInfo<RepeatCase>& info) { return std::string(info.param.name); });
+
+// --- A start-up box left open --------------------------------------------------------------------
+
+struct OpenBoxCase {
+    const char* name;
+    // Makes the start ask.
+    std::function<void()> prepare;
+    // Done while the box is open, before the answer.
+    std::function<void()> beforeAnswer = [] {};
+    QStringList answers;
+    QList<Box> boxes;
+    // The elevated runs expected once the box is closed, in order: a start-up that goes on
+    // corrects the set once (its descriptions lack the panel identity) after the out-of-box report.
+    QStringList elevated = {};
+    int exitCode = -1;
+};
+
+void PrintTo(const OpenBoxCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const QString CorrectedSet = QStringLiteral("set");
+
+const OpenBoxCase OpenBoxCases[] = {
+    {.name = "CalibrationQuestionRefused",
+     .prepare = DisableCalibration,
+     .answers = {"No", "OK"},
+     .boxes = {CalibrationQuestion, CalibrationRefused},
+     .exitCode = 1},
+    {.name = "CalibrationQuestionAccepted",
+     .prepare = DisableCalibration,
+     .answers = {"Yes"},
+     .boxes = {CalibrationQuestion},
+     .elevated = {"--color-calibration enabled", CorrectedSet}},
+    {.name = "CloneModeBoxClosedAfterExtending",
+     .prepare = [] { WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("clone")); },
+     .beforeAnswer = [] { WinSim::SetDescriptionValue(QStringLiteral("topology"), QStringLiteral("extend")); },
+     .answers = {"OK"},
+     .boxes = {{"critical", "cannot be started when internal display is turned off or displays are in clone"}},
+     .elevated = {CorrectedSet}},
+};
+
+class OpenStartupBoxTest : public testing::TestWithParam<OpenBoxCase> {};
+
+// The out-of-box detector reports 5 s (scaled) after the start; the box stays open for 10 s.
+TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
+{
+    const OpenBoxCase& item = GetParam();
+    TrayMachine machine;
+    const double scale = 1;
+    WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), scale);
+    item.prepare();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    TrayProgram program(desktop, machine);
+    ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty()) << program.ErrorOutput();
+    QElapsedTimer open;
+    open.start();
+    // The detector's first report at the start, then its report after the wait.
+    ASSERT_TRUE(machine.WaitForLogged("OobeCompletedDetection <> - OOBE was completed", 2))
+        << machine.MainLog().right(3000);
+    QThread::msleep(std::max<qint64>(0, qint64(10000 * scale) - open.elapsed()));
+    EXPECT_EQ(machine.Events("elevation-prompt"), QStringList());
+    EXPECT_EQ(machine.Events("run-elevated"), QStringList());
+
+    item.beforeAnswer();
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    if (item.exitCode >= 0) {
+        EXPECT_EQ(program.WaitForExit(), item.exitCode);
+    } else {
+        // The report is handled once start-up is complete: the correction, then its update check.
+        EXPECT_EQ(machine.WaitForEvents("vesperon-check", 2), QStringList({"0", "0"}));
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+    ExpectBoxes(machine.Events("message-box"), item.boxes);
+    const QStringList runs = machine.Events("run-elevated");
+    ASSERT_EQ(runs.size(), item.elevated.size()) << runs.join('\n').toStdString();
+    for (int i = 0; i < runs.size(); ++i) {
+        if (item.elevated[i] == CorrectedSet) {
+            // Each corrected profile of the set, by its file.
+            EXPECT_EQ(runs[i].count("--install-profile"), FactorySet().profiles.size()) << runs[i];
+            EXPECT_EQ(runs[i].count(".icm\""), FactorySet().profiles.size()) << runs[i];
+        } else {
+            EXPECT_TRUE(runs[i].contains(item.elevated[i])) << runs[i];
+        }
+    }
+    EXPECT_EQ(machine.Events("elevation-prompt").size(), item.elevated.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OpenStartupBoxTest, testing::ValuesIn(OpenBoxCases),
+                         [](const testing::TestParamInfo<OpenBoxCase>& info) { return std::string(info.param.name); });
+
+// --- Failed reads ------------------------------------------------------------------------------
+
+struct FailedReadCase {
+    const char* name;
+    const char* function;
+    const char* code;
+    // The call fails from the start on; else from when the menu shows.
+    bool fromStart;
+    // The user picks a profile once the menu shows; else the start itself fails.
+    bool pick;
+    QString text;
+};
+
+void PrintTo(const FailedReadCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const FailedReadCase FailedReadCases[] = {
+    // The internal panel's device key, whose values hold its EDID.
+    {"PanelValuesCannotBeEnumerated", "RegEnumValueA", "5", true, false,
+     "text=\"Unexpected error occurred:<br>Failed to obtain Monitor Edid.\\nAccess is denied."},
+    {"PerUserSettingCannotBeRead", "WcsGetUsePerUserProfiles", "5", true, true,
+     "text=\"Unexpected error occurred:<br>Failed to read \\\"Use my settings for this device\\\" option.\\nAccess "
+     "is denied."},
+    // The installed profiles' metadata (3: the colour engine's read error).
+    {"ProfileMetadataCannotBeRead", "KVIsTagInProfile", "3", false, true,
+     "text=\"Unexpected error occurred:<br>Failed to read the metadata of the profile "},
+};
+
+class FailedReadTest : public testing::TestWithParam<FailedReadCase> {};
+
+TEST_P(FailedReadTest, IsReportedAsAFailedRead)
+{
+    const FailedReadCase& item = GetParam();
+    TrayMachine machine;
+    const QStringList fail{"fail", item.function, item.code};
+    if (item.fromStart) {
+        ASSERT_EQ(RunWinsim(fail).exitCode, 0);
+    }
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+    TrayProgram program(desktop, machine);
+    if (item.pick) {
+        ASSERT_FALSE(program.WaitForTrayMenu(ViewTimeout).isEmpty()) << program.ErrorOutput();
+        if (!item.fromStart) {
+            ASSERT_EQ(RunWinsim(fail).exitCode, 0);
+        }
+        ASSERT_EQ(User({"trigger", "--timeout", StepTimeout, "sRGB"}).exitCode, 0);
+    }
+    EXPECT_EQ(program.WaitForExit(), 0);
+    const QStringList boxes = machine.Events("message-box");
+    ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" " + item.text)) << boxes.first();
+    EXPECT_EQ(machine.Events("colour-default"), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCases),
+                         [](const testing::TestParamInfo<FailedReadCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
