@@ -44,9 +44,6 @@ constexpr double Rec709Gamma = -2.0;  // written as "REC709"
 
 const char* const CreateDirectoryMessage = "Failed to create directory";
 const char* const RestorationFailedLogText = "Failed to restore the ICC profiles customized for your display. ";
-const QString SupportTail = QStringLiteral(
-    " Please restart the computer and try it again. If problem remains, please contact support at "
-    "<a href=\"https://support.korvel.example\">https://support.korvel.example</a>.");
 
 std::string Utf8(const QString& text)
 {
@@ -72,6 +69,9 @@ ProfileRestorer::ProfileRestorer(ILogConfiguration* logConfiguration, TrayMenu* 
       m_ProfileFileNameFormat(profileFileNameFormat),
       m_WorkingDirectory(ApplicationDataDirectory() + QLatin1Char('/') + DisplayProfilesFolder)
 {
+    const QString SupportTail = QStringLiteral(" Please restart the computer and try it again. If problem remains, "
+                                               "please contact support at %1.")
+                                    .arg(SupportPageLink());
     m_CalibrationStatusText = tr("Failed to determine the status of Windows display calibration.") + SupportTail;
     m_EnableCalibrationText = tr("Failed to enable Windows display calibration.");
     m_ActiveProfileText = tr("Failed to determine the active profile.") + SupportTail;
