@@ -123,6 +123,7 @@ void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
 {
     const QString& generic = m_RestorationErrorText;
     const QString br = QStringLiteral("<br>");
+    m_PreviousDefaults = Profile::DefaultProfiles::Read(*m_ProfileHelper);
     try {
         m_ProfileHelper->ActivateSrgbProfile();
         emit MarkProfileIfActive();
@@ -261,7 +262,13 @@ void ProfileRestorer::ReportSuccess(bool hdr10)
 void ProfileRestorer::ReportError(const QString& logged, const QString& emitted, const char* reason)
 {
     LogPieces(WarnLevel, Utf8(logged), " Reason: ", reason != nullptr ? reason : "");
-    emit ReportProfileRestorationError(emitted, false);
+    QString message = emitted;
+    QString failure;
+    if (!m_PreviousDefaults.PutBack(*m_ProfileHelper, failure)) {
+        LogPieces(WarnLevel, "The previous default profiles could not be put back: ", Utf8(failure));
+        message += QStringLiteral("<br>") + tr("The previously active ICC profile could not be applied again.");
+    }
+    emit ReportProfileRestorationError(message, false);
 }
 
 void ProfileRestorer::ShowNotification(TrayNotificatioLevel level, const QString& text)
