@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <filesystem>
@@ -200,6 +201,7 @@ bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
             WinSim::Pause(StepPauseMs);
         }
         CorrectTagsForAllProfiles();
+        KeepInstalledHdr10Profiles();
         InstallRestoredProfiles();
         WinSim::Pause(StepPauseMs);
         CopyQualityReports();
@@ -432,6 +434,28 @@ void ProfileRestorer::CopyNativeToNativeHdr()
     QFile::remove(target);
     if (!QFile::copy(source, target)) {
         LogPieces(WarnLevel, "Failed to copy ", Utf8(source), " to ", Utf8(target));
+    }
+}
+
+void ProfileRestorer::KeepInstalledHdr10Profiles()
+{
+    const qsizetype placeholder = m_ProfileFileNameFormat.indexOf(ProfileNamePlaceholder);
+    if (placeholder < 0) {
+        return;
+    }
+    const QRegularExpression hdr10File(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(m_ProfileFileNameFormat.left(placeholder)) +
+                                            ".*HDR10.*" +
+                                            QRegularExpression::escape(m_ProfileFileNameFormat.mid(
+                                                placeholder + ProfileNamePlaceholder.size()))));
+    const QDir colorDirectory(m_ProfileHelper->ColorDirectory());
+    for (const QString& name : colorDirectory.entryList({QStringLiteral("*.icm")}, QDir::Files, QDir::Name)) {
+        if (!hdr10File.match(name).hasMatch() || QFileInfo::exists(WorkingPath(name))) {
+            continue;
+        }
+        if (!QFile::copy(colorDirectory.filePath(name), WorkingPath(name))) {
+            LogPieces(WarnLevel, "Failed to copy the installed HDR10 profile ", Utf8(name), " to the working directory");
+        }
     }
 }
 

@@ -125,6 +125,10 @@ private:
     QString ProfileFormatPrefix();
     void RefreshProfileData();
     void CopyNativeToNativeHdr();
+    // Puts the panel's HDR10 profiles that are installed already beside the SDR set, so that they are
+    // installed again with it: the controller takes the installed profiles for one set only when
+    // they were written together, and the HDR10 road that follows may bring none.
+    void KeepInstalledHdr10Profiles();
     void ActivateDefaultProfile();
     // False when the displays are cloned or the internal one is off (after the tray warning).
     bool CanActivateProfiles();
