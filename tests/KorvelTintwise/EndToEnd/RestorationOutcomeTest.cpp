@@ -72,7 +72,8 @@ bool WaitUntil(const std::function<bool()>& done)
 // The tray program on a machine whose user picked Adobe RGB, with the server's archives configured.
 class RestorationOutcome {
 public:
-    explicit RestorationOutcome(const QStringList& archives) : server(archives)
+    explicit RestorationOutcome(const QStringList& archives, const FactorySet& set = FactorySet())
+        : machine(set), server(archives)
     {
         EXPECT_TRUE(server.Started());
         server.ConfigureMachine();
@@ -168,11 +169,13 @@ TEST_P(FailedRestoration, PutsThePickedProfileBackAndMarksIt)
 INSTANTIATE_TEST_SUITE_P(Kinds, FailedRestoration, testing::ValuesIn(AllUpdateFailures()),
                          [](const testing::TestParamInfo<UpdateFailure>& info) { return Name(info.param); });
 
-// The native HDR profile's white luminance in the archive, and whether the generic profile takes its place.
+// The native HDR profile's white luminance in the archive, whether the generic profile takes its
+// place, and whether the server holds an HDR10 archive too (Quillon uploads none).
 struct HdrCase {
     const char* name;
     QString luminance;
     bool replaced;
+    bool hdr10Archive;
 };
 
 void PrintTo(const HdrCase& c, std::ostream* stream)
@@ -192,64 +195,81 @@ QList<QList<double>> Colours(const QString& profile)
 
 class HdrRestoration : public testing::TestWithParam<HdrCase> {};
 
-// The HDR-capable set and its HDR10 set come back; the road ends as the SDR one does, the "Default"
-// profile applied and marked, with the native HDR profile as the advanced-colour default.
+// An HDR-capable panel whose set and HDR10 profile were installed a while ago: the set comes back
+// from the server and the road ends as the SDR one does, the "Default" profile applied and marked,
+// the native HDR profile the advanced-colour default.
 TEST_P(HdrRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
 {
     const HdrCase& c = GetParam();
     QTemporaryDir files;
-    const QString sdr = MakeArchive(files.filePath("sdr.zip"),
-                                    ArchiveOptions() + QStringList{"--hdr", "--luminance", "Native=" + c.luminance});
-    const QString hdr10 = MakeArchive(files.filePath("hdr10.zip"), {"--format", FactorySet().format, "--profiles",
-                                                                     "Korvel_HDR10", "--hdr10", "--brightness", "60"});
-    RestorationOutcome outcome({"--archive", Identity + "=" + sdr, "--archive", Identity + "_HDR=" + hdr10});
+    FactorySet set;
+    set.makerArguments = {"--hdr"};
+    set.hdr10Profiles = {"Korvel_HDR10"};
+    QStringList archives{"--archive", Identity + "=" + MakeArchive(files.filePath("sdr.zip"),
+                                                                   ArchiveOptions() + QStringList{"--hdr", "--luminance",
+                                                                                                  "Native=" + c.luminance})};
+    if (c.hdr10Archive) {
+        archives << "--archive"
+                 << Identity + "_HDR=" +
+                        MakeArchive(files.filePath("hdr10.zip"), {"--format", set.format, "--profiles", "Korvel_HDR10",
+                                                                  "--hdr10", "--brightness", "60"});
+    }
+    RestorationOutcome outcome(archives, set);
+    const QString colourDirectory = WinSim::MapWindowsPath("C:/Windows/System32/spool/drivers/color");
+    Shell(colourDirectory, "touch -d '-10 min' KVL_4A1C_*.icm");
     ASSERT_TRUE(outcome.Start()) << outcome.program->ErrorOutput();
 
     outcome.Restore();
-    const QString hdr10Installed = QStringLiteral("colour-install KVL_4A1C_Korvel_HDR10.icm");
-    // The HDR10 road ends with the "Default" profile applied once more.
-    ASSERT_TRUE(WaitUntil([&] {
-        const QStringList defaults = outcome.machine.Events("colour-default");
-        return outcome.machine.Events("colour-install").contains("KVL_4A1C_Korvel_HDR10.icm") &&
-               defaults.count(SdrDefault + "KVL_4A1C_Default.icm") == 2;
-    })) << outcome.machine.MainLog().right(3000);
-
-    QStringList road;
-    for (const QString& line : WinSim::ReadJournal()) {
-        const QString event = line.section(' ', 2);
-        if (event.startsWith("colour-default ") || event.startsWith("colour-display-default ") ||
-            event == hdr10Installed) {
-            road << event;
-        }
-    }
     const QString nativeHdr = QStringLiteral("KVL_4A1C_Native_HDR.icm");
-    const QString display = "colour-display-default 0:58123:0 EXTENDED_DISPLAY_COLOR_MODE " + nativeHdr;
-    EXPECT_EQ(road.mid(road.lastIndexOf("colour-default " + SdrDefault + Picked) + 1),
-              (QStringList{"colour-default " + SdrDefault + "sRGB Color Space Profile.icm",
-                           "colour-default " + SdrDefault + "KVL_4A1C_Default.icm", display, hdr10Installed,
-                           "colour-default " + SdrDefault + "KVL_4A1C_Default.icm"}));
-    EXPECT_EQ(outcome.machine.Events("message-box"), QStringList());
+    const QString applied = "colour-default " + SdrDefault + "KVL_4A1C_Default.icm";
+    const QString advanced = "colour-display-default 0:58123:0 EXTENDED_DISPLAY_COLOR_MODE " + nativeHdr;
+    QStringList road{"colour-default " + SdrDefault + "sRGB Color Space Profile.icm", applied, advanced};
+    if (c.hdr10Archive) {
+        road << applied;  // the HDR10 road's end
+    }
+    const auto colourRoad = [&outcome] {
+        QStringList events;
+        for (const QString& event : outcome.machine.Events("colour-default")) {
+            events << "colour-default " + event;
+        }
+        for (const QString& event : outcome.machine.Events("colour-display-default")) {
+            events << "colour-display-default " + event;
+        }
+        return events;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return colourRoad().size() >= road.size(); })) << outcome.machine.MainLog().right(3000);
     EXPECT_EQ(outcome.CheckedOnceThey({"Default"}), QStringList{"Default"});
     const QJsonObject colour = ColourState();
     EXPECT_EQ(colour["displayAssociations"]["currentUser"]["0:58123:0"]["defaults"]["EXTENDED_DISPLAY_COLOR_MODE"]
                   .toString(),
               nativeHdr);
+    EXPECT_EQ(outcome.Quit(), 0);
+
+    // In the journal's order, once the program has ended.
+    QStringList events;
+    for (const QString& line : WinSim::ReadJournal()) {
+        const QString event = line.section(' ', 2);
+        if (event.startsWith("colour-default ") || event.startsWith("colour-display-default ")) {
+            events << event;
+        }
+    }
+    EXPECT_EQ(events.mid(events.lastIndexOf("colour-default " + SdrDefault + Picked) + 1), road);
+    EXPECT_EQ(outcome.machine.Events("message-box"), QStringList());
 
     // A native HDR profile under 550 cd/m² is replaced by the generic one; at 550 the archive's native
     // profile stays (the installed "Native" profile itself gets the Default profile's colorants).
-    const QString colourDirectory = WinSim::MapWindowsPath("C:/Windows/System32/spool/drivers/color");
     const QString generic = files.filePath("generic.icm");
     WriteFile(generic, ReadFile(ProfileCorrection::GenericNativeHdrResource));
     Shell(files.path(), "unzip -q sdr.zip KVL_4A1C_Native.icm");
     const QList<QList<double>> native = Colours(files.filePath("KVL_4A1C_Native.icm"));
     ASSERT_NE(native, Colours(generic));
     EXPECT_EQ(Colours(colourDirectory + "/" + nativeHdr), c.replaced ? Colours(generic) : native);
-    EXPECT_EQ(outcome.Quit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HdrRestoration,
-                         testing::Values(HdrCase{"DimNativeProfileIsReplaced", "549.9", true},
-                                         HdrCase{"NativeProfileAt550Stays", "550", false}),
-                         [](const testing::TestParamInfo<HdrCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HdrRestoration,
+    testing::Values(HdrCase{"DimNativeProfileIsReplaced", "549.9", true, true},
+                    HdrCase{"NativeProfileAt550StaysWithoutHdr10Archive", "550", false, false}),
+    [](const testing::TestParamInfo<HdrCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
