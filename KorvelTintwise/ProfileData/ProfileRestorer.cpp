@@ -454,7 +454,8 @@ void ProfileRestorer::KeepInstalledHdr10Profiles()
             continue;
         }
         if (!QFile::copy(colorDirectory.filePath(name), WorkingPath(name))) {
-            LogPieces(WarnLevel, "Failed to copy the installed HDR10 profile ", Utf8(name), " to the working directory");
+            LogPieces(WarnLevel, "Failed to copy the installed HDR10 profile ", Utf8(name),
+                      " to the working directory");
         }
     }
 }

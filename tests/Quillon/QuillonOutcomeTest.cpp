@@ -67,15 +67,6 @@ private:
     QProcess process;
 };
 
-// What `winsim colour` shows of the display's defaults and of the installed profiles.
-QJsonObject ColourDefaults()
-{
-    const QJsonObject colour = ColourState();
-    return QJsonObject{{"defaults", colour["defaults"]},
-                       {"displayAssociations", colour["displayAssociations"]},
-                       {"installed", colour["installed"]}};
-}
-
 // The display's default SDR profile in what ColourDefaults shows (one monitor).
 QString SdrDefault(const QJsonObject& colour)
 {
@@ -112,8 +103,8 @@ protected:
     void SetUp() override
     {
         const ProcessResult made =
-            TestSupport::Run("python3", {BinaryPath("make_panel_archive.py"), "--folder", files.filePath("earlier"), "--format",
-                            Format, "--profiles", SixKinds, "--hdr", "--brightness", "50"});
+            TestSupport::Run("python3", {BinaryPath("make_panel_archive.py"), "--folder", files.filePath("earlier"),
+                                         "--format", Format, "--profiles", SixKinds, "--hdr", "--brightness", "50"});
         ASSERT_EQ(made.exitCode, 0) << made.err;
         QStringList paths;
         for (const QString& name : QDir(files.filePath("earlier")).entryList({"*.icm"})) {
@@ -191,8 +182,8 @@ TEST_F(QuillonOutcomeTest, UploadRefusedByTheServerIsAFailure)
     ASSERT_FALSE(display.Name().isEmpty());
     const QString archive = files.filePath("new.zip");
     const ProcessResult made = TestSupport::Run(
-        "python3", {BinaryPath("make_panel_archive.py"), "--output", archive, "--format",
-                                               Format, "--profiles", SixKinds, "--hdr"});
+        "python3", {BinaryPath("make_panel_archive.py"), "--output", archive, "--format", Format, "--profiles", SixKinds,
+                    "--hdr"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ProfileServer server({"--archive", Serial + "=" + archive, "--reply", "upload=200,json"});
     ASSERT_TRUE(server.Started());
@@ -209,7 +200,8 @@ TEST_F(QuillonOutcomeTest, UploadRefusedByTheServerIsAFailure)
               "icon=critical title=\"Quillon\" text=\"Archive upload failed!<br>Reason: Status is false!.\" "
               "answer=\"OK\"");
     EXPECT_EQ(server.Requests().last()["phase"].toString(), "upload");
-    const ProcessResult download = TestSupport::Run(BinaryPath("downloadarchive"), {Identity, files.filePath("downloaded.zip")});
+    const ProcessResult download =
+        TestSupport::Run(BinaryPath("downloadarchive"), {Identity, files.filePath("downloaded.zip")});
     EXPECT_NE(download.exitCode, 0) << download.out;
 }
 

@@ -47,15 +47,6 @@ QString MakeArchive(const QString& path, const QStringList& options)
     return path;
 }
 
-// What `winsim colour` shows of the display's defaults and of the installed profiles.
-QJsonObject ColourDefaults()
-{
-    const QJsonObject colour = ColourState();
-    return QJsonObject{{"defaults", colour["defaults"]},
-                       {"displayAssociations", colour["displayAssociations"]},
-                       {"installed", colour["installed"]}};
-}
-
 // True once `done` holds (90 s at most); it reads the journal, which the programs write as they go.
 bool WaitUntil(const std::function<bool()>& done)
 {
@@ -101,8 +92,9 @@ public:
     // Asks for the restoration from the settings page of the preferences window.
     void Restore()
     {
-        for (const QStringList& step : {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
-                                        QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
+        for (const QStringList& step :
+             {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
+              QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
             EXPECT_EQ(User(step).exitCode, 0) << step.join(' ');
         }
     }
@@ -205,9 +197,9 @@ TEST_P(HdrRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
     FactorySet set;
     set.makerArguments = {"--hdr"};
     set.hdr10Profiles = {"Korvel_HDR10"};
-    QStringList archives{"--archive", Identity + "=" + MakeArchive(files.filePath("sdr.zip"),
-                                                                   ArchiveOptions() + QStringList{"--hdr", "--luminance",
-                                                                                                  "Native=" + c.luminance})};
+    const QString sdr = MakeArchive(files.filePath("sdr.zip"),
+                                    ArchiveOptions() + QStringList{"--hdr", "--luminance", "Native=" + c.luminance});
+    QStringList archives{"--archive", Identity + "=" + sdr};
     if (c.hdr10Archive) {
         archives << "--archive"
                  << Identity + "_HDR=" +
