@@ -52,7 +52,7 @@ public:
     int Submit(const QString& serial)
     {
         for (const QStringList& step : {QStringList{"type", "--timeout", "20000", "lineEditPanelID", serial},
-                                        QStringList{"click", "pushButtonUpdateProfiles"},
+                                        QStringList{"click", "--timeout", "20000", "pushButtonUpdateProfiles"},
                                         QStringList{"click", "--timeout", "90000", "pushButtonCancel"}}) {
             const ProcessResult done = User(step);
             EXPECT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;

@@ -47,6 +47,9 @@ QString MakeArchive(const QString& path, const QStringList& options)
     return path;
 }
 
+// How long a step of the simulated user may wait for its target, start-up of the program included.
+const QString StepTimeout = QStringLiteral("90000");
+
 // True once `done` holds (90 s at most); it reads the journal, which the programs write as they go.
 bool WaitUntil(const std::function<bool()>& done)
 {
@@ -77,11 +80,9 @@ public:
             return false;
         }
         program = std::make_unique<TrayProgram>(desktop, machine);
-        if (program->WaitForTrayMenu().isEmpty()) {
-            return false;
-        }
         const int from = int(WinSim::ReadJournal().size());
-        if (User({"trigger", "Adobe RGB"}).exitCode != 0 ||
+        // The step waits until the menu holds the entry.
+        if (User({"trigger", "--timeout", StepTimeout, "Adobe RGB"}).exitCode != 0 ||
             !WaitUntil([from] { return JournalEvents("colour-default", from).contains(SdrDefault + Picked); })) {
             return false;
         }
@@ -93,22 +94,27 @@ public:
     void Restore()
     {
         for (const QStringList& step :
-             {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
-              QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
+             {QStringList{"trigger", "--timeout", StepTimeout, "Preferences..."},
+              QStringList{"click", "--timeout", StepTimeout, "Settings_Button"},
+              QStringList{"click", "--timeout", StepTimeout, "RestoreFromCloud_SettingsPage_PushButton"}}) {
             EXPECT_EQ(User(step).exitCode, 0) << step.join(' ');
         }
     }
 
-    // The checked entries of the tray menu once they are `checked` (20 s at most); empty when they never were.
+    // The checked entries of the tray menu once they are `checked` (90 s at most), else as last seen.
     QStringList CheckedOnceThey(const QStringList& checked)
     {
-        return CheckedTexts(TrayMenuOf(program->WaitForView(
-            [&](const QJsonObject& view) { return CheckedTexts(TrayMenuOf(view)) == checked; })));
+        QStringList shown;
+        WaitUntil([&] {
+            shown = CheckedTexts(TrayMenuOf(program->WaitForView([](const QJsonObject&) { return true; })));
+            return shown == checked;
+        });
+        return shown;
     }
 
     int Quit()
     {
-        EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(User({"trigger", "--timeout", StepTimeout, "Quit"}).exitCode, 0);
         return program->WaitForExit();
     }
 
