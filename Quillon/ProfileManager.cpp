@@ -7,11 +7,13 @@
 #include "Common/HardwareInfo/BiosTools.h"
 #include "Common/HardwareInfo/DisplayHelper.h"
 #include "Common/Network/IArchiveDownloader.h"
+#include "Common/Profile/DefaultProfiles.h"
 #include "Common/Profile/IProfileHelper.h"
 #include "Common/Profile/PanelInfo.h"
 #include "Common/Profile/PanelInfoXmlParser.h"
 #include "Common/Profile/ProfileHelperExceptions.h"
 #include "Common/Profile/RegistryLoader.h"
+#include "Common/Security/ArchiveSignature.h"
 #include "Common/Security/IDecrypter.h"
 #include "Common/Windows/CommandLine.h"
 #include "Common/Windows/RegistryParser.h"
@@ -20,7 +22,7 @@
 #include "Quillon/IConfiguration.h"
 #include "WindowsStandIn/Time.h"
 
-#include <QCryptographicHash>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,6 +65,16 @@ const QList<ProfileDescriptor>& DescriptorTable()
 QString Reason(const QString& text, const std::exception& error)
 {
     return text.arg(QString::fromUtf8(error.what()));
+}
+
+// Why Tessaly could not install: the system's text it gives after its last "Reason: ", without the
+// error code; its whole output (the profiles it went through) stays in the log.
+QString InstallFailureReason(const std::exception& error)
+{
+    const QString output = QString::fromUtf8(error.what());
+    const qsizetype start = output.lastIndexOf(QLatin1String("Reason: "));
+    const QString reason = start < 0 ? QString() : output.mid(start + 8).section(QLatin1String(" ("), 0, 0).trimmed();
+    return reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
 }
 
 }  // namespace
@@ -147,28 +159,17 @@ void ProfileManager::OnArchiveDownloadFailed(QString reason)
 
 void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
 {
+    // What a failure puts back: the first step below changes the display's default.
+    const Common::Profile::DefaultProfiles previous = Common::Profile::DefaultProfiles::Read(*profileHelper);
     // The outcome is signalled after the guarded block, so that nothing a receiver does can add a second one.
     QString failure;
+    QString detail;
     try {
-        profileHelper->ActivateSrgbProfile();
-        InstallProfilesFromArchive(archive);
-        if (!profileHelper->IsUserProfileListEnabled()) {
-            CustomMessageBox question(
-                QMessageBox::Question, applicationTitle,
-                tr("\"Use my settings for this device\" option in Color Management is disabled. The ICC profiles cannot "
-                   "be applied if \"Use my settings for this device\" option is disabled.<br><br>Would you like to "
-                   "enable \"Use my settings for this device\" option?"),
-                nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-            // Only "OK" consents; a box closed otherwise ends the run with this reason.
-            if (question.exec() == QDialog::Accepted) {
-                profileHelper->EnableUserProfileList();
-            } else {
-                failure = tr("The ICC profiles cannot be applied if \"Use my settings for this device\" option is "
-                             "disabled.");
-            }
-        }
-        if (failure.isNull()) {
-            profileHelper->DisassociateSrgbProfile();
+        try {
+            RunInstallation(archive, failure);
+        } catch (const std::exception& error) {
+            detail = QString::fromUtf8(error.what());
+            throw;
         }
     } catch (const SaveArchiveException& error) {
         failure = Reason(SaveFailedText, error);
@@ -177,7 +178,7 @@ void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
     } catch (const MissingProfilesException& error) {
         failure = Reason(MissingProfilesText, error);
     } catch (const Common::Profile::InstallProfileException& error) {
-        failure = Reason(InstallFailedText, error);
+        failure = InstallFailedText.arg(InstallFailureReason(error));
     } catch (const Common::Profile::ActivateProfileException& error) {
         failure = Reason(ActivateFailedText, error);
     } catch (const Common::Profile::EnableUserProfileListException& error) {
@@ -188,10 +189,32 @@ void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
         failure = Reason(OtherFailureText, error);
     }
     if (!failure.isNull()) {
-        emit ProfilesInstallationFailed(failure);
+        emit ProfilesInstallationFailed(failure + PutBack(previous, detail));
         return;
     }
     emit ProfilesInstalledSuccessfully();
+}
+
+void ProfileManager::RunInstallation(const QByteArray& archive, QString& declined)
+{
+    profileHelper->ActivateSrgbProfile();
+    InstallProfilesFromArchive(archive);
+    if (!profileHelper->IsUserProfileListEnabled()) {
+        CustomMessageBox question(
+            QMessageBox::Question, applicationTitle,
+            tr("\"Use my settings for this device\" option in Color Management is disabled. The ICC profiles cannot "
+               "be applied if \"Use my settings for this device\" option is disabled.<br><br>Would you like to "
+               "enable \"Use my settings for this device\" option?"),
+            nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+        // Only "OK" consents; a box closed otherwise ends the run with this reason.
+        if (question.exec() != QDialog::Accepted) {
+            declined = tr("The ICC profiles cannot be applied if \"Use my settings for this device\" option is "
+                          "disabled.");
+            return;
+        }
+        profileHelper->EnableUserProfileList();
+    }
+    profileHelper->DisassociateSrgbProfile();
 }
 
 void ProfileManager::InstallProfilesFromArchive(const QByteArray& archive)
@@ -250,15 +273,22 @@ void ProfileManager::InstallProfilesFromArchive(const QByteArray& archive)
 
 void ProfileManager::VerifyDigitalSignature(const QByteArray& download)
 {
-    const qsizetype size = decrypter->MaxSize();
-    if (download.size() <= size) {
+    if (!Common::Security::HasValidArchiveSignature(*decrypter, download)) {
         throw InvalidDigitalSignatureException("Profile archive does not have valid digital signature");
     }
-    const QByteArray decrypted = decrypter->DecryptWithPublicKey(download.right(size));
-    const QByteArray digest = QCryptographicHash::hash(download.left(download.size() - size), QCryptographicHash::Sha256);
-    if (decrypted != digest) {
-        throw InvalidDigitalSignatureException("Profile archive does not have valid digital signature");
+}
+
+QString ProfileManager::PutBack(const Common::Profile::DefaultProfiles& previous, const QString& detail)
+{
+    if (!detail.isEmpty()) {
+        qWarning().noquote() << "Profile installation failed:" << detail;
     }
+    QString failure;
+    if (!previous.PutBack(*profileHelper, failure)) {
+        qWarning().noquote() << "The previous default profiles could not be put back:" << failure;
+        return "<br><br>" + tr("The previously active ICC profile could not be applied again.");
+    }
+    return previous.Sdr().isEmpty() ? QString() : "<br><br>" + tr("The previously active ICC profile remains in use.");
 }
 
 void ProfileManager::ExtractPanelInfoFile(const QString& directory)

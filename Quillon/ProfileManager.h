@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Common/Exception/OsErrorException.h"
+#include "Common/Profile/DefaultProfiles.h"
 #include "Quillon/ServiceDeclarations.h"
 
 #include <QByteArray>
@@ -70,7 +71,9 @@ public slots:
 
 private:
     void InitErrorTexts();
-    // The steps of one run; each failure is an exception that OnArchiveDownloadFinished reports.
+    // The steps of one run; each failure is an exception that OnArchiveDownloadFinished reports. A
+    // declined question about the per-user list sets `declined` to the reason.
+    void RunInstallation(const QByteArray& archive, QString& declined);
     void InstallProfilesFromArchive(const QByteArray& archive);
     void VerifyDigitalSignature(const QByteArray& download);
     void ExtractPanelInfoFile(const QString& directory);
@@ -84,6 +87,10 @@ private:
     void PrepareNativeProfile(const QString& directory);
     void ActivateNativeHdrProfile();
     void ActivateDefaultProfile();
+    // After a failed run: logs `detail`, makes `previous` the display's defaults again and returns
+    // the sentence that tells the user which profile is in use now (empty when there was none).
+    QString PutBack(const Korvel::DisplayCalibration::Common::Profile::DefaultProfiles& previous,
+                    const QString& detail);
 
     QString WorkingDirectory() const;
     // The format with the product code and `key` in place.

@@ -109,6 +109,10 @@ QString ProfileServerHost()
     }
     return QStringLiteral("profiles.korvel.example");
 }
+QString SupportPageLink()
+{
+    return QStringLiteral("<a href=\"%1\">%1</a>").arg(QStringLiteral(KORVEL_SUPPORT_URL));
+}
 const QString ProfileServerClientId = QStringLiteral("Wm4qTz8vRk2NcJ7pLx0bQe5HsY1uGd9aKf3iVo6rBt0=");
 const QString ProfileDownloadPath = QStringLiteral("/v3/ColorCalibration/GetFileBySn?sn=%1");
 const QString UpdateFeedHost = QStringLiteral("https://download.korvel.example");

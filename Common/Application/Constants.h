@@ -99,6 +99,8 @@ extern const QString LidSwitchStateChangeGuid;  // GUID_LIDSWITCH_STATE_CHANGE
 // vendor's host when the machine names none.
 QString ProfileServerHost();
 extern const QString ProfileServerClientId;  // the client's identity towards the profile server
+// The vendor's support page (the build's KORVEL_SUPPORT_URL) as a link of the boxes' rich text.
+QString SupportPageLink();
 extern const QString ProfileDownloadPath;  // "/v3/ColorCalibration/GetFileBySn?sn=%1"
 extern const QString UpdateFeedHost;
 extern const QString UpdateFeedFolder;

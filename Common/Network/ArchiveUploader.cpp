@@ -131,15 +131,15 @@ void ArchiveUploader::OnResponseReceived(QNetworkReply* reply)
     reply->deleteLater();
     manager->deleteLater();
 
-    if (error == QNetworkReply::NoError) {
-        emit ArchiveUploadFinished(body);
-        return;
-    }
+    // The server's answer carries its verdict in "Status": only a true one stored the archive, whatever
+    // the HTTP status.
     const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (document.isNull()) {
+    if (!document.isObject()) {
         emit ArchiveUploadFailed(tr("Server response is invalid!"));
     } else if (document.object().value(QStringLiteral("Status")) != QJsonValue(true)) {
         emit ArchiveUploadFailed(tr("Status is false!"));
+    } else if (error == QNetworkReply::NoError) {
+        emit ArchiveUploadFinished(body);
     } else {
         emit ArchiveUploadFailed(tr("%1").arg(errorText));
     }

@@ -1,5 +1,6 @@
 #include "Common/Network/TwoPhaseArchiveDownloader.h"
 
+#include "Common/Application/Constants.h"
 #include "Common/Security/EncrypterFactory.h"
 
 #include <QCoreApplication>
@@ -136,10 +137,11 @@ void TwoPhaseArchiveDownloader::onSslErrors(QNetworkReply* reply, const QList<QS
 
 QString TwoPhaseArchiveDownloader::SupportText(bool fullStop)
 {
-    return fullStop ? tr("Failed to restore the ICC profiles customized for your display. Please contact support "
-                         "at <a href=\"https://support.korvel.example\">https://support.korvel.example</a>.")
-                    : tr("Failed to restore the ICC profiles customized for your display. Please contact support "
-                         "at <a href=\"https://support.korvel.example\">https://support.korvel.example</a>");
+    return (fullStop ? tr("Failed to restore the ICC profiles customized for your display. Please contact support "
+                          "at %1.")
+                     : tr("Failed to restore the ICC profiles customized for your display. Please contact support "
+                          "at %1"))
+        .arg(SupportPageLink());
 }
 
 void TwoPhaseArchiveDownloader::LogEncrypted(const QString& prefix, const QString& text)

@@ -72,6 +72,8 @@ void MainWindow::OnReportProfileRestorationError(const QString& message, bool sh
         if (preferencesDialog != nullptr) {
             preferencesDialog->SetCurrentProfileIndex();
         }
+        // The restorer has put the profile of before back: it is marked again.
+        OnMarkProfileIfActive();
         restorationRunning = false;
         const QString text = message + QStringLiteral("<br><br>") + ContinueText();
         LogPieces(ErrorLevel, "MainWindow", text.toStdString());

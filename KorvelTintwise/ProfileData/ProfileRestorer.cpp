@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <filesystem>
@@ -44,9 +45,6 @@ constexpr double Rec709Gamma = -2.0;  // written as "REC709"
 
 const char* const CreateDirectoryMessage = "Failed to create directory";
 const char* const RestorationFailedLogText = "Failed to restore the ICC profiles customized for your display. ";
-const QString SupportTail = QStringLiteral(
-    " Please restart the computer and try it again. If problem remains, please contact support at "
-    "<a href=\"https://support.korvel.example\">https://support.korvel.example</a>.");
 
 std::string Utf8(const QString& text)
 {
@@ -72,6 +70,9 @@ ProfileRestorer::ProfileRestorer(ILogConfiguration* logConfiguration, TrayMenu* 
       m_ProfileFileNameFormat(profileFileNameFormat),
       m_WorkingDirectory(ApplicationDataDirectory() + QLatin1Char('/') + DisplayProfilesFolder)
 {
+    const QString SupportTail = QStringLiteral(" Please restart the computer and try it again. If problem remains, "
+                                               "please contact support at %1.")
+                                    .arg(SupportPageLink());
     m_CalibrationStatusText = tr("Failed to determine the status of Windows display calibration.") + SupportTail;
     m_EnableCalibrationText = tr("Failed to enable Windows display calibration.");
     m_ActiveProfileText = tr("Failed to determine the active profile.") + SupportTail;
@@ -123,6 +124,7 @@ void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
 {
     const QString& generic = m_RestorationErrorText;
     const QString br = QStringLiteral("<br>");
+    m_PreviousDefaults = Profile::DefaultProfiles::Read(*m_ProfileHelper);
     try {
         m_ProfileHelper->ActivateSrgbProfile();
         emit MarkProfileIfActive();
@@ -199,6 +201,7 @@ bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
             WinSim::Pause(StepPauseMs);
         }
         CorrectTagsForAllProfiles();
+        KeepInstalledHdr10Profiles();
         InstallRestoredProfiles();
         WinSim::Pause(StepPauseMs);
         CopyQualityReports();
@@ -261,7 +264,13 @@ void ProfileRestorer::ReportSuccess(bool hdr10)
 void ProfileRestorer::ReportError(const QString& logged, const QString& emitted, const char* reason)
 {
     LogPieces(WarnLevel, Utf8(logged), " Reason: ", reason != nullptr ? reason : "");
-    emit ReportProfileRestorationError(emitted, false);
+    QString message = emitted;
+    QString failure;
+    if (!m_PreviousDefaults.PutBack(*m_ProfileHelper, failure)) {
+        LogPieces(WarnLevel, "The previous default profiles could not be put back: ", Utf8(failure));
+        message += QStringLiteral("<br>") + tr("The previously active ICC profile could not be applied again.");
+    }
+    emit ReportProfileRestorationError(message, false);
 }
 
 void ProfileRestorer::ShowNotification(TrayNotificatioLevel level, const QString& text)
@@ -425,6 +434,29 @@ void ProfileRestorer::CopyNativeToNativeHdr()
     QFile::remove(target);
     if (!QFile::copy(source, target)) {
         LogPieces(WarnLevel, "Failed to copy ", Utf8(source), " to ", Utf8(target));
+    }
+}
+
+void ProfileRestorer::KeepInstalledHdr10Profiles()
+{
+    const qsizetype placeholder = m_ProfileFileNameFormat.indexOf(ProfileNamePlaceholder);
+    if (placeholder < 0) {
+        return;
+    }
+    const QRegularExpression hdr10File(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(m_ProfileFileNameFormat.left(placeholder)) +
+                                            ".*HDR10.*" +
+                                            QRegularExpression::escape(m_ProfileFileNameFormat.mid(
+                                                placeholder + ProfileNamePlaceholder.size()))));
+    const QDir colorDirectory(m_ProfileHelper->ColorDirectory());
+    for (const QString& name : colorDirectory.entryList({QStringLiteral("*.icm")}, QDir::Files, QDir::Name)) {
+        if (!hdr10File.match(name).hasMatch() || QFileInfo::exists(WorkingPath(name))) {
+            continue;
+        }
+        if (!QFile::copy(colorDirectory.filePath(name), WorkingPath(name))) {
+            LogPieces(WarnLevel, "Failed to copy the installed HDR10 profile ", Utf8(name),
+                      " to the working directory");
+        }
     }
 }
 

@@ -6,11 +6,13 @@
 // AskUserToEnableUserProfileList(bool&) one directly, since its slot answers through the flag.
 // RestoreProfiles(url) starts the SDR set; each request ends in exactly one report:
 // ReportProfileRestorationSuccess or ReportProfileRestorationError (the HDR10 set likewise with
-// ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged).
+// ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged). A failure
+// after the download leaves the display's default profiles as they were before it.
 #pragma once
 
 #include "Common/Application/ServiceDeclarations.h"
 #include "Common/Logging/Loggable.h"
+#include "Common/Profile/DefaultProfiles.h"
 #include "Common/Profile/PanelInfo.h"
 #include "ProfileData/IProfileRestorer.h"
 #include "ProfileData/ProfileData.h"
@@ -50,9 +52,8 @@ public:
     void RestoreProfiles(const QString& url) override;
     void RestoreHdrProfiles(const QString& url) override;
 
-    // The last MaxSize() bytes of `data` are the signature of the bytes before them: its first block
-    // must hold exactly the SHA-256 digest of those bytes and its second block nothing, each a PKCS#1
-    // type-1 block under the public key. Throws InvalidDigitalSignatureException otherwise.
+    // Throws InvalidDigitalSignatureException unless `data` ends with a valid archive signature
+    // (Security::HasValidArchiveSignature).
     static void VerifySignature(IDecrypter& decrypter, const QByteArray& data);
     // The form of the panel values handed to Tessaly: AES-encrypted UTF-8, Base64.
     static QString EncryptAndEncode(const QString& text);
@@ -124,10 +125,15 @@ private:
     QString ProfileFormatPrefix();
     void RefreshProfileData();
     void CopyNativeToNativeHdr();
+    // Puts the panel's HDR10 profiles that are installed already beside the SDR set, so that they are
+    // installed again with it: the controller takes the installed profiles for one set only when
+    // they were written together, and the HDR10 road that follows may bring none.
+    void KeepInstalledHdr10Profiles();
     void ActivateDefaultProfile();
     // False when the displays are cloned or the internal one is off (after the tray warning).
     bool CanActivateProfiles();
-    // Logs `logged` + " Reason: " + the failure at WARN and reports `emitted`.
+    // Logs `logged` + " Reason: " + the failure at WARN, puts back the display's defaults of the
+    // road's start and reports `emitted`.
     void ReportError(const QString& logged, const QString& emitted, const char* reason);
     void ShowNotification(TrayNotificatioLevel level, const QString& text);
     void ReportSuccess(bool hdr10);
@@ -152,6 +158,8 @@ private:
     QString m_ProfileFileNameFormat;
     std::shared_ptr<ProfileDataObtainer> m_ProfileDataObtainer;
     QString m_WorkingDirectory;
+    // The display's defaults when the running road's download arrived.
+    Korvel::DisplayCalibration::Common::Profile::DefaultProfiles m_PreviousDefaults;
 
     QString m_CalibrationStatusText;
     QString m_EnableCalibrationText;

@@ -52,6 +52,7 @@ private:
 
 void ProfileRestorer::OnHdrArchiveDownloadFinished(QByteArray data)
 {
+    m_PreviousDefaults = Profile::DefaultProfiles::Read(*m_ProfileHelper);
     try {
         if (!RestoreHdr10Profiles(data) || !CanActivateProfiles()) {
             return;

@@ -1,6 +1,7 @@
 // The profile restorer end to end: a simulated machine, the local profile server serving sets made by
 // the archive maker, the real Tessaly and the tray menu offscreen.
 #include "Common/Application/CheckedConnection.h"
+#include "Common/Application/Constants.h"
 #include "Common/Archive/ProfileArchiver.h"
 #include "Common/HardwareInfo/BiosTools.h"
 #include "Common/HardwareInfo/DisplayHelper.h"
@@ -61,10 +62,10 @@ const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
 const QString Format = QStringLiteral("KVL_4A1C_{ProfileName}.icm");
 const QString SdrProfiles =
     QStringLiteral("sRGB,AdobeRGB,REC709,DCIP3,DisplayP3,DICOM_Office,DICOM_Dim,Default,Native");
-const QString Generic = QStringLiteral(
-    "Failed to restore the ICC profiles customized for your display. Please restart the computer and try it again. "
-    "If problem remains, please contact support at <a href=\"https://support.korvel.example\">"
-    "https://support.korvel.example</a>.");
+// The configured support page, as every other box links to it.
+const QString Generic = "Failed to restore the ICC profiles customized for your display. Please restart the computer "
+                        "and try it again. If problem remains, please contact support at " +
+                        Korvel::DisplayCalibration::Common::SupportPageLink() + ".";
 const QString InvalidSignature = QStringLiteral("Profile archive does not have valid digital signature");
 
 // Stands for the tray program's controller: its slots, connected by signature strings.

@@ -171,8 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         UploadCase{"UpperCaseExtension", {}, "PROFILEARCHIVE.ZIP", false, "", true, ""},
         UploadCase{"EmptyFile", {}, "ProfileArchive.zip", true, "", true, ""},
-        // HTTP success counts whatever the body says.
-        UploadCase{"SuccessWithStatusFalse", {"--reply", "upload=200,json"}, "ProfileArchive.zip", false, "", true, ""},
+        // HTTP success with a body that does not say "Status": true stored nothing.
+        UploadCase{"SuccessWithStatusFalse", {"--reply", "upload=200,json"}, "ProfileArchive.zip", false, "", false,
+                   "Status is false!"},
+        UploadCase{"SuccessWithEmptyBody", {"--reply", "upload=200,empty"}, "ProfileArchive.zip", false, "", false,
+                   "Server response is invalid!"},
         UploadCase{"ServerErrorWithStatusTrue", {"--reply", "upload=500"}, "ProfileArchive.zip", false, "", false,
                    "...server replied: Internal Server Error"},
         UploadCase{"ServerErrorWithEmptyBody", {"--reply", "upload=500,empty"}, "ProfileArchive.zip", false, "", false,

@@ -27,9 +27,9 @@ const QString ClientId = QStringLiteral("Wm4qTz8vRk2NcJ7pLx0bQe5HsY1uGd9aKf3iVo6
 const QString UrlFailure = QStringLiteral("Failed to obtain profile archive URL.");
 const QString InvalidUrl = QStringLiteral(
     "Failed to restore the ICC profiles customized for your display. Obtained profile archive URL is not valid.");
-const QString Support = QStringLiteral(
-    "Failed to restore the ICC profiles customized for your display. Please contact support at "
-    "<a href=\"https://support.korvel.example\">https://support.korvel.example</a>");
+// The configured support page, as every other box links to it.
+const QString Support =
+    "Failed to restore the ICC profiles customized for your display. Please contact support at " + SupportPageLink();
 const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
 const QByteArray ArchiveBytes = QByteArray::fromHex("504b0304") + "not really a zip" + QByteArray(600, 0x5a);
 
