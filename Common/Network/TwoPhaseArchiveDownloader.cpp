@@ -8,6 +8,7 @@
 #include <QNetworkReply>
 #include <QSslConfiguration>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -60,7 +61,42 @@ void TwoPhaseArchiveDownloader::DownloadArchive(const QUrl& url)
     connect(manager, &QNetworkAccessManager::sslErrors, this, &TwoPhaseArchiveDownloader::onSslErrors);
     connect(manager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveUrlReceived);
     manager->clearConnectionCache();
-    manager->get(CreateRequest(url));
+    LimitSize(manager->get(CreateRequest(url)), MaximumAddressSize, &TwoPhaseArchiveDownloader::OnAddressTooLarge);
+}
+
+void TwoPhaseArchiveDownloader::LimitSize(QNetworkReply* reply, qint64 limit,
+                                          void (TwoPhaseArchiveDownloader::*exceeded)(QNetworkReply*))
+{
+    const auto check = [this, reply, limit, exceeded](qint64 received) {
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (std::max(received, reply->bytesAvailable()) > limit ||
+            (announced.isValid() && announced.toLongLong() > limit)) {
+            reply->disconnect(this);
+            (this->*exceeded)(reply);
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, [check] { check(0); });
+    connect(reply, &QNetworkReply::downloadProgress, this, [check](qint64 received, qint64) { check(received); });
+}
+
+void TwoPhaseArchiveDownloader::OnAddressTooLarge(QNetworkReply* reply)
+{
+    EndDownload(reply->manager());
+    reply->abort();
+    reply->deleteLater();
+    LogEncrypted(QStringLiteral("On archive URL received reply: "),
+                 QStringLiteral("Reply larger than %1 bytes").arg(MaximumAddressSize));
+    emit ArchiveDownloadFailed(tr("Failed to obtain profile archive URL."));
+}
+
+void TwoPhaseArchiveDownloader::OnArchiveTooLarge(QNetworkReply* reply)
+{
+    EndDownload(reply->manager());
+    reply->abort();
+    reply->deleteLater();
+    LogEncrypted(QStringLiteral("On archive received reply: "),
+                 QStringLiteral("Profile archive larger than %1 bytes").arg(MaximumArchiveSize));
+    emit ArchiveDownloadFailed(SupportText(false));
 }
 
 void TwoPhaseArchiveDownloader::EndDownload(QNetworkAccessManager* replyManager)
@@ -99,7 +135,8 @@ void TwoPhaseArchiveDownloader::OnArchiveUrlReceived(QNetworkReply* reply)
         return;
     }
     connect(replyManager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveReceived);
-    replyManager->get(CreateRequest(archiveUrl));
+    LimitSize(replyManager->get(CreateRequest(archiveUrl)), MaximumArchiveSize,
+              &TwoPhaseArchiveDownloader::OnArchiveTooLarge);
 }
 
 void TwoPhaseArchiveDownloader::OnArchiveReceived(QNetworkReply* reply)

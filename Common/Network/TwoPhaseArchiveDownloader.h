@@ -21,6 +21,12 @@ class TwoPhaseArchiveDownloader : public IArchiveDownloader, public Logging::Log
     Q_OBJECT
 
 public:
+    // No profile archive comes near this size: a larger reply (announced or received) is not read
+    // further and ends the download as failed.
+    static constexpr qint64 MaximumArchiveSize = qint64(64) << 20;
+    // The same for the first reply, which holds no more than an address.
+    static constexpr qint64 MaximumAddressSize = qint64(64) << 10;
+
     TwoPhaseArchiveDownloader();
     ~TwoPhaseArchiveDownloader() override;
 
@@ -40,6 +46,12 @@ public slots:
     void onSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
 
 private:
+    // Calls `exceeded` once, with the reply, as soon as its announced length or the bytes it has
+    // received pass `limit`.
+    void LimitSize(QNetworkReply* reply, qint64 limit, void (TwoPhaseArchiveDownloader::*exceeded)(QNetworkReply*));
+    // Stops a reply that passed its limit and reports the download's failure.
+    void OnAddressTooLarge(QNetworkReply* reply);
+    void OnArchiveTooLarge(QNetworkReply* reply);
     // Detaches `replyManager` from this downloader, so that it reaches no handler after the download's outcome.
     void EndDownload(QNetworkAccessManager* replyManager);
     // Detaches the current manager and schedules its deletion: a handler of its own reply may still run.
