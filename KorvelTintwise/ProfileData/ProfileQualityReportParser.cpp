@@ -25,10 +25,38 @@ log4cplus::Logger Logger()
     return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("ProfileQualityReportParser"));
 }
 
+// Thrown by the readers for a number that is NaN or infinite ("nan", "inf", "1e400"): the report
+// is then unreadable as a whole.
+struct NonFiniteNumber {};
+
 // An unparsable number reads as 0.
 double ToDouble(const QString& token)
 {
-    return token.toDouble();
+    const double value = token.toDouble();
+    if (!std::isfinite(value)) {
+        throw NonFiniteNumber();
+    }
+    return value;
+}
+
+// A value kept as written that is still a number (a luminance, a gamma).
+const QString& CheckedNumberText(const QString& token)
+{
+    ToDouble(token);
+    return token;
+}
+
+// The last token of the first line that starts with `key` and has `count` tokens; false, with
+// `value` unchanged, when no line does.
+bool FindKeyValue(const QList<QStringList>& lines, const QString& key, qsizetype count, QString& value)
+{
+    for (const QStringList& line : lines) {
+        if (line.size() == count && line.first().startsWith(key)) {
+            value = line.last();
+            return true;
+        }
+    }
+    return false;
 }
 
 int ToInt(const QString& token)
@@ -75,9 +103,15 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
         error = tr("Could not open report!");
         return false;
     }
-    reportText = file.readAll();
+    // One byte more than allowed tells a report that is too large without reading all of it.
+    reportText = file.read(MaximumSize + 1);
+    if (reportText.size() > MaximumSize) {
+        reportText.clear();
+        error = tr("Could not open report!");
+        return false;
+    }
     const struct {
-        bool (ProfileQualityReportParser::*read)();
+        bool (ProfileQualityReportParser::*read)(const Lines&);
         const char* message;
     } readers[] = {
         {&ProfileQualityReportParser::ReadProfileName, QT_TR_NOOP("Profile name is not found!")},
@@ -93,23 +127,32 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
         {&ProfileQualityReportParser::ReadWhitePoint, QT_TR_NOOP("White Point coordinates are not found!")},
         {&ProfileQualityReportParser::ReadPrimaries, QT_TR_NOOP("Coordinates of RGB primaries are not found!")},
     };
+    const Lines lines = SplitLines();
+    QString missing;
     bool complete = true;
-    for (const auto& reader : readers) {
-        if (!(this->*reader.read)()) {
-            error += tr(reader.message);
-            complete = false;
+    try {
+        for (const auto& reader : readers) {
+            if (!(this->*reader.read)(lines)) {
+                missing += tr(reader.message);
+                complete = false;
+            }
         }
+    } catch (const NonFiniteNumber&) {
+        *this = ProfileQualityReportParser();
+        error = tr("Could not open report!");
+        return false;
     }
+    error += missing;
     return complete;
 }
 
-QList<QStringList> ProfileQualityReportParser::Lines() const
+auto ProfileQualityReportParser::SplitLines() const -> Lines
 {
     QStringList lines = QString::fromUtf8(reportText).split(QLatin1Char('\n'));
     if (!reportText.isEmpty() && lines.last().isEmpty()) {
         lines.removeLast();  // the line end of the last line starts no line
     }
-    QList<QStringList> split;
+    Lines split;
     split.reserve(lines.size());
     for (const QString& line : lines) {
         split.append(line.simplified().split(splitter, Qt::KeepEmptyParts));
@@ -117,23 +160,12 @@ QList<QStringList> ProfileQualityReportParser::Lines() const
     return split;
 }
 
-bool ProfileQualityReportParser::FindKeyValue(const QString& key, qsizetype count, QString& value) const
+bool ProfileQualityReportParser::ReadProfileName(const Lines& lines)
 {
-    for (const QStringList& line : Lines()) {
-        if (line.size() == count && line.first().startsWith(key)) {
-            value = line.last();
-            return true;
-        }
-    }
-    return false;
+    return FindKeyValue(lines, QStringLiteral("ProfileName"), 2, profileName);
 }
 
-bool ProfileQualityReportParser::ReadProfileName()
-{
-    return FindKeyValue(QStringLiteral("ProfileName"), 2, profileName);
-}
-
-bool ProfileQualityReportParser::ReadComputerSerialNumber()
+bool ProfileQualityReportParser::ReadComputerSerialNumber(const Lines& lines)
 {
     try {
         LOG4CPLUS_DEBUG(Logger(), LOG4CPLUS_TEXT("Retriving Computer serial number using bios tools"));
@@ -144,12 +176,12 @@ bool ProfileQualityReportParser::ReadComputerSerialNumber()
         LOG4CPLUS_DEBUG(Logger(),
                         LOG4CPLUS_TEXT("retriving from bios tools failed! Now trying to parse from quality report"));
     }
-    return FindKeyValue(QStringLiteral("ComputerSerialNumber"), 2, computerSerialNumber);
+    return FindKeyValue(lines, QStringLiteral("ComputerSerialNumber"), 2, computerSerialNumber);
 }
 
-bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
+bool ProfileQualityReportParser::ReadCalibrationDateAndTime(const Lines& lines)
 {
-    for (const QStringList& line : Lines()) {
+    for (const QStringList& line : lines) {
         if (line.size() == 3 && line.first().startsWith(QLatin1String("Date")) && !line[2].isEmpty()) {
             calibrationDate = line[1];
             calibrationTime = line[2];
@@ -159,16 +191,21 @@ bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
     return false;
 }
 
-bool ProfileQualityReportParser::ReadCalibratedLuminance()
+bool ProfileQualityReportParser::ReadCalibratedLuminance(const Lines& lines)
 {
-    return FindKeyValue(QStringLiteral("Target"), 3, calibratedLuminance);
+    QString value;
+    if (!FindKeyValue(lines, QStringLiteral("Target"), 3, value)) {
+        return false;
+    }
+    calibratedLuminance = CheckedNumberText(value);
+    return true;
 }
 
-bool ProfileQualityReportParser::ReadDeltaE2000()
+bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
 {
     bool mean = false;
     bool max = false;
-    for (const QStringList& line : Lines()) {
+    for (const QStringList& line : lines) {
         if (line.size() < 4 || line[3].isEmpty()) {
             continue;
         }
@@ -184,14 +221,19 @@ bool ProfileQualityReportParser::ReadDeltaE2000()
     return mean && max;
 }
 
-bool ProfileQualityReportParser::ReadAverageGamma()
+bool ProfileQualityReportParser::ReadAverageGamma(const Lines& lines)
 {
-    return FindKeyValue(QStringLiteral("Gamma"), 2, averageGamma);
+    QString value;
+    if (!FindKeyValue(lines, QStringLiteral("Gamma"), 2, value)) {
+        return false;
+    }
+    averageGamma = CheckedNumberText(value);
+    return true;
 }
 
-bool ProfileQualityReportParser::ReadGammaCurve()
+bool ProfileQualityReportParser::ReadGammaCurve(const Lines& lines)
 {
-    return ReadTable(Lines(), GammaCurveHeader, 3, [this](const QStringList& row) {
+    return ReadTable(lines, GammaCurveHeader, 3, [this](const QStringList& row) {
         gammaLevels.append(ToInt(row[0]));
         gammaNormalizedValues.append(ToDouble(row[1]));
         gammaTargetValues.append(ToDouble(row[2]));
@@ -199,9 +241,9 @@ bool ProfileQualityReportParser::ReadGammaCurve()
     });
 }
 
-bool ProfileQualityReportParser::ReadDeltaEResults()
+bool ProfileQualityReportParser::ReadDeltaEResults(const Lines& lines)
 {
-    return ReadTable(Lines(), DeltaEHeader, 4, [this](const QStringList& row) {
+    return ReadTable(lines, DeltaEHeader, 4, [this](const QStringList& row) {
         const double deltaE = ToDouble(row[3]);
         if (!std::isnormal(deltaE)) {
             return false;
@@ -212,9 +254,8 @@ bool ProfileQualityReportParser::ReadDeltaEResults()
     });
 }
 
-bool ProfileQualityReportParser::ReadVerificationPatches()
+bool ProfileQualityReportParser::ReadVerificationPatches(const Lines& lines)
 {
-    const QList<QStringList> lines = Lines();
     if (!lines.contains(VerificationHeader)) {
         return false;
     }
@@ -226,9 +267,9 @@ bool ProfileQualityReportParser::ReadVerificationPatches()
     return !verificationPatches.isEmpty();
 }
 
-bool ProfileQualityReportParser::ReadWhitePoint()
+bool ProfileQualityReportParser::ReadWhitePoint(const Lines& lines)
 {
-    for (const QStringList& line : Lines()) {
+    for (const QStringList& line : lines) {
         if (line.size() != 9 || line[0] != QLatin1String("255") || line[1] != QLatin1String("255") ||
             line[2] != QLatin1String("255")) {
             continue;
@@ -246,7 +287,7 @@ bool ProfileQualityReportParser::ReadWhitePoint()
     return false;
 }
 
-bool ProfileQualityReportParser::ReadPrimaries()
+bool ProfileQualityReportParser::ReadPrimaries(const Lines& lines)
 {
     const struct {
         const char* rgb[3];
@@ -257,7 +298,6 @@ bool ProfileQualityReportParser::ReadPrimaries()
         {{"0", "255", "0"}, &greenX, &greenY},
         {{"0", "0", "255"}, &blueX, &blueY},
     };
-    const QList<QStringList> lines = Lines();
     bool all = true;
     for (const auto& primary : primaries) {
         bool found = false;
