@@ -92,9 +92,7 @@ bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsize
 
 }  // namespace
 
-ProfileQualityReportParser::ProfileQualityReportParser() : splitter(QStringLiteral("([^\\S]+)"))
-{
-}
+ProfileQualityReportParser::ProfileQualityReportParser() = default;
 
 bool ProfileQualityReportParser::Load(const QString& path, QString& error)
 {
@@ -148,14 +146,24 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
 
 auto ProfileQualityReportParser::SplitLines() const -> Lines
 {
-    QStringList lines = QString::fromUtf8(reportText).split(QLatin1Char('\n'));
-    if (!reportText.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();  // the line end of the last line starts no line
-    }
+    const QString text = QString::fromUtf8(reportText);
+    // Lines of whitespace alone are one empty token each: they share one list.
+    const QStringList blank{QString()};
     Lines split;
-    split.reserve(lines.size());
-    for (const QString& line : lines) {
-        split.append(line.simplified().split(splitter, Qt::KeepEmptyParts));
+    split.reserve(text.count(QLatin1Char('\n')) + 1);
+    qsizetype start = 0;
+    // The line end of the last line starts no line; an empty text is one empty line.
+    while (start < text.size() || (start == 0 && text.isEmpty())) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0) {
+            end = text.size();
+        }
+        const QStringView line = QStringView(text).mid(start, end - start).trimmed();
+        // Simplified, a line has single spaces between its tokens and nowhere else: splitting it at
+        // them gives what splitting at runs of whitespace would.
+        split.append(line.isEmpty() ? blank
+                                    : line.toString().simplified().split(QLatin1Char(' '), Qt::KeepEmptyParts));
+        start = end + 1;
     }
     return split;
 }

@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QList>
-#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -86,5 +85,4 @@ private:
     QList<QList<int>> deltaERgbValues;
     QList<double> deltaE2000Values;
     QString whitePointColorTemperature;
-    QRegularExpression splitter;
 };
