@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <istream>
+#include <vector>
 
 namespace Korvel::DisplayCalibration::Common::Archive {
 
@@ -173,8 +174,8 @@ void EntryExtractor::OpenDestination(const std::string& failure)
 std::string EntryExtractor::CreateTemporary(int& file)
 {
     static std::atomic<unsigned> counter{0};
+    const std::string process = std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        static const std::string process = std::to_string(::getpid());
         std::string name = ".extract-" + process + "-" + std::to_string(counter++) + ".partial";
         file = ::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file >= 0) {
@@ -203,14 +204,30 @@ void EntryExtractor::Extract(ZipArchiveEntry& entry)
         throw ExtractionError(TooLargeInAll());
     }
     OpenDestination(failure);
+    // The entry's streams are closed and the temporary file removed on every way out, unless it was
+    // put in place.
+    struct Cleanup {
+        ZipArchiveEntry& entry;
+        int directory;
+        int file = -1;
+        std::string temporary;
+        ~Cleanup()
+        {
+            entry.CloseDecompressionStream();
+            if (file >= 0) {
+                ::close(file);
+            }
+            if (!temporary.empty()) {
+                ::unlinkat(directory, temporary.c_str(), 0);
+            }
+        }
+    } cleanup{entry, directory, -1, {}};
     std::istream* data = entry.GetDecompressionStream();
     if (!data) {
         throw ExtractionError(failure);
     }
-    int file = -1;
-    const std::string temporary = CreateTemporary(file);
-    if (temporary.empty()) {
-        entry.CloseDecompressionStream();
+    cleanup.temporary = CreateTemporary(cleanup.file);
+    if (cleanup.temporary.empty()) {
         throw ExtractionError(failure);
     }
     if (!buffer) {
@@ -222,31 +239,29 @@ void EntryExtractor::Extract(ZipArchiveEntry& entry)
     // without decompressing the rest.
     std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
     std::uint64_t produced = 0;
-    bool written = true;
     for (;;) {
-        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, declared - produced + 1));
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, declared - produced + 1));
         data->read(buffer.get(), static_cast<std::streamsize>(wanted));
-        const std::size_t count = static_cast<std::size_t>(std::max<std::streamsize>(data->gcount(), 0));
+        const auto count = static_cast<std::size_t>(std::max<std::streamsize>(data->gcount(), 0));
         produced += count;
         if (produced > declared) {
-            break;
+            throw ExtractionError(failure);
         }
         crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(count)));
-        if (!WriteAll(file, buffer.get(), count)) {
-            written = false;
-            break;
+        if (!WriteAll(cleanup.file, buffer.get(), count)) {
+            throw ExtractionError(failure);
         }
         if (count < wanted) {
             break;
         }
     }
-    entry.CloseDecompressionStream();
-    written = ::close(file) == 0 && written;
-    const bool whole = written && produced == declared && crc == entry.GetCrc32();
-    if (!whole || !Replace(directory, temporary.c_str(), name.c_str())) {
-        ::unlinkat(directory, temporary.c_str(), 0);
+    const int file = cleanup.file;
+    cleanup.file = -1;
+    if (::close(file) != 0 || produced != declared || crc != entry.GetCrc32() ||
+        !Replace(directory, cleanup.temporary.c_str(), name.c_str())) {
         throw ExtractionError(failure);
     }
+    cleanup.temporary.clear();
     extracted += produced;
 }
 
