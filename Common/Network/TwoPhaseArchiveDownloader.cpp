@@ -61,42 +61,28 @@ void TwoPhaseArchiveDownloader::DownloadArchive(const QUrl& url)
     connect(manager, &QNetworkAccessManager::sslErrors, this, &TwoPhaseArchiveDownloader::onSslErrors);
     connect(manager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveUrlReceived);
     manager->clearConnectionCache();
-    LimitSize(manager->get(CreateRequest(url)), MaximumAddressSize, &TwoPhaseArchiveDownloader::OnAddressTooLarge);
+    LimitSize(manager->get(CreateRequest(url)), MaximumAddressSize, QStringLiteral("On archive URL received reply: "),
+              tr("Failed to obtain profile archive URL."));
 }
 
-void TwoPhaseArchiveDownloader::LimitSize(QNetworkReply* reply, qint64 limit,
-                                          void (TwoPhaseArchiveDownloader::*exceeded)(QNetworkReply*))
+void TwoPhaseArchiveDownloader::LimitSize(QNetworkReply* reply, qint64 limit, const QString& logPrefix,
+                                          const QString& reason)
 {
-    const auto check = [this, reply, limit, exceeded](qint64 received) {
+    const auto check = [this, reply, limit, logPrefix, reason](qint64 received) {
         const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (std::max(received, reply->bytesAvailable()) > limit ||
-            (announced.isValid() && announced.toLongLong() > limit)) {
-            reply->disconnect(this);
-            (this->*exceeded)(reply);
+        if (std::max(received, reply->bytesAvailable()) <= limit &&
+            (!announced.isValid() || announced.toLongLong() <= limit)) {
+            return;
         }
+        reply->disconnect(this);
+        EndDownload(reply->manager());
+        reply->abort();
+        reply->deleteLater();
+        LogEncrypted(logPrefix, QStringLiteral("Reply larger than %1 bytes").arg(limit));
+        emit ArchiveDownloadFailed(reason);
     };
     connect(reply, &QNetworkReply::metaDataChanged, this, [check] { check(0); });
     connect(reply, &QNetworkReply::downloadProgress, this, [check](qint64 received, qint64) { check(received); });
-}
-
-void TwoPhaseArchiveDownloader::OnAddressTooLarge(QNetworkReply* reply)
-{
-    EndDownload(reply->manager());
-    reply->abort();
-    reply->deleteLater();
-    LogEncrypted(QStringLiteral("On archive URL received reply: "),
-                 QStringLiteral("Reply larger than %1 bytes").arg(MaximumAddressSize));
-    emit ArchiveDownloadFailed(tr("Failed to obtain profile archive URL."));
-}
-
-void TwoPhaseArchiveDownloader::OnArchiveTooLarge(QNetworkReply* reply)
-{
-    EndDownload(reply->manager());
-    reply->abort();
-    reply->deleteLater();
-    LogEncrypted(QStringLiteral("On archive received reply: "),
-                 QStringLiteral("Profile archive larger than %1 bytes").arg(MaximumArchiveSize));
-    emit ArchiveDownloadFailed(SupportText(false));
 }
 
 void TwoPhaseArchiveDownloader::EndDownload(QNetworkAccessManager* replyManager)
@@ -136,7 +122,7 @@ void TwoPhaseArchiveDownloader::OnArchiveUrlReceived(QNetworkReply* reply)
     }
     connect(replyManager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveReceived);
     LimitSize(replyManager->get(CreateRequest(archiveUrl)), MaximumArchiveSize,
-              &TwoPhaseArchiveDownloader::OnArchiveTooLarge);
+              QStringLiteral("On archive received reply: "), SupportText(false));
 }
 
 void TwoPhaseArchiveDownloader::OnArchiveReceived(QNetworkReply* reply)

@@ -46,12 +46,9 @@ public slots:
     void onSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
 
 private:
-    // Calls `exceeded` once, with the reply, as soon as its announced length or the bytes it has
-    // received pass `limit`.
-    void LimitSize(QNetworkReply* reply, qint64 limit, void (TwoPhaseArchiveDownloader::*exceeded)(QNetworkReply*));
-    // Stops a reply that passed its limit and reports the download's failure.
-    void OnAddressTooLarge(QNetworkReply* reply);
-    void OnArchiveTooLarge(QNetworkReply* reply);
+    // As soon as the reply's announced length or the bytes it has received pass `limit`, stops it and
+    // ends the download with `reason`, logging the cause (encrypted) after `logPrefix`.
+    void LimitSize(QNetworkReply* reply, qint64 limit, const QString& logPrefix, const QString& reason);
     // Detaches `replyManager` from this downloader, so that it reaches no handler after the download's outcome.
     void EndDownload(QNetworkAccessManager* replyManager);
     // Detaches the current manager and schedules its deletion: a handler of its own reply may still run.

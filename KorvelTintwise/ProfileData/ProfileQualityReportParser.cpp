@@ -39,13 +39,6 @@ double ToDouble(const QString& token)
     return value;
 }
 
-// A value kept as written that is still a number (a luminance, a gamma).
-const QString& CheckedNumberText(const QString& token)
-{
-    ToDouble(token);
-    return token;
-}
-
 // The last token of the first line that starts with `key` and has `count` tokens; false, with
 // `value` unchanged, when no line does.
 bool FindKeyValue(const QList<QStringList>& lines, const QString& key, qsizetype count, QString& value)
@@ -57,6 +50,18 @@ bool FindKeyValue(const QList<QStringList>& lines, const QString& key, qsizetype
         }
     }
     return false;
+}
+
+// FindKeyValue for a value kept as written that is still a number (a luminance, a gamma).
+bool FindNumberText(const QList<QStringList>& lines, const QString& key, qsizetype count, QString& value)
+{
+    QString found;
+    if (!FindKeyValue(lines, key, count, found)) {
+        return false;
+    }
+    ToDouble(found);
+    value = found;
+    return true;
 }
 
 int ToInt(const QString& token)
@@ -201,12 +206,7 @@ bool ProfileQualityReportParser::ReadCalibrationDateAndTime(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadCalibratedLuminance(const Lines& lines)
 {
-    QString value;
-    if (!FindKeyValue(lines, QStringLiteral("Target"), 3, value)) {
-        return false;
-    }
-    calibratedLuminance = CheckedNumberText(value);
-    return true;
+    return FindNumberText(lines, QStringLiteral("Target"), 3, calibratedLuminance);
 }
 
 bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
@@ -231,12 +231,7 @@ bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadAverageGamma(const Lines& lines)
 {
-    QString value;
-    if (!FindKeyValue(lines, QStringLiteral("Gamma"), 2, value)) {
-        return false;
-    }
-    averageGamma = CheckedNumberText(value);
-    return true;
+    return FindNumberText(lines, QStringLiteral("Gamma"), 2, averageGamma);
 }
 
 bool ProfileQualityReportParser::ReadGammaCurve(const Lines& lines)

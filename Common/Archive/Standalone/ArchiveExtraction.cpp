@@ -247,7 +247,8 @@ void EntryExtractor::Extract(ZipArchiveEntry& entry)
         if (produced > declared) {
             throw ExtractionError(failure);
         }
-        crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(count)));
+        crc = static_cast<std::uint32_t>(
+            crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(count)));
         if (!WriteAll(cleanup.file, buffer.get(), count)) {
             throw ExtractionError(failure);
         }

@@ -361,7 +361,8 @@ TEST_P(SizeLimitTest, RefusesTooMuchBeforeWritingAnything)
     const SizeCase& test = GetParam();
     const ProfileSet set;
     Shell(set.Root(), test.command);
-    const auto result = TestSupport::Run(TestSupport::BinaryPath("profile-extract"), {set.Root() + "/x.zip", set.Out()});
+    const auto result =
+        TestSupport::Run(TestSupport::BinaryPath("profile-extract"), {set.Root() + "/x.zip", set.Out()});
     const QStringList written = QDir(set.Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     if (test.error.isEmpty()) {
         EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -405,7 +406,8 @@ TEST(ProfileArchiverTest, OnlyTheChosenEntriesCount)
     Archive::ProfileArchiver archiver;
     archiver.DecompressFile(set.Root() + "/x.zip", set.Out(), "PanelInfo.xml");
     EXPECT_EQ(ReadFile(set.Out() + "/PanelInfo.xml"), set.Files().at("PanelInfo.xml"));
-    EXPECT_THROW(archiver.DecompressProfiles(set.Root() + "/x.zip", set.Out(), {}), Archive::DecompressProfilesException);
+    EXPECT_THROW(archiver.DecompressProfiles(set.Root() + "/x.zip", set.Out(), {}),
+                 Archive::DecompressProfilesException);
 }
 
 // A kill in the middle of an extraction leaves each entry's name with the earlier file or the whole
@@ -432,7 +434,8 @@ TEST(ProfileArchiverTest, KilledExtractionLeavesEarlierOrWholeFiles)
     const QByteArray left = ReadFile(set.Out() + "/big.bin");
     EXPECT_TRUE(left == "earlier" || left == whole) << left.size() << " bytes";
     for (const QString& name : out.entryList(QDir::Files | QDir::Hidden)) {
-        EXPECT_TRUE(name == "big.bin" || QRegularExpression("^\\.extract-.*\\.partial$").match(name).hasMatch()) << name;
+        const bool temporary = QRegularExpression("^\\.extract-.*\\.partial$").match(name).hasMatch();
+        EXPECT_TRUE(name == "big.bin" || temporary) << name;
     }
 }
 
