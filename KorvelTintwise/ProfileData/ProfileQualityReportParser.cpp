@@ -16,9 +16,12 @@ namespace {
 using Korvel::DisplayCalibration::Common::HardwareInfo::BiosToolsFactory;
 using Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools;
 
-const QStringList GammaCurveHeader = {"RGB", "Normalized", "Target"};
-const QStringList DeltaEHeader = {"R", "G", "B", "dE2000"};
-const QStringList VerificationHeader = {"R", "G", "B", "X", "Y", "Z", "Y", "x", "y"};
+using Line = QList<QStringView>;
+using Lines = QList<Line>;
+
+const Line GammaCurveHeader = {u"RGB", u"Normalized", u"Target"};
+const Line DeltaEHeader = {u"R", u"G", u"B", u"dE2000"};
+const Line VerificationHeader = {u"R", u"G", u"B", u"X", u"Y", u"Z", u"Y", u"x", u"y"};
 
 log4cplus::Logger Logger()
 {
@@ -30,7 +33,7 @@ log4cplus::Logger Logger()
 struct NonFiniteNumber {};
 
 // An unparsable number reads as 0.
-double ToDouble(const QString& token)
+double ToDouble(QStringView token)
 {
     const double value = token.toDouble();
     if (!std::isfinite(value)) {
@@ -41,11 +44,11 @@ double ToDouble(const QString& token)
 
 // The last token of the first line that starts with `key` and has `count` tokens; false, with
 // `value` unchanged, when no line does.
-bool FindKeyValue(const QList<QStringList>& lines, const QString& key, qsizetype count, QString& value)
+bool FindKeyValue(const Lines& lines, QStringView key, qsizetype count, QString& value)
 {
-    for (const QStringList& line : lines) {
+    for (const Line& line : lines) {
         if (line.size() == count && line.first().startsWith(key)) {
-            value = line.last();
+            value = line.last().toString();
             return true;
         }
     }
@@ -53,7 +56,7 @@ bool FindKeyValue(const QList<QStringList>& lines, const QString& key, qsizetype
 }
 
 // FindKeyValue for a value kept as written that is still a number (a luminance, a gamma).
-bool FindNumberText(const QList<QStringList>& lines, const QString& key, qsizetype count, QString& value)
+bool FindNumberText(const Lines& lines, QStringView key, qsizetype count, QString& value)
 {
     QString found;
     if (!FindKeyValue(lines, key, count, found)) {
@@ -64,7 +67,7 @@ bool FindNumberText(const QList<QStringList>& lines, const QString& key, qsizety
     return true;
 }
 
-int ToInt(const QString& token)
+int ToInt(QStringView token)
 {
     return token.toInt(nullptr, 10);
 }
@@ -73,7 +76,7 @@ int ToInt(const QString& token)
 // when the header is missing or the rows run to the end of the text; the rows read are taken
 // either way. `take` says whether a row of the right width counts.
 template <typename Take>
-bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsizetype width, Take take)
+bool ReadTable(const Lines& lines, const Line& header, qsizetype width, Take take)
 {
     qsizetype i = 0;
     while (i < lines.size() && lines[i] != header) {
@@ -84,7 +87,7 @@ bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsize
     }
     int rows = 0;
     for (++i; i < lines.size(); ++i) {
-        const QStringList& tokens = lines[i];
+        const Line& tokens = lines[i];
         if (tokens.size() == 1 && rows > 0) {
             return true;
         }
@@ -93,6 +96,41 @@ bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsize
         }
     }
     return false;
+}
+
+// The tokens of each line of the text: its runs of characters other than whitespace (what splitting
+// the simplified line at its spaces gives), viewed in `text`. A line of whitespace alone is one empty
+// token; such lines share one list. The line end of the last line starts no line; an empty text is
+// one empty line.
+Lines SplitLines(const QString& text)
+{
+    const Line blank{QStringView()};
+    Lines lines;
+    lines.reserve(text.count(QLatin1Char('\n')) + 1);
+    const QChar* const characters = text.constData();
+    qsizetype start = 0;
+    while (start < text.size() || (start == 0 && text.isEmpty())) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0) {
+            end = text.size();
+        }
+        Line tokens;
+        for (qsizetype i = start; i < end;) {
+            while (i < end && characters[i].isSpace()) {
+                ++i;
+            }
+            const qsizetype first = i;
+            while (i < end && !characters[i].isSpace()) {
+                ++i;
+            }
+            if (i > first) {
+                tokens.append(QStringView(characters + first, i - first));
+            }
+        }
+        lines.append(tokens.isEmpty() ? blank : std::move(tokens));
+        start = end + 1;
+    }
+    return lines;
 }
 
 }  // namespace
@@ -130,7 +168,8 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
         {&ProfileQualityReportParser::ReadWhitePoint, QT_TR_NOOP("White Point coordinates are not found!")},
         {&ProfileQualityReportParser::ReadPrimaries, QT_TR_NOOP("Coordinates of RGB primaries are not found!")},
     };
-    const Lines lines = SplitLines();
+    const QString text = QString::fromUtf8(reportText);
+    const Lines lines = SplitLines(text);
     QString missing;
     bool complete = true;
     try {
@@ -149,33 +188,9 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
     return complete;
 }
 
-auto ProfileQualityReportParser::SplitLines() const -> Lines
-{
-    const QString text = QString::fromUtf8(reportText);
-    // Lines of whitespace alone are one empty token each: they share one list.
-    const QStringList blank{QString()};
-    Lines split;
-    split.reserve(text.count(QLatin1Char('\n')) + 1);
-    qsizetype start = 0;
-    // The line end of the last line starts no line; an empty text is one empty line.
-    while (start < text.size() || (start == 0 && text.isEmpty())) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-        if (end < 0) {
-            end = text.size();
-        }
-        const QStringView line = QStringView(text).mid(start, end - start).trimmed();
-        // Simplified, a line has single spaces between its tokens and nowhere else: splitting it at
-        // them gives what splitting at runs of whitespace would.
-        split.append(line.isEmpty() ? blank
-                                    : line.toString().simplified().split(QLatin1Char(' '), Qt::KeepEmptyParts));
-        start = end + 1;
-    }
-    return split;
-}
-
 bool ProfileQualityReportParser::ReadProfileName(const Lines& lines)
 {
-    return FindKeyValue(lines, QStringLiteral("ProfileName"), 2, profileName);
+    return FindKeyValue(lines, u"ProfileName", 2, profileName);
 }
 
 bool ProfileQualityReportParser::ReadComputerSerialNumber(const Lines& lines)
@@ -189,15 +204,15 @@ bool ProfileQualityReportParser::ReadComputerSerialNumber(const Lines& lines)
         LOG4CPLUS_DEBUG(Logger(),
                         LOG4CPLUS_TEXT("retriving from bios tools failed! Now trying to parse from quality report"));
     }
-    return FindKeyValue(lines, QStringLiteral("ComputerSerialNumber"), 2, computerSerialNumber);
+    return FindKeyValue(lines, u"ComputerSerialNumber", 2, computerSerialNumber);
 }
 
 bool ProfileQualityReportParser::ReadCalibrationDateAndTime(const Lines& lines)
 {
-    for (const QStringList& line : lines) {
-        if (line.size() == 3 && line.first().startsWith(QLatin1String("Date")) && !line[2].isEmpty()) {
-            calibrationDate = line[1];
-            calibrationTime = line[2];
+    for (const Line& line : lines) {
+        if (line.size() == 3 && line.first().startsWith(u"Date") && !line[2].isEmpty()) {
+            calibrationDate = line[1].toString();
+            calibrationTime = line[2].toString();
             return true;
         }
     }
@@ -206,22 +221,22 @@ bool ProfileQualityReportParser::ReadCalibrationDateAndTime(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadCalibratedLuminance(const Lines& lines)
 {
-    return FindNumberText(lines, QStringLiteral("Target"), 3, calibratedLuminance);
+    return FindNumberText(lines, u"Target", 3, calibratedLuminance);
 }
 
 bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
 {
     bool mean = false;
     bool max = false;
-    for (const QStringList& line : lines) {
-        if (line.size() < 4 || line[3].isEmpty()) {
+    for (const Line& line : lines) {
+        // The line, its tokens joined by spaces, starts with "dE2000 mean" or "dE2000 max".
+        if (line.size() < 4 || line[3].isEmpty() || line[0] != u"dE2000") {
             continue;
         }
-        const QString joined = line.join(QLatin1Char(' '));
-        if (!mean && joined.startsWith(QLatin1String("dE2000 mean"))) {
+        if (!mean && line[1].startsWith(u"mean")) {
             deltaE2000Mean = ToDouble(line[3]);
             mean = true;
-        } else if (!max && joined.startsWith(QLatin1String("dE2000 max"))) {
+        } else if (!max && line[1].startsWith(u"max")) {
             deltaE2000Max = ToDouble(line[3]);
             max = true;
         }
@@ -231,12 +246,12 @@ bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadAverageGamma(const Lines& lines)
 {
-    return FindNumberText(lines, QStringLiteral("Gamma"), 2, averageGamma);
+    return FindNumberText(lines, u"Gamma", 2, averageGamma);
 }
 
 bool ProfileQualityReportParser::ReadGammaCurve(const Lines& lines)
 {
-    return ReadTable(lines, GammaCurveHeader, 3, [this](const QStringList& row) {
+    return ReadTable(lines, GammaCurveHeader, 3, [this](const Line& row) {
         gammaLevels.append(ToInt(row[0]));
         gammaNormalizedValues.append(ToDouble(row[1]));
         gammaTargetValues.append(ToDouble(row[2]));
@@ -246,7 +261,7 @@ bool ProfileQualityReportParser::ReadGammaCurve(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadDeltaEResults(const Lines& lines)
 {
-    return ReadTable(lines, DeltaEHeader, 4, [this](const QStringList& row) {
+    return ReadTable(lines, DeltaEHeader, 4, [this](const Line& row) {
         const double deltaE = ToDouble(row[3]);
         if (!std::isnormal(deltaE)) {
             return false;
@@ -262,7 +277,7 @@ bool ProfileQualityReportParser::ReadVerificationPatches(const Lines& lines)
     if (!lines.contains(VerificationHeader)) {
         return false;
     }
-    for (const QStringList& line : lines) {
+    for (const Line& line : lines) {
         if (line.size() == VerificationHeader.size() && line != VerificationHeader) {
             verificationPatches.append({ToInt(line[0]), ToInt(line[1]), ToInt(line[2])});
         }
@@ -272,9 +287,8 @@ bool ProfileQualityReportParser::ReadVerificationPatches(const Lines& lines)
 
 bool ProfileQualityReportParser::ReadWhitePoint(const Lines& lines)
 {
-    for (const QStringList& line : lines) {
-        if (line.size() != 9 || line[0] != QLatin1String("255") || line[1] != QLatin1String("255") ||
-            line[2] != QLatin1String("255")) {
+    for (const Line& line : lines) {
+        if (line.size() != 9 || line[0] != u"255" || line[1] != u"255" || line[2] != u"255") {
             continue;
         }
         whiteX = ToDouble(line[7]);
@@ -304,7 +318,7 @@ bool ProfileQualityReportParser::ReadPrimaries(const Lines& lines)
     bool all = true;
     for (const auto& primary : primaries) {
         bool found = false;
-        for (const QStringList& line : lines) {
+        for (const Line& line : lines) {
             if (line.size() == 9 && line[0] == QLatin1String(primary.rgb[0]) &&
                 line[1] == QLatin1String(primary.rgb[1]) && line[2] == QLatin1String(primary.rgb[2])) {
                 *primary.x = ToDouble(line[7]);

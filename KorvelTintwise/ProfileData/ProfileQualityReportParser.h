@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <utility>
 
@@ -46,8 +47,8 @@ public:
     const QString& GetWhitePointColorTemperature() const { return whitePointColorTemperature; }
 
 private:
-    // The simplified lines of the report, each split into tokens.
-    using Lines = QList<QStringList>;
+    // The tokens of each line of the report, viewed in its text.
+    using Lines = QList<QList<QStringView>>;
 
     // Each reader scans the lines from the start; they throw NonFiniteNumber (ProfileQualityReportParser.cpp).
     bool ReadProfileName(const Lines& lines);
@@ -61,9 +62,6 @@ private:
     bool ReadVerificationPatches(const Lines& lines);
     bool ReadWhitePoint(const Lines& lines);
     bool ReadPrimaries(const Lines& lines);
-
-    // The report text split once, for all readers.
-    Lines SplitLines() const;
 
     QByteArray reportText;
     QString profileName;
