@@ -174,7 +174,7 @@ void EntryExtractor::OpenDestination(const std::string& failure)
 std::string EntryExtractor::CreateTemporary(int& file)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string process = std::to_string(::getpid());
+    static const std::string process = std::to_string(::getpid());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = ".extract-" + process + "-" + std::to_string(counter++) + ".partial";
         file = ::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
