@@ -17,7 +17,8 @@ public:
                             const QStringList& expectedFiles) override;
     void DecompressFile(const QString& archivePath, const QString& destination, const QString& fileName) override;
 
-    // Writes one file entry to destination + "/" + its bare name; throws DecompressProfilesException.
+    // Writes one file entry to destination + "/" + its bare name (see EntryExtractor); throws
+    // DecompressProfilesException.
     void ExtractEntry(const std::shared_ptr<ZipArchiveEntry>& entry, const std::string& destination);
 };
 

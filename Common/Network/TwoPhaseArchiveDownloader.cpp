@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QSslConfiguration>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -61,7 +62,28 @@ void TwoPhaseArchiveDownloader::DownloadArchive(const QUrl& url)
     connect(manager, &QNetworkAccessManager::sslErrors, this, &TwoPhaseArchiveDownloader::onSslErrors);
     connect(manager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveUrlReceived);
     manager->clearConnectionCache();
-    manager->get(CreateRequest(url));
+    LimitSize(manager->get(CreateRequest(url)), MaximumAddressSize, QStringLiteral("On archive URL received reply: "),
+              tr("Failed to obtain profile archive URL."));
+}
+
+void TwoPhaseArchiveDownloader::LimitSize(QNetworkReply* reply, qint64 limit, const QString& logPrefix,
+                                          const QString& reason)
+{
+    const auto check = [this, reply, limit, logPrefix, reason](qint64 received) {
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (std::max(received, reply->bytesAvailable()) <= limit &&
+            (!announced.isValid() || announced.toLongLong() <= limit)) {
+            return;
+        }
+        reply->disconnect(this);
+        EndDownload(reply->manager());
+        reply->abort();
+        reply->deleteLater();
+        LogEncrypted(logPrefix, QStringLiteral("Reply larger than %1 bytes").arg(limit));
+        emit ArchiveDownloadFailed(reason);
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, [check] { check(0); });
+    connect(reply, &QNetworkReply::downloadProgress, this, [check](qint64 received, qint64) { check(received); });
 }
 
 void TwoPhaseArchiveDownloader::EndDownload(QNetworkAccessManager* replyManager)
@@ -100,7 +122,8 @@ void TwoPhaseArchiveDownloader::OnArchiveUrlReceived(QNetworkReply* reply)
         return;
     }
     connect(replyManager, &QNetworkAccessManager::finished, this, &TwoPhaseArchiveDownloader::OnArchiveReceived);
-    replyManager->get(CreateRequest(archiveUrl));
+    LimitSize(replyManager->get(CreateRequest(archiveUrl)), MaximumArchiveSize,
+              QStringLiteral("On archive received reply: "), SupportText(false));
 }
 
 void TwoPhaseArchiveDownloader::OnArchiveReceived(QNetworkReply* reply)

@@ -21,6 +21,12 @@ class TwoPhaseArchiveDownloader : public IArchiveDownloader, public Logging::Log
     Q_OBJECT
 
 public:
+    // No profile archive comes near this size: a larger reply (announced or received) is not read
+    // further and ends the download as failed.
+    static constexpr qint64 MaximumArchiveSize = qint64(64) << 20;
+    // The same for the first reply, which holds no more than an address.
+    static constexpr qint64 MaximumAddressSize = qint64(64) << 10;
+
     TwoPhaseArchiveDownloader();
     ~TwoPhaseArchiveDownloader() override;
 
@@ -40,6 +46,9 @@ public slots:
     void onSslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
 
 private:
+    // As soon as the reply's announced length or the bytes it has received pass `limit`, stops it and
+    // ends the download with `reason`, logging the cause (encrypted) after `logPrefix`.
+    void LimitSize(QNetworkReply* reply, qint64 limit, const QString& logPrefix, const QString& reason);
     // Detaches `replyManager` from this downloader, so that it reaches no handler after the download's outcome.
     void EndDownload(QNetworkAccessManager* replyManager);
     // Detaches the current manager and schedules its deletion: a handler of its own reply may still run.

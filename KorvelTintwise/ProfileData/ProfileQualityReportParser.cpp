@@ -16,22 +16,58 @@ namespace {
 using Korvel::DisplayCalibration::Common::HardwareInfo::BiosToolsFactory;
 using Korvel::DisplayCalibration::Common::HardwareInfo::IBiosTools;
 
-const QStringList GammaCurveHeader = {"RGB", "Normalized", "Target"};
-const QStringList DeltaEHeader = {"R", "G", "B", "dE2000"};
-const QStringList VerificationHeader = {"R", "G", "B", "X", "Y", "Z", "Y", "x", "y"};
+using Line = QList<QStringView>;
+using Lines = QList<Line>;
+
+const Line GammaCurveHeader = {u"RGB", u"Normalized", u"Target"};
+const Line DeltaEHeader = {u"R", u"G", u"B", u"dE2000"};
+const Line VerificationHeader = {u"R", u"G", u"B", u"X", u"Y", u"Z", u"Y", u"x", u"y"};
 
 log4cplus::Logger Logger()
 {
     return log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("ProfileQualityReportParser"));
 }
 
+// Thrown by the readers for a number that is NaN or infinite ("nan", "inf", "1e400"): the report
+// is then unreadable as a whole.
+struct NonFiniteNumber {};
+
 // An unparsable number reads as 0.
-double ToDouble(const QString& token)
+double ToDouble(QStringView token)
 {
-    return token.toDouble();
+    const double value = token.toDouble();
+    if (!std::isfinite(value)) {
+        throw NonFiniteNumber();
+    }
+    return value;
 }
 
-int ToInt(const QString& token)
+// The last token of the first line that starts with `key` and has `count` tokens; false, with
+// `value` unchanged, when no line does.
+bool FindKeyValue(const Lines& lines, QStringView key, qsizetype count, QString& value)
+{
+    for (const Line& line : lines) {
+        if (line.size() == count && line.first().startsWith(key)) {
+            value = line.last().toString();
+            return true;
+        }
+    }
+    return false;
+}
+
+// FindKeyValue for a value kept as written that is still a number (a luminance, a gamma).
+bool FindNumberText(const Lines& lines, QStringView key, qsizetype count, QString& value)
+{
+    QString found;
+    if (!FindKeyValue(lines, key, count, found)) {
+        return false;
+    }
+    ToDouble(found);
+    value = found;
+    return true;
+}
+
+int ToInt(QStringView token)
 {
     return token.toInt(nullptr, 10);
 }
@@ -40,7 +76,7 @@ int ToInt(const QString& token)
 // when the header is missing or the rows run to the end of the text; the rows read are taken
 // either way. `take` says whether a row of the right width counts.
 template <typename Take>
-bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsizetype width, Take take)
+bool ReadTable(const Lines& lines, const Line& header, qsizetype width, Take take)
 {
     qsizetype i = 0;
     while (i < lines.size() && lines[i] != header) {
@@ -51,7 +87,7 @@ bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsize
     }
     int rows = 0;
     for (++i; i < lines.size(); ++i) {
-        const QStringList& tokens = lines[i];
+        const Line& tokens = lines[i];
         if (tokens.size() == 1 && rows > 0) {
             return true;
         }
@@ -62,11 +98,44 @@ bool ReadTable(const QList<QStringList>& lines, const QStringList& header, qsize
     return false;
 }
 
+// The tokens of each line of the text: its runs of characters other than whitespace (what splitting
+// the simplified line at its spaces gives), viewed in `text`. A line of whitespace alone is one empty
+// token; such lines share one list. The line end of the last line starts no line; an empty text is
+// one empty line.
+Lines SplitLines(const QString& text)
+{
+    const Line blank{QStringView()};
+    Lines lines;
+    lines.reserve(text.count(QLatin1Char('\n')) + 1);
+    const QChar* const characters = text.constData();
+    qsizetype start = 0;
+    while (start < text.size() || (start == 0 && text.isEmpty())) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0) {
+            end = text.size();
+        }
+        Line tokens;
+        for (qsizetype i = start; i < end;) {
+            while (i < end && characters[i].isSpace()) {
+                ++i;
+            }
+            const qsizetype first = i;
+            while (i < end && !characters[i].isSpace()) {
+                ++i;
+            }
+            if (i > first) {
+                tokens.append(QStringView(characters + first, i - first));
+            }
+        }
+        lines.append(tokens.isEmpty() ? blank : std::move(tokens));
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace
 
-ProfileQualityReportParser::ProfileQualityReportParser() : splitter(QStringLiteral("([^\\S]+)"))
-{
-}
+ProfileQualityReportParser::ProfileQualityReportParser() = default;
 
 bool ProfileQualityReportParser::Load(const QString& path, QString& error)
 {
@@ -75,9 +144,15 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
         error = tr("Could not open report!");
         return false;
     }
-    reportText = file.readAll();
+    // One byte more than allowed tells a report that is too large without reading all of it.
+    reportText = file.read(MaximumSize + 1);
+    if (reportText.size() > MaximumSize) {
+        reportText.clear();
+        error = tr("Could not open report!");
+        return false;
+    }
     const struct {
-        bool (ProfileQualityReportParser::*read)();
+        bool (ProfileQualityReportParser::*read)(const Lines&);
         const char* message;
     } readers[] = {
         {&ProfileQualityReportParser::ReadProfileName, QT_TR_NOOP("Profile name is not found!")},
@@ -93,47 +168,32 @@ bool ProfileQualityReportParser::Load(const QString& path, QString& error)
         {&ProfileQualityReportParser::ReadWhitePoint, QT_TR_NOOP("White Point coordinates are not found!")},
         {&ProfileQualityReportParser::ReadPrimaries, QT_TR_NOOP("Coordinates of RGB primaries are not found!")},
     };
+    const QString text = QString::fromUtf8(reportText);
+    const Lines lines = SplitLines(text);
+    QString missing;
     bool complete = true;
-    for (const auto& reader : readers) {
-        if (!(this->*reader.read)()) {
-            error += tr(reader.message);
-            complete = false;
+    try {
+        for (const auto& reader : readers) {
+            if (!(this->*reader.read)(lines)) {
+                missing += tr(reader.message);
+                complete = false;
+            }
         }
+    } catch (const NonFiniteNumber&) {
+        *this = ProfileQualityReportParser();
+        error = tr("Could not open report!");
+        return false;
     }
+    error += missing;
     return complete;
 }
 
-QList<QStringList> ProfileQualityReportParser::Lines() const
+bool ProfileQualityReportParser::ReadProfileName(const Lines& lines)
 {
-    QStringList lines = QString::fromUtf8(reportText).split(QLatin1Char('\n'));
-    if (!reportText.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();  // the line end of the last line starts no line
-    }
-    QList<QStringList> split;
-    split.reserve(lines.size());
-    for (const QString& line : lines) {
-        split.append(line.simplified().split(splitter, Qt::KeepEmptyParts));
-    }
-    return split;
+    return FindKeyValue(lines, u"ProfileName", 2, profileName);
 }
 
-bool ProfileQualityReportParser::FindKeyValue(const QString& key, qsizetype count, QString& value) const
-{
-    for (const QStringList& line : Lines()) {
-        if (line.size() == count && line.first().startsWith(key)) {
-            value = line.last();
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ProfileQualityReportParser::ReadProfileName()
-{
-    return FindKeyValue(QStringLiteral("ProfileName"), 2, profileName);
-}
-
-bool ProfileQualityReportParser::ReadComputerSerialNumber()
+bool ProfileQualityReportParser::ReadComputerSerialNumber(const Lines& lines)
 {
     try {
         LOG4CPLUS_DEBUG(Logger(), LOG4CPLUS_TEXT("Retriving Computer serial number using bios tools"));
@@ -144,39 +204,39 @@ bool ProfileQualityReportParser::ReadComputerSerialNumber()
         LOG4CPLUS_DEBUG(Logger(),
                         LOG4CPLUS_TEXT("retriving from bios tools failed! Now trying to parse from quality report"));
     }
-    return FindKeyValue(QStringLiteral("ComputerSerialNumber"), 2, computerSerialNumber);
+    return FindKeyValue(lines, u"ComputerSerialNumber", 2, computerSerialNumber);
 }
 
-bool ProfileQualityReportParser::ReadCalibrationDateAndTime()
+bool ProfileQualityReportParser::ReadCalibrationDateAndTime(const Lines& lines)
 {
-    for (const QStringList& line : Lines()) {
-        if (line.size() == 3 && line.first().startsWith(QLatin1String("Date")) && !line[2].isEmpty()) {
-            calibrationDate = line[1];
-            calibrationTime = line[2];
+    for (const Line& line : lines) {
+        if (line.size() == 3 && line.first().startsWith(u"Date") && !line[2].isEmpty()) {
+            calibrationDate = line[1].toString();
+            calibrationTime = line[2].toString();
             return true;
         }
     }
     return false;
 }
 
-bool ProfileQualityReportParser::ReadCalibratedLuminance()
+bool ProfileQualityReportParser::ReadCalibratedLuminance(const Lines& lines)
 {
-    return FindKeyValue(QStringLiteral("Target"), 3, calibratedLuminance);
+    return FindNumberText(lines, u"Target", 3, calibratedLuminance);
 }
 
-bool ProfileQualityReportParser::ReadDeltaE2000()
+bool ProfileQualityReportParser::ReadDeltaE2000(const Lines& lines)
 {
     bool mean = false;
     bool max = false;
-    for (const QStringList& line : Lines()) {
-        if (line.size() < 4 || line[3].isEmpty()) {
+    for (const Line& line : lines) {
+        // The line, its tokens joined by spaces, starts with "dE2000 mean" or "dE2000 max".
+        if (line.size() < 4 || line[3].isEmpty() || line[0] != u"dE2000") {
             continue;
         }
-        const QString joined = line.join(QLatin1Char(' '));
-        if (!mean && joined.startsWith(QLatin1String("dE2000 mean"))) {
+        if (!mean && line[1].startsWith(u"mean")) {
             deltaE2000Mean = ToDouble(line[3]);
             mean = true;
-        } else if (!max && joined.startsWith(QLatin1String("dE2000 max"))) {
+        } else if (!max && line[1].startsWith(u"max")) {
             deltaE2000Max = ToDouble(line[3]);
             max = true;
         }
@@ -184,14 +244,14 @@ bool ProfileQualityReportParser::ReadDeltaE2000()
     return mean && max;
 }
 
-bool ProfileQualityReportParser::ReadAverageGamma()
+bool ProfileQualityReportParser::ReadAverageGamma(const Lines& lines)
 {
-    return FindKeyValue(QStringLiteral("Gamma"), 2, averageGamma);
+    return FindNumberText(lines, u"Gamma", 2, averageGamma);
 }
 
-bool ProfileQualityReportParser::ReadGammaCurve()
+bool ProfileQualityReportParser::ReadGammaCurve(const Lines& lines)
 {
-    return ReadTable(Lines(), GammaCurveHeader, 3, [this](const QStringList& row) {
+    return ReadTable(lines, GammaCurveHeader, 3, [this](const Line& row) {
         gammaLevels.append(ToInt(row[0]));
         gammaNormalizedValues.append(ToDouble(row[1]));
         gammaTargetValues.append(ToDouble(row[2]));
@@ -199,9 +259,9 @@ bool ProfileQualityReportParser::ReadGammaCurve()
     });
 }
 
-bool ProfileQualityReportParser::ReadDeltaEResults()
+bool ProfileQualityReportParser::ReadDeltaEResults(const Lines& lines)
 {
-    return ReadTable(Lines(), DeltaEHeader, 4, [this](const QStringList& row) {
+    return ReadTable(lines, DeltaEHeader, 4, [this](const Line& row) {
         const double deltaE = ToDouble(row[3]);
         if (!std::isnormal(deltaE)) {
             return false;
@@ -212,13 +272,12 @@ bool ProfileQualityReportParser::ReadDeltaEResults()
     });
 }
 
-bool ProfileQualityReportParser::ReadVerificationPatches()
+bool ProfileQualityReportParser::ReadVerificationPatches(const Lines& lines)
 {
-    const QList<QStringList> lines = Lines();
     if (!lines.contains(VerificationHeader)) {
         return false;
     }
-    for (const QStringList& line : lines) {
+    for (const Line& line : lines) {
         if (line.size() == VerificationHeader.size() && line != VerificationHeader) {
             verificationPatches.append({ToInt(line[0]), ToInt(line[1]), ToInt(line[2])});
         }
@@ -226,11 +285,10 @@ bool ProfileQualityReportParser::ReadVerificationPatches()
     return !verificationPatches.isEmpty();
 }
 
-bool ProfileQualityReportParser::ReadWhitePoint()
+bool ProfileQualityReportParser::ReadWhitePoint(const Lines& lines)
 {
-    for (const QStringList& line : Lines()) {
-        if (line.size() != 9 || line[0] != QLatin1String("255") || line[1] != QLatin1String("255") ||
-            line[2] != QLatin1String("255")) {
+    for (const Line& line : lines) {
+        if (line.size() != 9 || line[0] != u"255" || line[1] != u"255" || line[2] != u"255") {
             continue;
         }
         whiteX = ToDouble(line[7]);
@@ -246,7 +304,7 @@ bool ProfileQualityReportParser::ReadWhitePoint()
     return false;
 }
 
-bool ProfileQualityReportParser::ReadPrimaries()
+bool ProfileQualityReportParser::ReadPrimaries(const Lines& lines)
 {
     const struct {
         const char* rgb[3];
@@ -257,11 +315,10 @@ bool ProfileQualityReportParser::ReadPrimaries()
         {{"0", "255", "0"}, &greenX, &greenY},
         {{"0", "0", "255"}, &blueX, &blueY},
     };
-    const QList<QStringList> lines = Lines();
     bool all = true;
     for (const auto& primary : primaries) {
         bool found = false;
-        for (const QStringList& line : lines) {
+        for (const Line& line : lines) {
             if (line.size() == 9 && line[0] == QLatin1String(primary.rgb[0]) &&
                 line[1] == QLatin1String(primary.rgb[1]) && line[2] == QLatin1String(primary.rgb[2])) {
                 *primary.x = ToDouble(line[7]);

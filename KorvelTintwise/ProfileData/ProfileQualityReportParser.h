@@ -3,9 +3,9 @@
 
 #include <QCoreApplication>
 #include <QList>
-#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <utility>
 
@@ -15,11 +15,15 @@ class ProfileQualityReportParser {
 public:
     using Chromaticity = std::pair<double, double>;
 
+    // Reports are a few kilobytes; a larger file is not one.
+    static constexpr qint64 MaximumSize = 1 << 20;
+
     ProfileQualityReportParser();
 
     // Reads the report at `path`. False with "Could not open report!" in `error` when it cannot be
-    // opened; otherwise false with one message per missing part appended to `error` unless every
-    // part was found. The fields hold what was found either way.
+    // opened, is larger than MaximumSize or holds a number read as NaN or infinite (the fields then
+    // stay empty); otherwise false with one message per missing part appended to `error` unless
+    // every part was found. The fields hold what was found either way.
     bool Load(const QString& path, QString& error);
 
     const QString& GetProfileName() const { return profileName; }
@@ -43,23 +47,21 @@ public:
     const QString& GetWhitePointColorTemperature() const { return whitePointColorTemperature; }
 
 private:
-    bool ReadProfileName();
-    bool ReadComputerSerialNumber();
-    bool ReadCalibrationDateAndTime();
-    bool ReadCalibratedLuminance();
-    bool ReadDeltaE2000();
-    bool ReadAverageGamma();
-    bool ReadGammaCurve();
-    bool ReadDeltaEResults();
-    bool ReadVerificationPatches();
-    bool ReadWhitePoint();
-    bool ReadPrimaries();
+    // The tokens of each line of the report, viewed in its text.
+    using Lines = QList<QList<QStringView>>;
 
-    // The simplified lines of the report, each split into tokens.
-    QList<QStringList> Lines() const;
-    // The last token of the first line that starts with `key` and has `count` tokens; false, with
-    // `value` unchanged, when no line does.
-    bool FindKeyValue(const QString& key, qsizetype count, QString& value) const;
+    // Each reader scans the lines from the start; they throw NonFiniteNumber (ProfileQualityReportParser.cpp).
+    bool ReadProfileName(const Lines& lines);
+    bool ReadComputerSerialNumber(const Lines& lines);
+    bool ReadCalibrationDateAndTime(const Lines& lines);
+    bool ReadCalibratedLuminance(const Lines& lines);
+    bool ReadDeltaE2000(const Lines& lines);
+    bool ReadAverageGamma(const Lines& lines);
+    bool ReadGammaCurve(const Lines& lines);
+    bool ReadDeltaEResults(const Lines& lines);
+    bool ReadVerificationPatches(const Lines& lines);
+    bool ReadWhitePoint(const Lines& lines);
+    bool ReadPrimaries(const Lines& lines);
 
     QByteArray reportText;
     QString profileName;
@@ -81,5 +83,4 @@ private:
     QList<QList<int>> deltaERgbValues;
     QList<double> deltaE2000Values;
     QString whitePointColorTemperature;
-    QRegularExpression splitter;
 };

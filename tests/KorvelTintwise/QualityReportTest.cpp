@@ -113,7 +113,8 @@ TEST(ProfileQualityReportParserTest, OneMessagePerMissingPart)
         {"no average gamma", Without("Gamma"), "Average gamma data is not found!"},
         {"gamma table at the end", gammaLast, "Gamma curve data is not found!"},
         {"no gamma header", Without("RGB Normalized"), "Gamma curve data is not found!"},
-        {"no delta E values", Replaced("255 0 0 0.31", "255 0 0 0").replaceInStrings("0 0 255 0.48", "0 0 255 nan"),
+        {"no delta E values",
+         Replaced("255 0 0 0.31", "255 0 0 0").replaceInStrings("0 0 255 0.48", "0 0 255 1e-310"),
          "Delta E results are not found!"},
         {"no verification header", Without("R G B X Y Z"), "Verification patches are not found!"},
         {"no white row", Without("255 255 255 "), "White Point coordinates are not found!"},
@@ -148,6 +149,80 @@ TEST(ProfileQualityReportParserTest, OneMessagePerMissingPart)
     ProfileQualityReportParser missing;
     EXPECT_FALSE(missing.Load(folder.filePath("missing_Quality.txt"), error));
     EXPECT_EQ(error, "Could not open report!");
+}
+
+// A report larger than 1 MiB, or with a number read as NaN or infinite, is unreadable as a whole:
+// the message of a file that cannot be opened, and nothing read.
+TEST(ProfileQualityReportParserTest, TooLargeOrNotFiniteIsUnreadable)
+{
+    const qsizetype limit = ProfileQualityReportParser::MaximumSize;
+    ASSERT_EQ(limit, 1 << 20);
+    // The complete report followed by lines of "#" up to `size` bytes.
+    const auto padded = [](qsizetype size) {
+        QByteArray text = Report.join("\r\n").toUtf8() + "\r\n";
+        while (text.size() < size) {
+            text += QByteArray(std::min<qsizetype>(78, size - text.size()), '#') + "\r\n";
+        }
+        text.truncate(size);
+        return text;
+    };
+    const auto lines = [](const QStringList& report) { return report.join("\r\n").toUtf8() + "\r\n"; };
+    const struct {
+        const char* name;
+        QByteArray text;
+        bool readable;
+    } cases[] = {
+        {"exactly 1 MiB", padded(limit), true},
+        {"1 MiB and one byte", padded(limit + 1), false},
+        {"nan red x", lines(Replaced("255 0 0 123", "255 0 0 123.7 63.8 5.8 63.8 nan 0.3300")), false},
+        {"inf dE2000 mean", lines(Replaced("dE2000 mean", "dE2000 mean : inf")), false},
+        {"1e400 white X", lines(Replaced("255 255 255 ", "255 255 255 1e400 300 326.717 300 0.3127 0.3290")), false},
+        {"-inf gamma value", lines(Replaced("128 0.2195", "128 -inf 0.2158")), false},
+        {"-inf dE2000 row", lines(Replaced("0 0 255 0.48", "0 0 255 -inf")), false},
+        {"NaN luminance", lines(Replaced("Target", "Target Luminance NaN")), false},
+        {"inf average gamma", lines(Replaced("Gamma", "Gamma inf")), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QFile file(folder.filePath("r_Quality.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.text);
+        file.close();
+        ProfileQualityReportParser parser;
+        QString error = "earlier text ";
+        EXPECT_EQ(parser.Load(file.fileName(), error), c.readable);
+        if (c.readable) {
+            EXPECT_EQ(error, "earlier text ");
+            EXPECT_EQ(parser.GetRedPrimary(), std::make_pair(0.64, 0.33));
+        } else {
+            EXPECT_EQ(error, "Could not open report!");
+            EXPECT_EQ(parser.GetProfileName(), "");
+            EXPECT_EQ(parser.GetRedPrimary(), std::make_pair(0.0, 0.0));
+            EXPECT_EQ(parser.GetWhitePoint(), std::make_pair(0.0, 0.0));
+            EXPECT_TRUE(parser.GetGammaLevels().isEmpty());
+            EXPECT_TRUE(parser.GetDeltaE2000Values().isEmpty());
+        }
+    }
+}
+
+// Reports as the test-data maker writes them, for each kind of profile.
+TEST(ProfileQualityReportParserTest, ReadsTheMakersReports)
+{
+    const TestSupport::TemporaryMachine machine;
+    QTemporaryDir folder;
+    TintwiseTest::MakeProfileSet(folder.path(), {"--profiles", "sRGB,AdobeRGB,DCIP3,Native", "--color-space", "DCIP3"});
+    const QStringList reports = QDir(folder.path()).entryList({"*_Quality.txt"}, QDir::Files);
+    ASSERT_EQ(reports.size(), 4);
+    for (const QString& name : reports) {
+        SCOPED_TRACE(name.toStdString());
+        ProfileQualityReportParser parser;
+        QString error;
+        EXPECT_TRUE(parser.Load(folder.filePath(name), error)) << error.toStdString();
+        EXPECT_EQ(parser.GetProfileName() + "_Quality.txt", name);
+        EXPECT_GT(parser.GetRedPrimary().first, parser.GetGreenPrimary().first);
+        EXPECT_FALSE(parser.GetWhitePointColorTemperature().isEmpty());
+    }
 }
 
 TEST(ProfileQualityReportParserTest, SerialNumberComesFromTheBios)

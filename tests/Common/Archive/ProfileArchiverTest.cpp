@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -66,15 +69,21 @@ TEST_P(PeerArchiveTest, ExtractsByteIdentical)
     }
 
     std::unique_ptr<Archive::IProfileArchiver> archiver(Archive::ProfileArchiverFactory().Create());
-    archiver->DecompressProfiles(set.Root() + "/a.zip", set.Out(), {});
-
     QStringList expected;
     for (const auto& [name, contents] : set.Files()) {
         expected << name;
-        EXPECT_EQ(ReadFile(set.Out() + "/" + name), contents) << name;
     }
     expected.sort();
-    EXPECT_EQ(QDir(set.Out()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), expected);
+    // The second time over the files of the first.
+    for (const char* round : {"first", "again"}) {
+        SCOPED_TRACE(round);
+        archiver->DecompressProfiles(set.Root() + "/a.zip", set.Out(), {});
+        for (const auto& [name, contents] : set.Files()) {
+            EXPECT_EQ(ReadFile(set.Out() + "/" + name), contents) << name;
+        }
+        EXPECT_EQ(QDir(set.Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                  expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, PeerArchiveTest, testing::Combine(testing::ValuesIn(kPeerCases), testing::Bool()),
@@ -190,7 +199,8 @@ const BrokenCase kBrokenCases[] = {
 
 class BrokenEntryTest : public testing::TestWithParam<BrokenCase> {};
 
-TEST_P(BrokenEntryTest, FailsAndLeavesNoFile)
+// The file of an earlier extraction stays as it was; nothing else is left.
+TEST_P(BrokenEntryTest, FailsAndLeavesTheEarlierFile)
 {
     const BrokenCase& broken = GetParam();
     const ProfileSet set;
@@ -201,13 +211,16 @@ TEST_P(BrokenEntryTest, FailsAndLeavesNoFile)
                                                      : broken.patchOffset;
         TestSupport::PatchFile(archive, offset, broken.patch);
     }
+    WriteFile(set.Out() + "/sRGB.icc", "earlier");
     try {
         Archive::ProfileArchiver().DecompressProfiles(archive, set.Out(), {});
         FAIL() << "no exception";
     } catch (const Archive::DecompressProfilesException& error) {
         EXPECT_STREQ(error.what(), "Failed to extract file: sRGB.icc");
     }
-    EXPECT_TRUE(QDir(set.Out()).isEmpty());
+    EXPECT_EQ(QDir(set.Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"sRGB.icc"});
+    EXPECT_EQ(ReadFile(set.Out() + "/sRGB.icc"), "earlier");
 }
 
 INSTANTIATE_TEST_SUITE_P(Broken, BrokenEntryTest, testing::ValuesIn(kBrokenCases),
@@ -303,5 +316,127 @@ TEST_P(ProfileExtractTest, ReportsWhatIsNoArchive)
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ProfileExtractTest, testing::ValuesIn(kExtractCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Sizes around the limits of one extraction (64 MiB per entry and in all), in archives that zip and
+// Python's zipfile make of highly compressible data: the declared sizes decide before anything is
+// written.
+constexpr qint64 kLimit = 64 << 20;
+
+struct SizeCase {
+    const char* name;
+    QString command;  // run in the set's root; makes x.zip
+    QString error;    // empty: extracted
+};
+
+QString Zeros(const QString& file, qint64 size)
+{
+    return QString("head -c %1 /dev/zero > %2").arg(size).arg(file);
+}
+
+const QString kTooLarge = "Archive entry exceeds the size limit of 67108864 bytes: ";
+const SizeCase kSizeCases[] = {
+    {"EntryAtTheLimit", Zeros("big.bin", kLimit) + " && zip -q x.zip big.bin", ""},
+    {"EntryPastTheLimit", Zeros("big.bin", kLimit + 1) + " && zip -q x.zip in/sRGB.icc big.bin", kTooLarge + "big.bin"},
+    {"PythonBomb",
+     "python3 -c \"import zipfile\n"
+     "with zipfile.ZipFile('x.zip', 'w', zipfile.ZIP_DEFLATED, compresslevel=9) as z:\n"
+     "    z.write('in/sRGB.icc', 'sRGB.icc')\n"
+     "    with z.open('KVL_sRGB.icm', 'w') as f:\n"
+     "        [f.write(bytes(1 << 20)) for _ in range(1000)]\"",
+     kTooLarge + "KVL_sRGB.icm"},
+    {"PastTheLimitInAll",
+     Zeros("a.bin", kLimit / 2) + " && " + Zeros("b.bin", kLimit / 2 + 1) + " && zip -q x.zip a.bin b.bin",
+     "Archive entries exceed the size limit of 67108864 bytes in all"},
+};
+
+void PrintTo(const SizeCase& test, std::ostream* stream)
+{
+    *stream << test.name;
+}
+
+class SizeLimitTest : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(SizeLimitTest, RefusesTooMuchBeforeWritingAnything)
+{
+    const SizeCase& test = GetParam();
+    const ProfileSet set;
+    Shell(set.Root(), test.command);
+    const auto result =
+        TestSupport::Run(TestSupport::BinaryPath("profile-extract"), {set.Root() + "/x.zip", set.Out()});
+    const QStringList written = QDir(set.Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    if (test.error.isEmpty()) {
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(QFileInfo(set.Out() + "/big.bin").size(), kLimit);
+    } else {
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, set.Root() + "/x.zip: " + test.error + "\n");
+        EXPECT_EQ(written, QStringList());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeLimitTest, testing::ValuesIn(kSizeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Sizes that lie: the data of an entry runs past the size its records declare (both records
+// patched). It fails without a file, whatever it would decompress to.
+TEST(ProfileArchiverTest, DataPastTheDeclaredSizeFails)
+{
+    const ProfileSet set;
+    Shell(set.Root(), Zeros("big.bin", 8 << 20) + " && zip -q -X x.zip big.bin");
+    const QString archive = set.Root() + "/x.zip";
+    const QByteArray declared("\x00\x10\x00\x00", 4);  // 4096 bytes
+    TestSupport::PatchFile(archive, 22, declared);  // local header: 30 + 7 bytes of name, no extra fields
+    TestSupport::PatchFile(archive, QFileInfo(archive).size() - 22 - 53 + 24, declared);  // central header
+    Shell(set.Root(), "unzip -l x.zip | grep -q ' 4096 .*big.bin'");
+    try {
+        Archive::ProfileArchiver().DecompressProfiles(archive, set.Out(), {});
+        FAIL() << "no exception";
+    } catch (const Archive::DecompressProfilesException& error) {
+        EXPECT_STREQ(error.what(), "Failed to extract file: big.bin");
+    }
+    EXPECT_TRUE(QDir(set.Out()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// Only the entries extracted count: the panel information comes out of an archive whose profiles
+// are refused.
+TEST(ProfileArchiverTest, OnlyTheChosenEntriesCount)
+{
+    const ProfileSet set;
+    Shell(set.Root(), Zeros("big.bin", kLimit + 1) + " && cd in && zip -q -r ../x.zip sub ../big.bin");
+    Archive::ProfileArchiver archiver;
+    archiver.DecompressFile(set.Root() + "/x.zip", set.Out(), "PanelInfo.xml");
+    EXPECT_EQ(ReadFile(set.Out() + "/PanelInfo.xml"), set.Files().at("PanelInfo.xml"));
+    EXPECT_THROW(archiver.DecompressProfiles(set.Root() + "/x.zip", set.Out(), {}),
+                 Archive::DecompressProfilesException);
+}
+
+// A kill in the middle of an extraction leaves each entry's name with the earlier file or the whole
+// new one; a part-written file only ever has a hidden temporary name.
+TEST(ProfileArchiverTest, KilledExtractionLeavesEarlierOrWholeFiles)
+{
+    const ProfileSet set;
+    Shell(set.Root(), "head -c 60000000 /dev/urandom > big.bin && zip -q -0 x.zip big.bin");
+    const QByteArray whole = ReadFile(set.Root() + "/big.bin");
+    WriteFile(set.Out() + "/big.bin", "earlier");
+
+    QProcess extraction;
+    extraction.start(TestSupport::BinaryPath("profile-extract"), {set.Root() + "/x.zip", set.Out()});
+    ASSERT_TRUE(extraction.waitForStarted());
+    // Killed as soon as a temporary file shows, or once it has ended.
+    const QDir out(set.Out());
+    while (extraction.state() == QProcess::Running &&
+           out.entryList(QDir::Files | QDir::Hidden).size() < 2) {
+        QThread::usleep(200);
+    }
+    extraction.kill();
+    extraction.waitForFinished();
+
+    const QByteArray left = ReadFile(set.Out() + "/big.bin");
+    EXPECT_TRUE(left == "earlier" || left == whole) << left.size() << " bytes";
+    for (const QString& name : out.entryList(QDir::Files | QDir::Hidden)) {
+        const bool temporary = QRegularExpression("^\\.extract-.*\\.partial$").match(name).hasMatch();
+        EXPECT_TRUE(name == "big.bin" || temporary) << name;
+    }
+}
 
 }  // namespace

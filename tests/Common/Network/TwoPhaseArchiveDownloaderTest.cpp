@@ -10,12 +10,16 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QSslConfiguration>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -31,6 +35,16 @@ const QString InvalidUrl = QStringLiteral(
 const QString Support =
     "Failed to restore the ICC profiles customized for your display. Please contact support at " + SupportPageLink();
 const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
+const qint64 Limit = Network::TwoPhaseArchiveDownloader::MaximumArchiveSize;
+// The server's generated archive of `size` bytes for `Identity`, with or without Content-Length.
+QStringList Generated(qint64 size, bool announced = true)
+{
+    QStringList switches{"--generated-archive", Identity + "=" + QString::number(size)};
+    if (!announced) {
+        switches << "--no-content-length";
+    }
+    return switches;
+}
 const QByteArray ArchiveBytes = QByteArray::fromHex("504b0304") + "not really a zip" + QByteArray(600, 0x5a);
 
 // The text of a logged line after `prefix`: Base64 of 512-byte RSA messages, decrypted with the test private key.
@@ -109,9 +123,9 @@ protected:
     }
 
     // Runs the event loop until the first outcome, then a little longer to catch a second one.
-    void WaitForOutcome()
+    void WaitForOutcome(int milliseconds = 20000)
     {
-        QDeadlineTimer deadline(20000);
+        QDeadlineTimer deadline(milliseconds);
         while (outcomes.Count() == 0 && !deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
@@ -213,9 +227,65 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EmptyArchiveWithError", {"--reply", "archive=500,empty"}, Support + ".", {}, {}},
         FailureCase{"ArchiveErrorWithBody", {"--reply", "archive=503,json"}, Support, "On archive received reply: ",
                     "Error transferring https://127.0.0.1:"},
+        FailureCase{"AddressPastTheLimit", {"--address", "https://{host}/" + QString(70000, 'a')}, UrlFailure,
+                    "On archive URL received reply: ", "Reply larger than 65536 bytes"},
+        FailureCase{"ArchivePastTheLimit", Generated(Limit + 1), Support, "On archive received reply: ",
+                    "Reply larger than 67108864 bytes"},
+        FailureCase{"ArchivePastTheLimitWithoutLength", Generated(Limit + 1, false), Support,
+                    "On archive received reply: ", "Reply larger than 67108864 bytes"},
         FailureCase{"UntrustedCertificate", {"--untrusted"}, Support, "On SSL errors reply: ",
                     "Failed to restore the ICC profiles customized for your display because of SSL errors. The "}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// An archive of the limit comes whole; a huge one is not read to its end (with Content-Length the
+// download stops at the headers, without it once the limit is passed) and never held whole.
+TEST_F(TwoPhaseArchiveDownloaderTest, ArchivesAroundTheLimit)
+{
+    const struct {
+        qint64 size;
+        bool announced;
+        qint64 mostSent;  // 0: the archive arrives
+    } cases[] = {
+        {Limit, true, 0},
+        {Limit, false, 0},
+        // Socket buffers on both sides hold a few megabytes that were sent but never read.
+        {qint64(2) << 30, true, qint64(32) << 20},
+        {qint64(2) << 30, false, Limit + (qint64(32) << 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + (c.announced ? " bytes, Content-Length" : " bytes, no Content-Length"));
+        outcomes = {};
+        auto server = StartServer(Generated(c.size, c.announced));
+        ASSERT_TRUE(server->Started());
+        auto downloader = MakeDownloader();
+        downloader->DownloadArchive(LookupUrl(Identity));
+        WaitForOutcome(120000);  // 64 MiB through TLS on a busy machine
+        if (c.mostSent == 0) {
+            EXPECT_EQ(outcomes.failed, QStringList());
+            ASSERT_EQ(outcomes.finished.size(), 1);
+            EXPECT_EQ(outcomes.finished.first().size(), Limit);
+            continue;
+        }
+        EXPECT_TRUE(outcomes.finished.isEmpty());
+        EXPECT_EQ(outcomes.failed, QStringList{Support});
+        // The server tells how much went out once the connection is gone.
+        std::optional<QJsonObject> sent;
+        QDeadlineTimer deadline(30000);
+        while (!sent && !deadline.hasExpired()) {
+            for (const QJsonObject& request : server->Requests()) {
+                if (request.value("phase").toString() == "archive-sent") {
+                    sent = request;
+                }
+            }
+            QThread::msleep(50);
+        }
+        ASSERT_TRUE(sent.has_value());
+        EXPECT_LT(sent->value("bytes").toInteger(), c.mostSent);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 1 << 20) << "peak RSS in KiB";
+}
 
 TEST_F(TwoPhaseArchiveDownloaderTest, UnknownLongIdentityFailsInPhaseOneWithoutLoggingItInPlain)
 {
