@@ -50,14 +50,15 @@ private:
             }
             QPointer<QWidget> widget(found.target);
             const QString text = request.value("text").toString();
-            return [widget, text, action]() -> QString {
+            const bool replace = request.value("replace").toBool();
+            return [widget, text, action, replace]() -> QString {
                 if (widget.isNull()) {
                     return QStringLiteral("the widget ended before the step");
                 }
                 if (action == "click") {
                     Click(widget);
                 } else {
-                    Type(widget, text);
+                    Type(widget, text, replace);
                 }
                 return QString();
             };
