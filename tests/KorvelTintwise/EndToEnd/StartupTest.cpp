@@ -357,3 +357,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// Under a German locale Qt's own texts are German (its translations stand in the program folder's
+// "translations"), the program's own stay English.
+TEST(StartupLocaleTest, QtTextsFollowTheUsersLocale)
+{
+    FactorySet set;
+    set.calibrationManagement = false;
+    TrayMachine machine(set);
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    const ScopedEnvironment locale("LC_ALL", "de_DE.UTF-8");
+    const ScopedEnvironment language("LANGUAGE", nullptr);
+    TrayProgram program(desktop, machine);
+    const QJsonObject shown = program.WaitForView(ShowsMessageBox);
+    ASSERT_FALSE(shown.isEmpty()) << program.ErrorOutput();
+    const QJsonObject box = shown["windows"].toArray().last()["messageBox"].toObject();
+    QStringList buttons;
+    for (const QJsonValue& button : box["buttons"].toArray()) {
+        buttons << button.toString();
+    }
+    EXPECT_EQ(buttons, QStringList({"Ja", "Nein"}));
+    EXPECT_TRUE(box["text"].toString().startsWith("The Windows display calibration is disabled")) << box["text"].toString();
+    ASSERT_EQ(User({"answer", "Ja"}).exitCode, 0);
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty());
+    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    const QStringList boxes = machine.Events("message-box");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].endsWith(" answer=\"Ja\"")) << boxes[0];
+}
