@@ -260,11 +260,13 @@ TEST_F(SimulatedUserTest, TypesAndClicksInADialog)
     ASSERT_TRUE(program.ready) << program.seen.join('|');
 
     const struct {
-        QString button;
+        QStringList step;
         QString printed;
-    } endings[] = {{"okButton", "dialog accepted 56 remembered"}, {"cancelButton", "dialog rejected"}};
+    } endings[] = {{{"click", "okButton"}, "dialog accepted 56 remembered"},
+                   {{"click", "cancelButton"}, "dialog rejected"},
+                   {{"close", "entryDialog"}, "dialog rejected"}};  // its title bar's button
     for (const auto& ending : endings) {
-        SCOPED_TRACE(ending.button);
+        SCOPED_TRACE(ending.step.join(' '));
         Act({"trigger", "Dialog..."});
         const QJsonObject dialog = Window(Show());
         EXPECT_EQ(dialog["object"].toString(), "entryDialog");
@@ -288,11 +290,12 @@ TEST_F(SimulatedUserTest, TypesAndClicksInADialog)
         EXPECT_EQ(widgets[0]["text"].toString(), "56");
         EXPECT_TRUE(widgets[1]["checked"].toBool());
         EXPECT_TRUE(widgets[2]["enabled"].toBool());
-        Act({"click", ending.button});
+        Act(ending.step);
         program.Expect(ending.printed);
     }
     EXPECT_EQ(UserJournal(), QStringList({
                                  "dialog class=QDialog object=\"entryDialog\" title=\"Entry\" result=accepted",
+                                 "dialog class=QDialog object=\"entryDialog\" title=\"Entry\" result=rejected",
                                  "dialog class=QDialog object=\"entryDialog\" title=\"Entry\" result=rejected",
                              }));
 }
@@ -312,6 +315,7 @@ TEST_F(SimulatedUserTest, StepsFailWithinTheirBound)
         {{"type", "numberEdit", "1", "--program", "nosuch"}, "no program nosuch with a user interface runs (waited 300 ms)"},
         {{"trigger", "Unavailable"}, "the menu entry \"Unavailable\" is disabled (waited 300 ms)"},
         {{"trigger", "Nothing"}, "no visible menu entry or button \"Nothing\" (waited 300 ms)"},
+        {{"close", "numberEdit"}, "\"numberEdit\" is no window (waited 300 ms)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step.join(' '));

@@ -184,7 +184,7 @@ int UserCommand(QStringList args)
         Expect(options.arguments, 1);
         return Step(action, options, {{"target", options.arguments[0]}, {"context", options.context}});
     }
-    if (action == "trigger") {
+    if (action == "trigger" || action == "close") {
         const Options options = Parse(args, {});
         Expect(options.arguments, 1);
         return Step(action, options, {{"target", options.arguments[0]}});
@@ -194,14 +194,15 @@ int UserCommand(QStringList args)
 
 const bool registered = RegisterCommand(
     QStringLiteral("user"),
-    QStringLiteral("user show|answer|type|click|trigger [--program PID|NAME] [--timeout MS] ..."),
+    QStringLiteral("user show|answer|type|click|trigger|close [--program PID|NAME] [--timeout MS] ..."),
     QStringLiteral("acts as the user of the machine's GUI programs (steps wait up to MS, default 5000):\n"
                    "        show                           prints tray icons, menus and shown windows as JSON\n"
                    "        answer BUTTON|--close          answers the message box shown, else the next one\n"
                    "        type [--replace] OBJECT TEXT   types TEXT into a widget, key by key (--replace:\n"
                    "                                       selects all first, so TEXT replaces what it held)\n"
                    "        click OBJECT|tray [--context]  clicks a widget or the tray icon\n"
-                   "        trigger TEXT                   chooses a menu entry, else presses a button, by text"),
+                   "        trigger TEXT                   chooses a menu entry, else presses a button, by text\n"
+                   "        close OBJECT                   closes a shown window as its title bar's button would"),
     UserCommand);
 
 }  // namespace
