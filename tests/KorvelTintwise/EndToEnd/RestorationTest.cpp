@@ -139,12 +139,12 @@ const RestorationCase Cases[] = {
      .boxes = {{"critical", "cannot be restored when HDR is turned on."}},
      .asked = {}},
     // Started with the out-of-box wait over, the program asks at the detector's next report, 5 s
-    // after its start (the scale 1 keeps that time): the user sees the tray icon before the box.
+    // (scaled) after its start: the user sees the tray icon before the box.
     {.name = "MissingSetAtStartIsAskedForLater",
      .prepare =
          [](TrayMachine&) {
              Uninstall(Removed);
-             ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+             ScaleProgramWaitsWithLoad();
          },
      .answers = {"Yes"},
      .act = [](TrayMachine&, TrayProgram&) {},
