@@ -69,13 +69,13 @@ int KeyOf(char32_t character)
     return QChar(char16_t(character)).toUpper().unicode();
 }
 
-void SendKey(QWidget* widget, int key, const QString& text)
+void SendKey(QWidget* widget, int key, const QString& text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     const QPointer<QWidget> guard(widget);
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(widget, &press);
     if (!guard.isNull()) {
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
         QApplication::sendEvent(widget, &release);
     }
 }
@@ -92,11 +92,14 @@ void Click(QWidget* widget)
     }
 }
 
-void Type(QWidget* widget, const QString& text)
+void Type(QWidget* widget, const QString& text, bool replace)
 {
     QPointer<QWidget> target(widget->focusProxy() != nullptr ? widget->focusProxy() : widget);
     target->activateWindow();
     target->setFocus(Qt::MouseFocusReason);
+    if (replace) {
+        SendKey(target, Qt::Key_A, QString(), Qt::ControlModifier);
+    }
     for (const char32_t character : text.toUcs4()) {
         if (target.isNull()) {
             return;

@@ -13,8 +13,9 @@ namespace WinSim::User::Detail {
 
 // A left click (press, then release) where the widget takes clicks.
 void Click(QWidget* widget);
-// Focuses the widget and types `text` as key presses; "\n" is Return, "\t" is Tab.
-void Type(QWidget* widget, const QString& text);
+// Focuses the widget and types `text` as key presses; "\n" is Return, "\t" is Tab. With `replace`,
+// selects all first (Ctrl+A), so that the text takes the place of what the widget held.
+void Type(QWidget* widget, const QString& text, bool replace = false);
 // Closes a window as its title bar's close button would.
 void CloseWindow(QWidget* window);
 // Opens the entry's menus as needed and chooses the entry with the keyboard; a problem or empty.

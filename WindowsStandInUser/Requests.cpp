@@ -42,22 +42,28 @@ private:
         if (action == "click" && target == "tray") {
             return ResolveTray(problem);
         }
-        if (action == "click" || action == "type") {
+        if (action == "click" || action == "type" || action == "close") {
             const Found<QWidget*> found = FindWidget(target);
             problem = found.problem;
+            if (problem.isEmpty() && action == "close" && !found.target->isWindow()) {
+                problem = "\"" + target + "\" is no window";
+            }
             if (!problem.isEmpty()) {
                 return nullptr;
             }
             QPointer<QWidget> widget(found.target);
             const QString text = request.value("text").toString();
-            return [widget, text, action]() -> QString {
+            const bool replace = request.value("replace").toBool();
+            return [widget, text, action, replace]() -> QString {
                 if (widget.isNull()) {
                     return QStringLiteral("the widget ended before the step");
                 }
                 if (action == "click") {
                     Click(widget);
+                } else if (action == "close") {
+                    CloseWindow(widget);
                 } else {
-                    Type(widget, text);
+                    Type(widget, text, replace);
                 }
                 return QString();
             };
@@ -150,7 +156,7 @@ void Handle(const QJsonObject& request, const Reply& reply)
         reply(DescribeProgram());
     } else if (action == "answer") {
         AnswerWaitingBox(reply);
-    } else if (action == "click" || action == "type" || action == "trigger") {
+    } else if (action == "click" || action == "type" || action == "trigger" || action == "close") {
         new Step(request, reply);
     } else {
         reply({{"error", "unknown request " + action}});

@@ -137,6 +137,10 @@ public:
 
     bool eventFilter(QObject* object, QEvent* event) override
     {
+        if (event->type() == QEvent::Paint && !trayIconPainted && object->inherits("QSystemTrayIconSys")) {
+            trayIconPainted = true;
+            JournalSafely(QStringLiteral("tray-icon-painted"), QString());
+        }
         if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && object->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(object);
             if (widget->isWindow()) {
@@ -235,6 +239,7 @@ private:
         }
         dialogs.push_back(shown);
         if (box) {
+            JournalSafely(QStringLiteral("message-box-shown"), shown.line);
             const QPointer<QDialog> guarded(dialog);
             QTimer::singleShot(0, this, [guarded] {
                 if (!guarded.isNull()) {
@@ -297,6 +302,7 @@ private:
     }
 
     quint64 shownCount = 0;
+    bool trayIconPainted = false;  // a tray host has painted one of the program's tray icons
 
 public:
     // Gives the box the first queued answer that fits this program; `reply` (optional) hears the outcome.

@@ -29,7 +29,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -294,15 +293,7 @@ protected:
     // Runs the event loop until `done` holds, then a little longer so that a second report shows.
     void WaitUntil(const std::function<bool()>& done)
     {
-        QDeadlineTimer deadline(120000);
-        while (!done() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        ASSERT_TRUE(done()) << "no outcome";
-        QDeadlineTimer grace(300);
-        while (!grace.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        }
+        ASSERT_TRUE(TestSupport::RunEventsUntil(done, 300, 120000)) << "no outcome";
     }
 
     QJsonObject ColourState()

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 // A complete report: every part the reader looks for.
@@ -244,6 +247,28 @@ TEST(ProfileQualityReportParserTest, SerialNumberComesFromTheBios)
     ProfileQualityReportParser missing;
     EXPECT_FALSE(missing.Load(none, error));
     EXPECT_EQ(error, "Computer serial number is not found!");
+}
+
+// The archive maker's reports state the mean and maximum of the errors they list (the report
+// window shows both above the chart of those errors).
+TEST(ProfileQualityReportParserTest, GeneratedReportsAgreeWithTheirPatches)
+{
+    const TestSupport::TemporaryMachine machine;
+    QTemporaryDir folder;
+    TintwiseTest::MakeProfileSet(folder.path(), {"--profiles", "sRGB,AdobeRGB,Native"});
+    const QStringList reports = QDir(folder.path()).entryList({"*_Quality.txt"});
+    ASSERT_EQ(reports.size(), 3);
+    for (const QString& report : reports) {
+        SCOPED_TRACE(report.toStdString());
+        ProfileQualityReportParser parser;
+        QString error;
+        ASSERT_TRUE(parser.Load(folder.filePath(report), error)) << error;
+        const QList<double>& errors = parser.GetDeltaE2000Values();
+        ASSERT_FALSE(errors.isEmpty());
+        EXPECT_DOUBLE_EQ(parser.GetDeltaE2000Max(), *std::max_element(errors.begin(), errors.end()));
+        EXPECT_NEAR(parser.GetDeltaE2000Mean(), std::accumulate(errors.begin(), errors.end(), 0.0) / errors.size(),
+                    0.005);
+    }
 }
 
 TEST(ProfileDataTest, PrimariesFromTheReportElseTheKind)

@@ -24,6 +24,9 @@ namespace {
 
 const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
 const QString Serial = QStringLiteral("8S0123456789AAAABBBB123");
+const QString InvalidSerial = QStringLiteral(
+    "Entered Panel SN is NOT valid!<br>Entered value should be 23 characters long and it should start with "
+    "\u201c8S\u201d.<br>For example: \\n8S0123456789AAAABBBB123.<br>Please, try again.");
 
 // Quillon started as a program of the current machine; killed if it still runs at the end.
 class Quillon {
@@ -44,7 +47,7 @@ public:
     // Its exit code once it has ended (-1 when it did not end in time or crashed).
     int ExitCode()
     {
-        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        if (!TestSupport::WaitForFinished(process) || process.exitStatus() != QProcess::NormalExit) {
             return -1;
         }
         return process.exitCode();
@@ -57,7 +60,7 @@ public:
 // One step of the simulated user on Quillon; fails the test when it fails.
 void User(const QStringList& arguments)
 {
-    const TestSupport::ProcessResult result = RunWinsim(QStringList{"user"} + arguments);
+    const TestSupport::ProcessResult result = TestSupport::User(arguments);
     EXPECT_EQ(result.exitCode, 0) << arguments.join(' ') << ": " << result.err;
 }
 
@@ -80,16 +83,22 @@ TEST_F(QuillonProgramTest, InstallsAPanelsArchiveAndUploadsItForThisComputer)
     ASSERT_TRUE(server.Started());
     server.ConfigureMachine();
 
-    User({"answer", "OK"});  // the question about the per-user list, then the outcome
+    // The refusal of a mistyped serial, the question about the per-user list, then the outcome.
+    User({"answer", "OK"});
+    User({"answer", "OK"});
     User({"answer", "OK"});
     Quillon quillon;
-    User({"type", "--timeout", "20000", "lineEditPanelID", Serial.toLower()});
+    // A character short: refused. Typed on to it, the right serial would give a wrong one of 23.
+    User({"type", "lineEditPanelID", Serial.toLower().chopped(1)});
     User({"click", "pushButtonUpdateProfiles"});
-    User({"click", "--timeout", "60000", "pushButtonCancel"});
+    User({"type", "--replace", "lineEditPanelID", Serial.toLower()});
+    User({"click", "pushButtonUpdateProfiles"});
+    User({"click", "pushButtonCancel"});
     EXPECT_EQ(quillon.ExitCode(), 0);
 
     EXPECT_EQ(JournalEvents({"message-box"}),
-              (QStringList{Box("question", "\\\"Use my settings for this device\\\" option in Color Management is "
+              (QStringList{Box("critical", InvalidSerial),
+                           Box("question", "\\\"Use my settings for this device\\\" option in Color Management is "
                                            "disabled. The ICC profiles cannot be applied if \\\"Use my settings for "
                                            "this device\\\" option is disabled.<br><br>Would you like to enable "
                                            "\\\"Use my settings for this device\\\" option?"),
@@ -161,7 +170,7 @@ TEST_P(QuillonStart, RefusesOrOpensTheDialog)
     }
     Quillon quillon;
     if (c.box.isEmpty()) {
-        User({"click", "--timeout", "20000", "pushButtonCancel"});
+        User({"click", "pushButtonCancel"});
     }
     EXPECT_EQ(quillon.ExitCode(), c.exitCode);
     const QStringList boxes = JournalEvents({"message-box"});
@@ -201,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(QuillonProgramTest, SecondStartEndsSilently)
 {
     Quillon first;
-    User({"type", "--timeout", "20000", "--program", first.Pid(), "lineEditPanelID", "8S"});
+    User({"type", "--program", first.Pid(), "lineEditPanelID", "8S"});
     Quillon second;
     EXPECT_EQ(second.ExitCode(), 0);
     EXPECT_EQ(first.process.state(), QProcess::Running);

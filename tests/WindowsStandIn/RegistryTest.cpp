@@ -215,7 +215,7 @@ TEST(RegistrySettingsTest, ConcurrentWritersLoseNoUpdate)
         writers.push_back(std::move(process));
     }
     for (auto& process : writers) {
-        ASSERT_TRUE(process->waitForFinished(60000));
+        ASSERT_TRUE(TestSupport::WaitForFinished(*process));
         EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
     }
     QStringList names;

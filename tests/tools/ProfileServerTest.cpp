@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QHttpMultiPart>
 #include <QNetworkAccessManager>
@@ -43,7 +42,7 @@ QByteArray ZipEntry(const QString& archive, const QString& name)
 {
     QProcess unzip;
     unzip.start("unzip", {"-p", archive, name});
-    unzip.waitForFinished(30000);
+    TestSupport::WaitForFinished(unzip);
     return unzip.readAllStandardOutput();
 }
 
@@ -224,10 +223,7 @@ int Upload(const ProfileServer& server, const QByteArray& archive, const QString
     QNetworkAccessManager manager;
     QNetworkReply* reply = manager.post(request, multipart);
     multipart->setParent(reply);
-    QDeadlineTimer deadline(20000);
-    while (!reply->isFinished() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    TestSupport::RunEventsUntil([reply] { return reply->isFinished(); });
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     delete reply;
     return status;

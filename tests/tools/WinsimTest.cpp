@@ -228,7 +228,7 @@ TEST_F(WinsimTest, DefaultMachineIsCreatedOnFirstUse)
     QProcess process;
     process.setProcessEnvironment(unset);
     process.start(TestSupport::BinaryPath("winsim"), {"show"});
-    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_TRUE(TestSupport::WaitForFinished(process));
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE(QFileInfo::exists(directory.path() + "/data/korvel-winsim/default/machine.json"));
 }

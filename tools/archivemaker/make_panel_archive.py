@@ -75,17 +75,21 @@ def primary_luminances(primaries, white):
 
 
 def quality_report(name, serial, primaries, white, luminance, gamma):
+    patches = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255), (128, 128, 128)]
+    errors = ["%.2f" % (0.31 + 0.17 * i) for i in range(len(patches))]
+    # The header states the mean and maximum of the patch errors as the report lists them.
+    values = [float(error) for error in errors]
     lines = ["ProfileName %s" % name, "ComputerSerialNumber %s" % serial,
              "Date %s" % datetime.datetime(2026, 1, 15, 9, 30).strftime("%Y-%m-%d %H:%M:%S"),
-             "Target Luminance %.1f" % luminance, "dE2000 mean : 0.42", "dE2000 max : 1.17"]
+             "Target Luminance %.1f" % luminance, "dE2000 mean : %.2f" % (sum(values) / len(values)),
+             "dE2000 max : %.2f" % max(values)]
     exponent = 2.2 if gamma in ("sRGB", "REC709") else float(gamma)
     lines += ["Gamma %.2f" % exponent, "", "RGB Normalized Target"]
     for level in range(0, 256, 51):
         value = (level / 255) ** exponent
         lines.append("%d %.4f %.4f" % (level, value * 1.003 if level else 0, value))
     lines += ["", "R G B dE2000"]
-    patches = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255), (128, 128, 128)]
-    lines += ["%d %d %d %.2f" % (r, g, b, 0.31 + 0.17 * i) for i, (r, g, b) in enumerate(patches)]
+    lines += ["%d %d %d %s" % (r, g, b, error) for (r, g, b), error in zip(patches, errors)]
     lines += ["", "R G B X Y Z Y x y"]
     scales = primary_luminances(primaries, white)
     for i, (r, g, b) in enumerate(patches[:3]):

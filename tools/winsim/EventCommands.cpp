@@ -8,6 +8,7 @@
 #include "WindowsStandIn/TaskScheduler.h"
 
 #include <QProcess>
+#include <QThread>
 
 
 namespace {
@@ -54,33 +55,65 @@ int StartLogonTasks()
     return started;
 }
 
-int Event(QStringList args)
+// A whole number option's value, at least `least`.
+int Count(QStringList& args, const QString& option, int least, int fallback)
 {
-    Expect(args, 1);
-    const QString name = args[0];
-    int delivered = 0;
+    const qsizetype at = args.indexOf(option);
+    if (at < 0) {
+        return fallback;
+    }
+    bool ok = false;
+    const int value = args.value(at + 1).toInt(&ok);
+    if (!ok || value < least) {
+        throw UsageError{"bad " + option + " " + args.value(at + 1)};
+    }
+    args.remove(at, 2);
+    return value;
+}
+
+int Deliver(const QString& name)
+{
     if (name == "lid-open" || name == "lid-close") {
         const bool open = name == "lid-open";
         WinSim::SetDescriptionValue(QStringLiteral("lid"), open ? QStringLiteral("open") : QStringLiteral("closed"));
-        delivered = WinSim::SendNativeMessage(WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, WinSim::LidSwitchRecord(open));
-    } else if (name == "display-change") {
-        delivered = WinSim::SendNativeMessage(WM_DISPLAYCHANGE, BitsPerPixel, MAKELPARAM(DesktopWidth, DesktopHeight));
-    } else if (name == "oobe-complete") {
-        delivered = WinSim::CompleteOobe();
-    } else if (name == "logon") {
-        delivered = StartLogonTasks();
-    } else {
-        throw UsageError{"unknown event " + name};
+        return WinSim::SendNativeMessage(WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0, WinSim::LidSwitchRecord(open));
     }
-    WinSim::Journal(QStringLiteral("event"), name + " delivered=" + QString::number(delivered));
-    Print("delivered to " + QString::number(delivered) + (delivered == 1 ? " program" : " programs"));
+    if (name == "display-change") {
+        return WinSim::SendNativeMessage(WM_DISPLAYCHANGE, BitsPerPixel, MAKELPARAM(DesktopWidth, DesktopHeight));
+    }
+    if (name == "oobe-complete") {
+        return WinSim::CompleteOobe();
+    }
+    if (name == "logon") {
+        return StartLogonTasks();
+    }
+    throw UsageError{"unknown event " + name};
+}
+
+int Event(QStringList args)
+{
+    // A burst from one process: no start-up of winsim between two of its events.
+    const int repeat = Count(args, QStringLiteral("--repeat"), 1, 1);
+    const int interval = Count(args, QStringLiteral("--interval"), 0, 0);
+    Expect(args, 1);
+    const QString name = args[0];
+    for (int i = 0; i < repeat; ++i) {
+        if (i > 0 && interval > 0) {
+            QThread::msleep(interval);
+        }
+        const int delivered = Deliver(name);
+        WinSim::Journal(QStringLiteral("event"), name + " delivered=" + QString::number(delivered));
+        Print("delivered to " + QString::number(delivered) + (delivered == 1 ? " program" : " programs"));
+    }
     return 0;
 }
 
 const bool registered = RegisterCommand(
-    QStringLiteral("event"), QStringLiteral("event lid-open|lid-close|display-change|oobe-complete|logon"),
+    QStringLiteral("event"),
+    QStringLiteral("event lid-open|lid-close|display-change|oobe-complete|logon [--repeat N [--interval MS]]"),
     QStringLiteral("sends the event to the machine's running programs (the lid events also set \"lid\"); "
-                   "oobe-complete finishes OOBE and wakes the programs waiting for it; logon starts the logon tasks"),
+                   "oobe-complete finishes OOBE and wakes the programs waiting for it; logon starts the logon tasks; "
+                   "--repeat sends it N times in a row, MS apart, each delivered before the next"),
     Event);
 
 }  // namespace

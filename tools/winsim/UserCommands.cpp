@@ -24,6 +24,7 @@ struct Options {
     int timeout = DefaultTimeout;
     bool close = false;
     bool context = false;
+    bool replace = false;
     QStringList arguments;
 };
 
@@ -51,7 +52,7 @@ Options Parse(QStringList args, const QStringList& flags)
                 throw UsageError{"bad timeout " + value};
             }
         } else if (flags.contains(option)) {
-            (option == "--close" ? options.close : options.context) = true;
+            (option == "--close" ? options.close : option == "--replace" ? options.replace : options.context) = true;
         } else {
             throw UsageError{"unknown option " + option};
         }
@@ -173,16 +174,17 @@ int UserCommand(QStringList args)
         return Answer(Parse(args, {"--close"}));
     }
     if (action == "type") {
-        const Options options = Parse(args, {});
+        const Options options = Parse(args, {"--replace"});
         Expect(options.arguments, 2);
-        return Step(action, options, {{"target", options.arguments[0]}, {"text", options.arguments[1]}});
+        return Step(action, options,
+                    {{"target", options.arguments[0]}, {"text", options.arguments[1]}, {"replace", options.replace}});
     }
     if (action == "click") {
         const Options options = Parse(args, {"--context"});
         Expect(options.arguments, 1);
         return Step(action, options, {{"target", options.arguments[0]}, {"context", options.context}});
     }
-    if (action == "trigger") {
+    if (action == "trigger" || action == "close") {
         const Options options = Parse(args, {});
         Expect(options.arguments, 1);
         return Step(action, options, {{"target", options.arguments[0]}});
@@ -192,13 +194,15 @@ int UserCommand(QStringList args)
 
 const bool registered = RegisterCommand(
     QStringLiteral("user"),
-    QStringLiteral("user show|answer|type|click|trigger [--program PID|NAME] [--timeout MS] ..."),
+    QStringLiteral("user show|answer|type|click|trigger|close [--program PID|NAME] [--timeout MS] ..."),
     QStringLiteral("acts as the user of the machine's GUI programs (steps wait up to MS, default 5000):\n"
                    "        show                           prints tray icons, menus and shown windows as JSON\n"
                    "        answer BUTTON|--close          answers the message box shown, else the next one\n"
-                   "        type OBJECT TEXT               types TEXT into a widget, key by key\n"
+                   "        type [--replace] OBJECT TEXT   types TEXT into a widget, key by key (--replace:\n"
+                   "                                       selects all first, so TEXT replaces what it held)\n"
                    "        click OBJECT|tray [--context]  clicks a widget or the tray icon\n"
-                   "        trigger TEXT                   chooses a menu entry, else presses a button, by text"),
+                   "        trigger TEXT                   chooses a menu entry, else presses a button, by text\n"
+                   "        close OBJECT                   closes a shown window as its title bar's button would"),
     UserCommand);
 
 }  // namespace

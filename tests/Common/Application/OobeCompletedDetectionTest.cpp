@@ -65,16 +65,17 @@ void Winsim(const QStringList& arguments)
     ASSERT_EQ(result.exitCode, 0) << arguments.join(' ') << ": " << result.err;
 }
 
+// Runs the event loop until `done` holds or a Patience of `milliseconds` ends.
 bool RunEventsUntil(const std::function<bool()>& done, int milliseconds = 10000)
 {
+    const TestSupport::Patience patience(milliseconds);
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) {
+        if (done() || patience.Expired()) {
             loop.quit();
         }
     });
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     poll.start(10);
     if (!done()) {
         loop.exec();

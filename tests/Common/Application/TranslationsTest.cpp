@@ -1,4 +1,4 @@
-// Translation loading, run by tests/helpers/translations under a chosen system locale, with Debian's
+// Translation loading, run by tests/helpers/translationprobe under a chosen system locale, with Debian's
 // Qt translations and files made by lrelease.
 #include "tests/fixtures/TestSupport.h"
 
@@ -65,7 +65,7 @@ TEST(TranslationsTest, LocaleNameFollowsTheSystemLocale)
         {"nso_ZA", "nso"},     {"nnh_CM", "nnh"},     {"ja_JP.eucJP", "ja"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Translate(BinaryPath("translations"), c.locale, {}), QStringList{c.name}) << c.locale;
+        EXPECT_EQ(Translate(BinaryPath("translationprobe"), c.locale, {}), QStringList{c.name}) << c.locale;
     }
 }
 
@@ -101,7 +101,7 @@ TEST(TranslationsTest, InstallsEachMatchingFileOfTheFolderThatLoads)
         }
         arguments << "--tr" << "Probe" << "Hello" << "--tr" << "Probe" << "Broken" << "--tr" << "QPlatformTheme"
                   << "Cancel";
-        EXPECT_EQ(Translate(BinaryPath("translations"), c.locale, arguments).mid(1), c.translated);
+        EXPECT_EQ(Translate(BinaryPath("translationprobe"), c.locale, arguments).mid(1), c.translated);
     }
 }
 
@@ -113,7 +113,7 @@ TEST(TranslationsTest, LoadTranslationsReadsBothFoldersThenFillsTheErrorTexts)
     const QString helper = directory.filePath("KorvelTintwise");
     const QString translations = directory.filePath("translations");
     ASSERT_TRUE(QDir().mkpath(translations + "/KorvelTintwise"));
-    ASSERT_TRUE(QFile::copy(BinaryPath("translations"), helper));
+    ASSERT_TRUE(QFile::copy(BinaryPath("translationprobe"), helper));
     ASSERT_TRUE(QFile::copy(QtTranslation("qtbase_zh_TW.qm"), translations + "/qtbase_zh_TW.qm"));
     Release(translations + "/KorvelTintwise/KorvelTintwise_zh_TW.qm", "zh_TW",
             {{"QPlatformTheme", "Cancel", "\u53d6\u6d88 (KT)"}, {"Probe", "Hello", "\u4f60\u597d"}});

@@ -5,7 +5,6 @@
 #include "tests/fixtures/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <gtest/gtest.h>
 
@@ -48,8 +47,8 @@ TEST(BrightnessMonitorTest, SignalsTheFirstMismatchOnceAndStops)
     EXPECT_EQ(mismatch.count, 0);
 
     WinSim::SetDescriptionValue("displays.0.brightness.current", 30);
-    const QDeadlineTimer deadline(5000);
-    while (mismatch.count == 0 && !deadline.hasExpired()) {
+    const TestSupport::Patience patience(5000);
+    while (mismatch.count == 0 && !patience.Expired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     EXPECT_FALSE(monitor.IsRunning());

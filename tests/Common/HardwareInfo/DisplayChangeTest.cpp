@@ -1,10 +1,11 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using TestSupport::BinaryPath;
 using TestSupport::RunWinsim;
@@ -12,12 +13,12 @@ using TestSupport::TemporaryMachine;
 
 namespace {
 
-// The next line of a running program, or empty after 20 s.
+// The next line of a running program, or empty after a Patience.
 QString NextLine(QProcess& process)
 {
-    const QDeadlineTimer deadline(20000);
-    while (!process.canReadLine() && !deadline.hasExpired()) {
-        process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+    const TestSupport::Patience patience;
+    while (!process.canReadLine() && !patience.Expired() && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(std::min(patience.RemainingMs(), 1000));
     }
     return process.canReadLine() ? QString::fromUtf8(process.readLine()).trimmed() : QString();
 }
@@ -51,7 +52,7 @@ TEST(DisplayChangeTest, RunningProgramSeesTheChangedMachineAfterADisplayChange)
     EXPECT_EQ(NextLine(watcher), "panel=KVL4A1C available=0 duplicate=0 dds=0 hdr=0 bits=10 brightness=30");
 
     watcher.closeWriteChannel();
-    ASSERT_TRUE(watcher.waitForFinished(20000));
+    ASSERT_TRUE(TestSupport::WaitForFinished(watcher));
     EXPECT_EQ(watcher.exitCode(), 0);
 }
 

@@ -33,7 +33,7 @@ Reading DecodeWithEdidDecode(const QByteArray& edid)
     file.flush();
     QProcess process;
     process.start(QStringLiteral("edid-decode"), {file.fileName()});
-    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_TRUE(TestSupport::WaitForFinished(process));
     const QString output = QString::fromUtf8(process.readAllStandardOutput());
     Reading reading;
     const auto capture = [&output](const char* pattern) {

@@ -80,7 +80,7 @@ TEST(PowerSettingsFilterTest, WinsimEventsReachRunningPrograms)
     EXPECT_EQ(WinSim::ReadJournal().filter(" event lid-close delivered=1").size(), 2);
 
     watcher.closeWriteChannel();
-    ASSERT_TRUE(watcher.waitForFinished(20000));
+    ASSERT_TRUE(TestSupport::WaitForFinished(watcher));
     EXPECT_EQ(watcher.exitCode(), 0);
     EXPECT_EQ(QDir(machine.Path() + "/listeners").entryList(QDir::Files), QStringList());
 }
@@ -96,7 +96,7 @@ TEST(PowerSettingsFilterTest, EndedProgramsAreForgotten)
     ASSERT_EQ(QDir(listeners).entryList(QDir::Files).size(), 1);
     const qint64 pid = watcher.processId();
     ::kill(pid_t(pid), SIGKILL);
-    ASSERT_TRUE(watcher.waitForFinished(20000));
+    ASSERT_TRUE(TestSupport::WaitForFinished(watcher));
     // The dead program's id now held by a live process that never listened.
     ASSERT_TRUE(QFile::copy(listeners + "/" + QString::number(pid), listeners + "/" + QString::number(::getppid())));
 

@@ -7,7 +7,6 @@
 #include "tests/fixtures/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSslConfiguration>
 #include <QThread>
@@ -123,16 +122,9 @@ protected:
     }
 
     // Runs the event loop until the first outcome, then a little longer to catch a second one.
-    void WaitForOutcome(int milliseconds = 20000)
+    void WaitForOutcome(int milliseconds = int(TestSupport::ProgramPatienceMs))
     {
-        QDeadlineTimer deadline(milliseconds);
-        while (outcomes.Count() == 0 && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        QDeadlineTimer grace(300);
-        while (!grace.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        }
+        TestSupport::RunEventsUntil([this] { return outcomes.Count() > 0; }, 300, milliseconds);
     }
 
     int argc = 1;
@@ -335,10 +327,7 @@ TEST_F(TwoPhaseArchiveDownloaderTest, NewDownloadFromAFailureHandlerEndsWithItsO
         }
     });
     downloader->DownloadArchive(QUrl("https://" + refusing->Host() + ProfileDownloadPath.arg(Identity)));
-    QDeadlineTimer deadline(20000);
-    while (outcomes.finished.isEmpty() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    TestSupport::RunEventsUntil([&] { return !outcomes.finished.isEmpty(); });
     EXPECT_EQ(outcomes.failed, QStringList{UrlFailure});
     ASSERT_EQ(outcomes.finished.size(), 1);
     EXPECT_EQ(outcomes.finished.first(), ArchiveBytes);

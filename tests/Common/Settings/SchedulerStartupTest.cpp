@@ -4,11 +4,9 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -78,10 +76,7 @@ TEST_F(SchedulerStartupTest, TaskIsCreatedFoundStartedAtLogonAndDeleted)
     EXPECT_EQ(Helper("is-enabled"), std::pair(QString("enabled"), 0));
     EXPECT_EQ(RunWinsim({"event", "logon"}).out.trimmed(), "delivered to 1 program");
     const QString started = " logon-started " + program + " --no-tray-notification-on-startup";
-    const QDeadlineTimer deadline(20000);
-    while (Journalled(started) == 0 && !deadline.hasExpired()) {
-        QThread::msleep(20);
-    }
+    EXPECT_TRUE(TestSupport::WaitUntil([this, &started] { return Journalled(started) > 0; }));
     EXPECT_EQ(Journalled(started), 1);
 
     EXPECT_EQ(Helper("disable"), std::pair(QString("done"), 0));

@@ -6,10 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -223,7 +221,7 @@ TEST(CommandLineTest, RunsOfTwoProcessesDoNotMix)
     start(first, "first");
     start(second, "second");
     for (QProcess* process : {&first, &second}) {
-        ASSERT_TRUE(process->waitForFinished(60000));
+        ASSERT_TRUE(TestSupport::WaitForFinished(*process));
         EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().toStdString();
     }
 }
@@ -242,12 +240,7 @@ TEST(CommandLineTest, LockOfAKilledRunIsFreeAndAWaitHasABound)
     holder.setChildProcessModifier([] { ::setpgid(0, 0); });
     holder.start(BinaryPath("runcommand"), {"1", "held", EchoExit({"--sleep=60000", "0", "held"})});
     ASSERT_TRUE(holder.waitForStarted());
-    QElapsedTimer started;
-    started.start();
-    while (WinSim::ReadJournal().filter("held").isEmpty() && started.elapsed() < 20000) {
-        QThread::msleep(10);
-    }
-    ASSERT_FALSE(WinSim::ReadJournal().filter("held").isEmpty());
+    ASSERT_TRUE(TestSupport::WaitUntil([] { return !WinSim::ReadJournal().filter("held").isEmpty(); }));
 
     WinSim::SetDescriptionValue("time.waitScale", 0.002);
     try {

@@ -24,8 +24,6 @@ const QString NewBrightness = QStringLiteral("80");
 const QString PickedDefault = QStringLiteral("currentUser RGB_WORKING_SPACE KVL_4A1C_sRGB.icm");
 // A step that reads the new set (its previews included) may take long on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
-// How long a view may take to show: a start on a loaded machine, or a step's outcome.
-constexpr int ViewTimeout = 120000;
 
 // The panel's new set as the server serves it, with its "PanelInfo.xml".
 QString MakeArchive(const QString& folder)
@@ -95,7 +93,7 @@ const PeerCase Cases[] = {
                  User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "Preferences..."});
              ASSERT_EQ(opened.exitCode, 0) << opened.err;
              const auto preferences = [](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); };
-             EXPECT_FALSE(program.WaitForView(preferences, ViewTimeout).isEmpty());
+             EXPECT_FALSE(program.WaitForView(preferences).isEmpty());
          }},
     // The menu still showed the entry of a profile the new set no longer has: nothing is applied.
     {.name = "PickOfAProfileTheNewSetLacksAppliesNothing", .pick = QStringLiteral("DCI-P3"), .applied = false},
@@ -115,7 +113,7 @@ TEST_P(PeerInstalledSetTest, NoQuestionAndTheNewProfileIsApplied)
     ASSERT_TRUE(desktop.Ready());
     machine.MarkJournal();
     TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu(ViewTimeout)) << program.ErrorOutput();
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
     // Quillon's own waits (its 130 s guard among them) at their real length.
     ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
     RunQuillon();
@@ -141,8 +139,7 @@ TEST_P(PeerInstalledSetTest, NoQuestionAndTheNewProfileIsApplied)
     const QJsonObject shown = program.WaitForView(
         [&checked](const QJsonObject& shown) {
             return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == checked;
-        },
-        ViewTimeout);
+        });
     EXPECT_TRUE(MenuTexts(TrayMenuOf(shown)).contains("Adobe RGB")) << MenuTexts(TrayMenuOf(shown)).join(", ");
 
     ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);

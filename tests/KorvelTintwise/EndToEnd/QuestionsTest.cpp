@@ -72,8 +72,6 @@ void PrintTo(const RepeatCase& item, std::ostream* stream)
 
 // A step's wait, counted from its start to the end of its action, on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
-// How long a view may take to show: a start on a loaded machine, or a step's outcome.
-constexpr int ViewTimeout = 120000;
 
 void Pick(TrayMachine&, TrayProgram&, int)
 {
@@ -123,7 +121,7 @@ const RepeatCase RepeatCases[] = {
          [](TrayMachine& machine, TrayProgram& program, int n) {
              ASSERT_EQ(RunWinsim({"event", "display-change"}).exitCode, 0);
              if (n == 0) {
-                 ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty());
+                 ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty());
              } else {
                  ASSERT_TRUE(machine.WaitForLogged("A display change is waiting for the user's answer", n));
              }
@@ -146,7 +144,7 @@ TEST_P(RepeatedRoadTest, AsksOnce)
     const TrayDesktop desktop;
     ASSERT_TRUE(desktop.Ready());
     TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu(ViewTimeout)) << program.ErrorOutput();
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
     item.makeAsk();
     machine.MarkJournal();
     for (int n = 0; n < 3; ++n) {
@@ -228,7 +226,7 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
     ASSERT_TRUE(desktop.Ready());
     machine.MarkJournal();
     TrayProgram program(desktop, machine);
-    ASSERT_FALSE(program.WaitForView(ShowsMessageBox, ViewTimeout).isEmpty()) << program.ErrorOutput();
+    ASSERT_FALSE(program.WaitForView(ShowsMessageBox).isEmpty()) << program.ErrorOutput();
     QElapsedTimer open;
     open.start();
     // The detector's first report at the start, then its report after the wait.
@@ -314,7 +312,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
     TrayProgram program(desktop, machine);
     if (item.pick) {
-        ASSERT_FALSE(program.WaitForTrayMenu(ViewTimeout).isEmpty()) << program.ErrorOutput();
+        ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
         if (!item.fromStart) {
             ASSERT_EQ(RunWinsim(fail).exitCode, 0);
         }

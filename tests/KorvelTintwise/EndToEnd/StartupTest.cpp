@@ -68,12 +68,20 @@ void SetWaitScale(int scale)
     WinSim::SetDescriptionValue(QStringLiteral("time.waitScale"), scale);
 }
 
+// Waits until the tray menu's entries are `texts`, nothing checked; whether they came.
+bool WaitForMenu(TrayProgram& program, const QStringList& texts)
+{
+    return !program
+                .WaitForView([&texts](const QJsonObject& shown) {
+                    return MenuTexts(TrayMenuOf(shown)) == texts && CheckedTexts(TrayMenuOf(shown)).isEmpty();
+                })
+                .isEmpty();
+}
+
 // The default user: the factory menu shows with nothing checked, then Quit.
 void CheckMenuAndQuit(TrayMachine&, const TrayDesktop&, TrayProgram& program)
 {
-    const QJsonArray menu = program.WaitForTrayMenu();
-    EXPECT_EQ(MenuTexts(menu), FactoryMenu) << program.ErrorOutput();
-    EXPECT_TRUE(CheckedTexts(menu).isEmpty());
+    EXPECT_TRUE(WaitForMenu(program, FactoryMenu)) << program.ErrorOutput();
     EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
 }
 
@@ -117,6 +125,10 @@ const StartCase Cases[] = {
      .act =
          [](TrayMachine& machine, const TrayDesktop& desktop, TrayProgram& program) {
              StartAgain(machine, desktop, program, {});
+             // What is shown is read once the first start has handled the second.
+             EXPECT_TRUE(WaitUntil([&machine] {
+                 return machine.MainLog().contains("Notification message about new runtime attempt occurrence shown.");
+             }));
              EXPECT_FALSE(
                  ShowsWindow(program.WaitForView([](const QJsonObject&) { return true; }), "PreferencesDialog"));
              EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
@@ -221,10 +233,8 @@ const StartCase Cases[] = {
      .arguments = {"--no-tray-notification-on-startup"},
      .act =
          [](TrayMachine&, const TrayDesktop&, TrayProgram& program) {
-             const QJsonObject shown = program.WaitForView(
-                 [](const QJsonObject& shown) { return MenuTexts(TrayMenuOf(shown)).contains("Quit"); });
-             EXPECT_EQ(MenuTexts(TrayMenuOf(shown)),
-                       QStringList({"Korvel Tintwise", "Quick Selection", "Preferences...", "Quit"}));
+             EXPECT_TRUE(WaitForMenu(program, {"Korvel Tintwise", "Quick Selection", "Preferences...", "Quit"}))
+                 << program.ErrorOutput();
              EXPECT_EQ(User({"trigger", "Quit"}).exitCode, 0);
          },
      .notLogged = {"has started."}},
@@ -240,12 +250,9 @@ const StartCase Cases[] = {
                        0);
          },
      .act =
-         [](TrayMachine&, const TrayDesktop&, TrayProgram& program) {
-             const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
-                 return !CheckedTexts(TrayMenuOf(shown)).isEmpty();
-             });
-             EXPECT_EQ(CheckedTexts(TrayMenuOf(shown)), QStringList({"Default"}))
-                 << program.ErrorOutput();
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             EXPECT_EQ(program.WaitForChecked({"Default"}), QStringList({"Default"})) << program.ErrorOutput();
+             ASSERT_EQ(machine.WaitForEvents("colour-display-default", 1).size(), 1);
              const QJsonObject state = AdvancedColourState();
              EXPECT_EQ(state["defaults"]["EXTENDED_DISPLAY_COLOR_MODE"].toString(), Panel + "Default.icm")
                  << RunWinsim({"colour"}).out;
@@ -350,3 +357,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupTest, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// Under a German locale Qt's own texts are German (its translations stand in the program folder's
+// "translations"), the program's own stay English.
+TEST(StartupLocaleTest, QtTextsFollowTheUsersLocale)
+{
+    FactorySet set;
+    set.calibrationManagement = false;
+    TrayMachine machine(set);
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    const ScopedEnvironment locale("LC_ALL", "de_DE.UTF-8");
+    const ScopedEnvironment language("LANGUAGE", nullptr);
+    TrayProgram program(desktop, machine);
+    const QJsonObject shown = program.WaitForView(ShowsMessageBox);
+    ASSERT_FALSE(shown.isEmpty()) << program.ErrorOutput();
+    const QJsonObject box = shown["windows"].toArray().last()["messageBox"].toObject();
+    QStringList buttons;
+    for (const QJsonValue& button : box["buttons"].toArray()) {
+        buttons << button.toString();
+    }
+    EXPECT_EQ(buttons, QStringList({"Ja", "Nein"}));
+    EXPECT_TRUE(box["text"].toString().startsWith("The Windows display calibration is disabled")) << box["text"].toString();
+    ASSERT_EQ(User({"answer", "Ja"}).exitCode, 0);
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty());
+    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    const QStringList boxes = machine.Events("message-box");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].endsWith(" answer=\"Ja\"")) << boxes[0];
+}

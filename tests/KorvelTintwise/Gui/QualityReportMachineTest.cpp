@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using TestSupport::RunWinsim;
 
 namespace {
@@ -36,8 +38,16 @@ public:
 
     void Act(const QStringList& step)
     {
-        const auto result = RunWinsim(QStringList{"user"} + step + QStringList{"--program", pid});
+        const auto result = TestSupport::User(step + QStringList{"--program", pid});
         EXPECT_EQ(result.exitCode, 0) << step.join(' ') << ": " << result.err;
+    }
+
+    // The widgets once `ready` holds for them (a Patience at most), else the last ones seen.
+    QMap<QString, QString> WaitForWidgets(const std::function<bool(const QMap<QString, QString>&)>& ready)
+    {
+        QMap<QString, QString> widgets;
+        TestSupport::WaitUntil([&] { return ready(widgets = Widgets()); });
+        return widgets;
     }
 
     // The shown texts of the widgets of the program's windows, by window class and object name.
@@ -87,13 +97,16 @@ TEST_F(QualityReportMachineTest, SavesAOnePagePdfAndTheNextStartOffersItsFolder)
         ASSERT_TRUE(program.ready) << QString::fromUtf8(program.process.readAllStandardError());
         program.Act({"click", "QualityReport_PreviewPage_PushButton"});
         program.Act({"click", "saveReportPushButton"});
-        QMap<QString, QString> widgets = program.Widgets();
+        QMap<QString, QString> widgets = program.Widgets();  // the step returns once the dialog is shown
         EXPECT_EQ(widgets.value("QFileDialog/lookInCombo"), documents);
         EXPECT_EQ(widgets.value("QFileDialog/fileNameEdit"), "KVL_4A1C_sRGB_Quality.pdf");
         program.Act({"type", "fileNameEdit", pdf});
         program.Act({"trigger", "Save"});
-        // Served once the save has run: the report is shown again with its button.
-        widgets = program.Widgets();
+        // Once the save has run, the report is shown again with its button.
+        widgets = program.WaitForWidgets([](const QMap<QString, QString>& shown) {
+            return !shown.contains("QFileDialog/fileNameEdit") &&
+                   shown.contains("SdrProfileQualityReportDlg/saveReportPushButton");
+        });
         EXPECT_FALSE(widgets.contains("QFileDialog/fileNameEdit"));
         EXPECT_EQ(widgets.value("SdrProfileQualityReportDlg/saveReportPushButton"), "Save report");
     }

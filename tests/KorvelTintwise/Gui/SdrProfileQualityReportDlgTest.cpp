@@ -53,7 +53,7 @@ TEST_F(QualityReportDialogTest, ShowsTheReportsValuesAsTheyAreFormatted)
         double luminance, maxDeltaE, meanDeltaE;
         const char *luminanceText, *maxText, *meanText;
     } cases[] = {
-        {"sRGB", report.luminance, report.maxDeltaE, report.meanDeltaE, "245.300 nits", "1.17", "0.42"},
+        {"sRGB", report.luminance, report.maxDeltaE, report.meanDeltaE, "245.300 nits", "0.99", "0.65"},
         {"sRGB", 0.0, 1.234, 0.5, "0.000 nits", "1.23", "0.50"},
         {"AdobeRGB", 99.9996, 2.005, 0.004, "100.000 nits", "2.00", "0.00"},
         {"Native", 245.3, 1.0, 1.0, "100% brightness", "1.00", "1.00"},

@@ -1,4 +1,4 @@
-// translations [--install DIR]... [--load] [--tr CONTEXT TEXT]...: prints the translation locale name,
+// translationprobe [--install DIR]... [--load] [--tr CONTEXT TEXT]...: prints the translation locale name,
 // installs the translators of each DIR or loads the program's translations (the error-texts hook
 // prints "error texts: " and the translation of "Cancel" in context "QPlatformTheme"), then prints
 // the translation of each TEXT, one a line.
@@ -27,7 +27,7 @@ int main(int argc, char* argv[])
             Say(QCoreApplication::translate(args[i + 1].toUtf8().constData(), args[i + 2].toUtf8().constData()));
             i += 2;
         } else {
-            std::fprintf(stderr, "translations: unknown argument %s\n", args[i].toUtf8().constData());
+            std::fprintf(stderr, "translationprobe: unknown argument %s\n", args[i].toUtf8().constData());
             return 2;
         }
     }
