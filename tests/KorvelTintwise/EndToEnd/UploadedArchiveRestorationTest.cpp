@@ -90,16 +90,6 @@ QSet<QString> CheckedEntries(const QStringList& events)
     return checked;
 }
 
-// transicc's XYZ of the primaries and white through a profile.
-QList<QList<double>> Colours(const QString& profile)
-{
-    QList<QList<double>> colours;
-    for (const QString rgb : {"255 0 0", "0 255 0", "0 0 255", "255 255 255"}) {
-        colours << Transicc(profile, rgb);
-    }
-    return colours;
-}
-
 // The server's lookups and uploads as "phase sn", in order.
 QStringList Requests(const ProfileServer& server)
 {
@@ -179,7 +169,7 @@ TEST_P(UploadedArchiveRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
         << machine.Events("message-box").join('\n');
     ASSERT_EQ(Requests(server), (QStringList{"lookup " + Serial, "upload " + identity}));
     const QString colourDirectory = WinSim::MapWindowsPath("C:/Windows/System32/spool/drivers/color");
-    const QList<QList<double>> quillonsNativeHdr = Colours(colourDirectory + "/" + NativeHdr);
+    const QList<QList<double>> quillonsNativeHdr = TransiccPrimariesAndWhite(colourDirectory + "/" + NativeHdr);
 
     // The tray program, its own waits shortened (the out-of-box detector's late report is lost): the
     // user removes a profile of the set, picks another one and answers Yes.
@@ -203,13 +193,14 @@ TEST_P(UploadedArchiveRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
                                             : machine.MainLog().contains("Failed to restore HDR10 profiles"));
     })) << Journal(machine).join('\n').right(4000).toStdString()
         << machine.MainLog().right(3000).toStdString();
+    // The journal up to the road's end, before the program ends.
+    const QStringList events = Journal(machine);
     ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
     EXPECT_EQ(program.WaitForExit(), 0) << program.ErrorOutput();
 
     // In the journal's order: the question answered, Windows' sRGB profile, the restored set
     // installed, its default applied, then marked, then the native HDR profile as the advanced-colour
     // default (and the HDR10 road after it).
-    const QStringList events = Journal(machine);
     const QStringList boxes = events.filter(QRegularExpression("^message-box "));
     ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
     EXPECT_TRUE(boxes.first().contains("are missing from your system") && boxes.first().endsWith("answer=\"Yes\""))
@@ -246,10 +237,11 @@ TEST_P(UploadedArchiveRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
     const QString generic = files.filePath("generic.icm");
     WriteFile(generic, ReadFile(ProfileCorrection::GenericNativeHdrResource));
     Shell(files.path(), "unzip -q panel.zip " + Prefix + "Native.icm");
-    const QList<QList<double>> native = Colours(files.filePath(Prefix + "Native.icm"));
-    ASSERT_NE(native, Colours(generic));
+    const QList<QList<double>> native = TransiccPrimariesAndWhite(files.filePath(Prefix + "Native.icm"));
+    ASSERT_NE(native, TransiccPrimariesAndWhite(generic));
     EXPECT_EQ(quillonsNativeHdr, native);
-    EXPECT_EQ(Colours(colourDirectory + "/" + NativeHdr), c.generic ? Colours(generic) : native);
+    EXPECT_EQ(TransiccPrimariesAndWhite(colourDirectory + "/" + NativeHdr),
+              c.generic ? TransiccPrimariesAndWhite(generic) : native);
 }
 
 INSTANTIATE_TEST_SUITE_P(
