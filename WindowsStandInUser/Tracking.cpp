@@ -9,11 +9,14 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
+#include <QActionEvent>
 #include <QJsonDocument>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QPointer>
+#include <QSet>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QTimer>
@@ -148,6 +151,12 @@ public:
                 }
             }
         }
+        if (event->type() == QEvent::ActionAdded || event->type() == QEvent::ActionChanged ||
+            event->type() == QEvent::ActionRemoved) {
+            if (auto* menu = qobject_cast<QMenu*>(object)) {
+                MenuActionEvent(menu, static_cast<QActionEvent*>(event));
+            }
+        }
         return false;
     }
 
@@ -163,6 +172,53 @@ public:
     }
 
 private:
+    // Journals an entry of a tray menu that becomes checked, or no longer shows checked (unchecked,
+    // or a checked entry leaving the menu): "menu-check text=\"...\" checked=true|false".
+    void MenuActionEvent(QMenu* menu, QActionEvent* event)
+    {
+        QAction* action = event->action();
+        if (action == nullptr || !action->isCheckable()) {
+            return;
+        }
+        const bool shown = event->type() != QEvent::ActionRemoved && action->isChecked();
+        if (shown == checkedEntries.contains(action) || !IsTrayMenu(menu)) {
+            return;
+        }
+        if (shown) {
+            checkedEntries.insert(action);
+            connect(action, &QObject::destroyed, this, [this, action] { checkedEntries.remove(action); });
+        } else {
+            checkedEntries.remove(action);
+            disconnect(action, &QObject::destroyed, this, nullptr);
+        }
+        JournalSafely(QStringLiteral("menu-check"), "text=" + Quoted(ShownText(action->text())) +
+                                                        " checked=" + (shown ? "true" : "false"));
+    }
+
+    static bool IsTrayMenu(const QMenu* menu)
+    {
+        const auto holds = [](const auto& self, const QMenu* tree, const QMenu* wanted) -> bool {
+            if (tree == wanted) {
+                return true;
+            }
+            for (const QAction* entry : tree->actions()) {
+                if (entry->menu() != nullptr && self(self, entry->menu(), wanted)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (const QSystemTrayIcon* icon : TrayIcons()) {
+            if (icon->contextMenu() != nullptr && holds(holds, icon->contextMenu(), menu)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The tray menus' entries last journalled as checked.
+    QSet<const QAction*> checkedEntries;
+
     void Shown(QWidget* window)
     {
         shownOrder[window] = ++shownCount;

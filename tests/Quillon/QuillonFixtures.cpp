@@ -56,7 +56,8 @@ QByteArray Archives::Make(const QStringList& options)
     const QString output = directory.filePath(QStringLiteral("archive%1.zip").arg(++made));
     const TestSupport::ProcessResult result =
         TestSupport::Run(QStringLiteral("python3"), QStringList{TestSupport::BinaryPath("make_panel_archive.py"),
-                                                                "--output", output, "--format", PanelFormat} +
+                                                                "--output", output, "--format", PanelFormat,
+                                                                "--brightness", "60"} +
                                                         options);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     return TestSupport::ReadFile(output);

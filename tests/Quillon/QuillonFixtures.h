@@ -31,7 +31,9 @@ inline const QString PanelFormat = QStringLiteral("KVL_4A1C_{ProfileName}.icm");
 // Archives made by make_panel_archive.py in a folder of their own.
 class Archives {
 public:
-    // The signed archive of the panel format with these further options.
+    // The signed archive of the panel format with these further options. Its profiles carry
+    // brightness metadata (60, unless the options say otherwise), as the profiles of every factory
+    // set do: the tray program takes only profiles with it as the panel's own.
     QByteArray Make(const QStringList& options);
     // A file `name` in the archives' folder (to pass with --add).
     QString Write(const QString& name, const QByteArray& content);

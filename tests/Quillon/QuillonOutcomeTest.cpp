@@ -183,7 +183,7 @@ TEST_F(QuillonOutcomeTest, UploadRefusedByTheServerIsAFailure)
     const QString archive = files.filePath("new.zip");
     const ProcessResult made = TestSupport::Run(
         "python3", {BinaryPath("make_panel_archive.py"), "--output", archive, "--format", Format, "--profiles", SixKinds,
-                    "--hdr"});
+                    "--hdr", "--brightness", "60"});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ProfileServer server({"--archive", Serial + "=" + archive, "--reply", "upload=200,json"});
     ASSERT_TRUE(server.Started());

@@ -1,7 +1,8 @@
 // trayprogram: a small GUI program of the machine for driving through `winsim user`. A tray icon
 // (no parent) whose menu holds the checkable "Alpha" and "Beta", a submenu "More" with "Gamma",
 // "Ask..." (a question box), "Notice..." (a message box made as a plain dialog), "Dialog..." (a
-// number field with a validator, a check box, OK and Cancel), a disabled "Unavailable" and "Quit".
+// number field with a validator, a check box, OK and Cancel), a disabled "Unavailable", "Remove Beta"
+// (takes "Beta" out of the menu) and "Quit".
 // A display change shows a warning box from within the native event filter.
 // Prints "ready" once its event loop runs and a line for everything the user does; ends on Quit or
 // when its standard input closes.
@@ -120,8 +121,10 @@ int main(int argc, char* argv[])
 
     QMenu menu;
     QActionGroup profiles(&menu);
+    QAction* beta = nullptr;
     for (const QString& name : {QStringLiteral("Alpha"), QStringLiteral("Beta")}) {
-        profiles.addAction(menu.addAction(name))->setCheckable(true);
+        beta = profiles.addAction(menu.addAction(name));
+        beta->setCheckable(true);
     }
     QMenu* more = menu.addMenu(QStringLiteral("More"));
     profiles.addAction(more->addAction(QStringLiteral("Gamma")))->setCheckable(true);
@@ -131,6 +134,10 @@ int main(int argc, char* argv[])
     QObject::connect(menu.addAction(QStringLiteral("Notice...")), &QAction::triggered, Notice);
     QObject::connect(menu.addAction(QStringLiteral("Dialog...")), &QAction::triggered, Entry);
     menu.addAction(QStringLiteral("Unavailable"))->setEnabled(false);
+    QObject::connect(menu.addAction(QStringLiteral("Remove Beta")), &QAction::triggered, [&menu, beta] {
+        menu.removeAction(beta);
+        Say(QStringLiteral("removed Beta"));
+    });
     QObject::connect(menu.addAction(QStringLiteral("&Quit")), &QAction::triggered, &application, &QApplication::quit);
 
     QPixmap picture(16, 16);

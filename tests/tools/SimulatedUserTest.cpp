@@ -136,7 +136,7 @@ TEST_F(SimulatedUserTest, ShowsTheTrayAndChoosesFromItsMenu)
     EXPECT_TRUE(tray["visible"].toBool());
     const QJsonArray menu = tray["menu"].toArray();
     EXPECT_EQ(Texts(menu), QStringList({"Alpha", "Beta", "More", "-", "Ask...", "Notice...", "Dialog...",
-                                        "Unavailable", "Quit"}));
+                                        "Unavailable", "Remove Beta", "Quit"}));
     EXPECT_EQ(menu[0].toObject(), QJsonObject({{"text", "Alpha"}, {"visible", true}, {"enabled", true},
                                                {"checkable", true}, {"checked", false}}));
     EXPECT_FALSE(menu[7]["enabled"].toBool());
@@ -163,6 +163,35 @@ TEST_F(SimulatedUserTest, ShowsTheTrayAndChoosesFromItsMenu)
     Act({"trigger", "Quit"});  // shown without its "&"
     ASSERT_TRUE(TestSupport::WaitForFinished(program.process));
     EXPECT_EQ(program.process.exitCode(), 0);
+}
+
+// Every change of what the tray menu shows checked is journalled, in the order it happens: the
+// group's new choice before the old one's end, and a checked entry that leaves the menu.
+TEST_F(SimulatedUserTest, JournalsTheTrayMenusChecks)
+{
+    TrayProgram program;
+    ASSERT_TRUE(program.ready) << program.seen.join('|');
+    Act({"trigger", "Beta"});
+    program.Expect("checked Beta");
+    Act({"trigger", "Gamma"});  // in the submenu
+    program.Expect("checked Gamma");
+    Act({"trigger", "Beta"});
+    program.Expect("checked Beta");
+    Act({"trigger", "Remove Beta"});
+    program.Expect("removed Beta");
+    Act({"trigger", "Alpha"});
+    program.Expect("checked Alpha");
+
+    QStringList checks;
+    for (const QString& line : WinSim::ReadJournal()) {
+        if (line.section(' ', 2, 2) == "menu-check") {
+            checks << line.section(' ', 3);
+        }
+    }
+    EXPECT_EQ(checks, QStringList({"text=\"Beta\" checked=true", "text=\"Gamma\" checked=true",
+                                   "text=\"Beta\" checked=false", "text=\"Beta\" checked=true",
+                                   "text=\"Gamma\" checked=false", "text=\"Beta\" checked=false",
+                                   "text=\"Alpha\" checked=true"}));
 }
 
 TEST_F(SimulatedUserTest, AnswersMessageBoxesShownOrToCome)
@@ -389,7 +418,7 @@ TEST_F(SimulatedUserTest, WorksUnderXvfb)
     TrayProgram program(display.Name());
     ASSERT_TRUE(program.ready) << program.seen.join('|') << QString::fromUtf8(program.process.readAllStandardError());
 
-    EXPECT_EQ(Texts(Show()["programs"][0]["tray"][0]["menu"].toArray()).size(), 9);
+    EXPECT_EQ(Texts(Show()["programs"][0]["tray"][0]["menu"].toArray()).size(), 10);
     Act({"answer", "No"});
     Act({"trigger", "Ask..."});
     program.Expect("asked No");

@@ -181,16 +181,6 @@ void PrintTo(const HdrCase& c, std::ostream* stream)
     *stream << c.name;
 }
 
-// transicc's XYZ of the primaries and white through a profile.
-QList<QList<double>> Colours(const QString& profile)
-{
-    QList<QList<double>> colours;
-    for (const QString rgb : {"255 0 0", "0 255 0", "0 0 255", "255 255 255"}) {
-        colours << Transicc(profile, rgb);
-    }
-    return colours;
-}
-
 class HdrRestoration : public testing::TestWithParam<HdrCase> {};
 
 // An HDR-capable panel whose set and HDR10 profile were installed a while ago: the set comes back
@@ -259,9 +249,10 @@ TEST_P(HdrRestoration, EndsWithTheDefaultProfileAppliedAndMarked)
     const QString generic = files.filePath("generic.icm");
     WriteFile(generic, ReadFile(ProfileCorrection::GenericNativeHdrResource));
     Shell(files.path(), "unzip -q sdr.zip KVL_4A1C_Native.icm");
-    const QList<QList<double>> native = Colours(files.filePath("KVL_4A1C_Native.icm"));
-    ASSERT_NE(native, Colours(generic));
-    EXPECT_EQ(Colours(colourDirectory + "/" + nativeHdr), c.replaced ? Colours(generic) : native);
+    const QList<QList<double>> native = TransiccPrimariesAndWhite(files.filePath("KVL_4A1C_Native.icm"));
+    ASSERT_NE(native, TransiccPrimariesAndWhite(generic));
+    EXPECT_EQ(TransiccPrimariesAndWhite(colourDirectory + "/" + nativeHdr),
+              c.replaced ? TransiccPrimariesAndWhite(generic) : native);
 }
 
 INSTANTIATE_TEST_SUITE_P(
