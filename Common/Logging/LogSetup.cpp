@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <log4cplus/config.hxx>
 #include <log4cplus/consoleappender.h>
 #include <log4cplus/fileappender.h>
 #include <log4cplus/helpers/property.h>
@@ -29,6 +30,9 @@ std::unique_ptr<log4cplus::Layout> PatternLayout(const std::string& pattern)
 void InitializeLogging()
 {
     log4cplus::initialize();
+    // Every appender here writes in the calling thread: of the pool log4cplus starts for
+    // asynchronous appending, only the one worker it cannot do without is kept.
+    log4cplus::setThreadPoolSize(1);
 }
 
 void SetRootLogLevel(int level)

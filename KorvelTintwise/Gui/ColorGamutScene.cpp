@@ -10,6 +10,28 @@
 TriangleItem::~TriangleItem() = default;
 BlackCircleItem::~BlackCircleItem() = default;
 
+BackgroundPictureItem::BackgroundPictureItem(const QString& path) : picture(path) {}
+
+BackgroundPictureItem::~BackgroundPictureItem() = default;
+
+QRectF BackgroundPictureItem::boundingRect() const
+{
+    return picture.Size().isValid() ? QRectF(offset(), QSizeF(picture.Size())) : QRectF();
+}
+
+QPainterPath BackgroundPictureItem::shape() const
+{
+    QPainterPath path;
+    path.addRect(boundingRect());
+    return path;
+}
+
+void BackgroundPictureItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, transformationMode() == Qt::SmoothTransformation);
+    painter->drawPixmap(offset(), picture.Pixmap());
+}
+
 ColorGamutScene::ColorGamutScene(const QString& backgroundPath, QObject* parent)
     : QGraphicsScene(parent), backgroundPath(backgroundPath)
 {
@@ -25,8 +47,9 @@ ColorGamutScene::~ColorGamutScene()
 void ColorGamutScene::createItems()
 {
     if (backgroundNeedsLoading) {
-        background.load(backgroundPath);
-        backgroundItem = addPixmap(background);
+        backgroundItem = new BackgroundPictureItem(backgroundPath);
+        backgroundSize = backgroundItem->PictureSize().isValid() ? backgroundItem->PictureSize() : QSize(0, 0);
+        addItem(backgroundItem);
         backgroundItem->setPos(0, 0);
         backgroundNeedsLoading = false;
     }
@@ -52,7 +75,7 @@ void ColorGamutScene::createItems()
 
 QPointF ColorGamutScene::chromaticityToScene(const QPointF& chromaticity) const
 {
-    const QRectF rect(background.rect());
+    const QRectF rect(QPointF(0, 0), QSizeF(backgroundSize));
     const int plotWidth = static_cast<int>(rect.width() - widthMargin);
     const int plotHeight = static_cast<int>(rect.height() - heightMargin);
     return QPointF(plotWidth * chromaticity.x() / xRange + xOffset,

@@ -1,6 +1,8 @@
 // CIE 1931 xy diagram with a gamut triangle and a white-point circle drawn over it.
 #pragma once
 
+#include "Gui/EncodedPicture.h"
+
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPolygonItem>
 #include <QGraphicsScene>
@@ -8,7 +10,7 @@
 #include <QPointF>
 #include <QString>
 
-class QGraphicsPixmapItem;
+#include <QGraphicsPixmapItem>
 
 // The diagram's background picture in the program's resources.
 inline const QString GamutDiagramPicture = QStringLiteral(":/images/Dark/Preferences/Gamut.png");
@@ -17,6 +19,23 @@ class TriangleItem : public QGraphicsPolygonItem {
 public:
     using QGraphicsPolygonItem::QGraphicsPolygonItem;
     ~TriangleItem() override;
+};
+
+// The diagram's picture as a pixmap item that decodes it when first painted: a window that is
+// built but never shows the diagram holds only the picture's file.
+class BackgroundPictureItem : public QGraphicsPixmapItem {
+public:
+    explicit BackgroundPictureItem(const QString& path);
+    ~BackgroundPictureItem() override;
+
+    QSize PictureSize() const { return picture.Size(); }
+    bool IsDecoded() const { return picture.IsDecoded(); }
+    QRectF boundingRect() const override;
+    QPainterPath shape() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    EncodedPicture picture;
 };
 
 class BlackCircleItem : public QGraphicsEllipseItem {
@@ -40,6 +59,7 @@ public:
     QPointF chromaticityToScene(const QPointF& chromaticity) const;
     const TriangleItem* triangle() const { return triangleItem; }
     const BlackCircleItem* whitePointCircle() const { return circleItem; }
+    const BackgroundPictureItem* background() const { return backgroundItem; }
 
 protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
@@ -58,8 +78,8 @@ private:
     bool itemsNeedCreating = true;
     bool backgroundNeedsLoading = true;
     QPointF points[4];
-    QPixmap background;
-    QGraphicsPixmapItem* backgroundItem = nullptr;
+    QSize backgroundSize;
+    BackgroundPictureItem* backgroundItem = nullptr;
     QString backgroundPath;
     TriangleItem* triangleItem = nullptr;
     BlackCircleItem* circleItem = nullptr;

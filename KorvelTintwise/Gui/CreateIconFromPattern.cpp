@@ -16,11 +16,6 @@
 
 namespace {
 
-QByteArray SuffixFormat(const QString& path)
-{
-    return QFileInfo(path).suffix().toLower().toLatin1();
-}
-
 // Pixmaps up to this many pixels are kept in the pixmap cache; larger ones (the 1024-pixel logo)
 // are decoded again whenever they are asked for.
 constexpr qint64 CachedPixels = 256 * 256;
@@ -39,7 +34,7 @@ public:
 
     void addFile(const QString& fileName, const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
-        QImageReader reader(fileName, SuffixFormat(fileName));
+        QImageReader reader(fileName, PictureFormat(fileName));
         reader.setAutoDetectImageFormat(false);
         if (!reader.canRead() && QImageReader(fileName).format().isEmpty()) {
             return;  // missing, or not a picture
@@ -199,12 +194,28 @@ private:
 
 }  // namespace
 
+QByteArray PictureFormat(const QString& path)
+{
+    return QFileInfo(path).suffix().toLower().toLatin1();
+}
+
 QImage ReadPicture(const QString& path)
 {
-    QImageReader reader(path, SuffixFormat(path));
+    QImageReader reader(path, PictureFormat(path));
     reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     return image.isNull() ? QImageReader(path).read() : image;
+}
+
+QImage ReadPicture(QIODevice& device, const QByteArray& format)
+{
+    QImageReader reader(&device, format);
+    reader.setAutoDetectImageFormat(false);
+    const QImage image = reader.read();
+    if (!image.isNull() || !device.seek(0)) {
+        return image;
+    }
+    return QImageReader(&device).read();
 }
 
 namespace {

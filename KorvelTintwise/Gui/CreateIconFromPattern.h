@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QIODevice>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -24,3 +25,7 @@ QIcon CreatePictureIcon(const QString& path);
 // plugin (as Qt does before it reads a format of its own, such as PNG); a file whose suffix does not
 // describe it is read as QImageReader reads it. The icons above read their files this way.
 QImage ReadPicture(const QString& path);
+// The same over an open device holding a picture file's bytes, with the format its name's suffix gives.
+QImage ReadPicture(QIODevice& device, const QByteArray& format);
+// The format a picture file's suffix names ("png" for "x.PNG").
+QByteArray PictureFormat(const QString& path);

@@ -54,10 +54,10 @@ KorvelTintwiseStyle::KorvelTintwiseStyle(const QColor& backgroundColor, const QC
       highlightTextColor(highlightTextColor), dimTextColor(dimTextColor), applyButtonTextColor(applyButtonTextColor),
       bottomSeparatorColor(bottomSeparatorColor), topSeparatorColor(topSeparatorColor), frameColor(frameColor),
       frameWidth(frameWidth), menuFontSize(menuFontSize), widgetImageDirectory(widgetImageDirectory),
-      radioCheckedPicture(QPixmap::fromImage(ReadPicture(radioCheckedPicture))),
-      radioUncheckedPicture(QPixmap::fromImage(ReadPicture(radioUncheckedPicture))),
-      checkMarkPicture(QPixmap::fromImage(ReadPicture(checkMarkPicture))),
-      dropDownArrowPicture(QPixmap::fromImage(ReadPicture(dropDownArrowPicture)))
+      radioCheckedPicture(radioCheckedPicture),
+      radioUncheckedPicture(radioUncheckedPicture),
+      checkMarkPicture(checkMarkPicture),
+      dropDownArrowPicture(dropDownArrowPicture)
 {
     QIcon windowIcon;
     CreateWindowIconFromPattern(windowIcon, windowIconPattern, WindowIconSizes, QIcon::Normal, QIcon::Off);
@@ -119,7 +119,7 @@ void KorvelTintwiseStyle::DrawCheckBox(const QStyleOption* option, QPainter* pai
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(square);
     if (IsOnOrSunken(option)) {
-        const QPixmap mark = checkMarkPicture.scaled(square.height(), square.width(), Qt::KeepAspectRatio,
+        const QPixmap mark = checkMarkPicture.Pixmap().scaled(square.height(), square.width(), Qt::KeepAspectRatio,
                                                      Qt::FastTransformation);
         painter->drawPixmap(square.topLeft(), mark);
     }
@@ -135,7 +135,7 @@ void KorvelTintwiseStyle::drawPrimitive(PrimitiveElement element, const QStyleOp
     case PE_IndicatorArrowDown: {
         const int right = widget != nullptr ? widget->width() : option->rect.right() + 1;
         painter->save();
-        painter->drawPixmap(QPoint(right - dropDownArrowPicture.width(), 0), dropDownArrowPicture);
+        painter->drawPixmap(QPoint(right - dropDownArrowPicture.Size().width(), 0), dropDownArrowPicture.Pixmap());
         painter->restore();
         return;
     }
@@ -151,7 +151,8 @@ void KorvelTintwiseStyle::drawPrimitive(PrimitiveElement element, const QStyleOp
                             radioButton->isChecked() ? highlightTextColor : dimTextColor);
         }
         painter->save();
-        painter->drawPixmap(option->rect.topLeft(), IsOnOrSunken(option) ? radioCheckedPicture : radioUncheckedPicture);
+        painter->drawPixmap(option->rect.topLeft(),
+                            (IsOnOrSunken(option) ? radioCheckedPicture : radioUncheckedPicture).Pixmap());
         painter->restore();
         return;
     default:

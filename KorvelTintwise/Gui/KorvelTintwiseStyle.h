@@ -3,6 +3,8 @@
 // radio-button and drop-down pictures. DarkStyle gives it the program's colours and pictures.
 #pragma once
 
+#include "Gui/EncodedPicture.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -57,8 +59,8 @@ private:
     int frameWidth;
     int menuFontSize;
     QString widgetImageDirectory;
-    QPixmap radioCheckedPicture;
-    QPixmap radioUncheckedPicture;
-    QPixmap checkMarkPicture;
-    QPixmap dropDownArrowPicture;
+    EncodedPicture radioCheckedPicture;
+    EncodedPicture radioUncheckedPicture;
+    EncodedPicture checkMarkPicture;
+    EncodedPicture dropDownArrowPicture;
 };

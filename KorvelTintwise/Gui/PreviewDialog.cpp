@@ -12,6 +12,7 @@
 #include <cmath>
 
 const QList<int> PreviewDialog::FullScreenIconSizes = {20, 30, 40, 60, 80, 100, 256};
+const QString PreviewDialog::FormPicture = QStringLiteral(":/images/Preview.tif");
 
 PreviewDialog::PreviewDialog(Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper* displayHelper,
                              QWidget* parent)
@@ -37,7 +38,17 @@ PreviewDialog::~PreviewDialog()
 
 void PreviewDialog::SetPreviewPixmap(QPixmap pixmap)
 {
+    formPicturePending = false;
     ui->FullScreen_PreviewDialog_Label->setPixmap(pixmap);
+}
+
+void PreviewDialog::setVisible(bool visible)
+{
+    // Read past the pixmap cache: the picture lives only as long as the label shows it.
+    if (visible && formPicturePending) {
+        SetPreviewPixmap(QPixmap::fromImage(ReadPicture(FormPicture)));
+    }
+    QDialog::setVisible(visible);
 }
 
 void PreviewDialog::ShowOnInternalPanel(bool maximize)

@@ -25,9 +25,13 @@ public:
     static const QList<int> FullScreenIconSizes;
 
     void SetPreviewPixmap(QPixmap pixmap);
+    // The form's own picture, shown until SetPreviewPixmap gives another.
+    static const QString FormPicture;
     // Places the window over the available area of the screen that shows the internal panel (the
     // first screen when none does); maximises it when asked.
     void ShowOnInternalPanel(bool maximize);
+
+    void setVisible(bool visible) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -36,4 +40,6 @@ private:
     Korvel::DisplayCalibration::Common::HardwareInfo::IDisplayHelper* displayHelper;
     Ui_PreviewDialog* ui;
     QRect placement;
+    // The form's picture is decoded when the window is first shown without another one.
+    bool formPicturePending = true;
 };

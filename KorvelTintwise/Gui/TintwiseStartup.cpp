@@ -266,6 +266,7 @@ QString ObtainInternalPanelId()
 
 int RunKorvelTintwise(int argc, char* argv[])
 {
+    ShareHeapsBetweenThreads();
     SetProcessDPIAware();
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     KorvelCalibrationApplication application(argc, argv);

@@ -90,6 +90,14 @@ void ProfileData::SetScaledPreviewImage(const QPixmap& image)
     m_ScaledPreviewImage = image;
 }
 
+ProfileData ProfileData::ListedAs(const QString& fileName, int brightnessLevel) const
+{
+    ProfileData listed(*this);
+    listed.m_FileName = fileName;
+    listed.m_BrightnessLevel = brightnessLevel;
+    return listed;
+}
+
 void ProfileData::SetEncodedPreviewImage(const QByteArray& encoded, const QSize& scaledBound)
 {
     m_PreviewImage = QPixmap();

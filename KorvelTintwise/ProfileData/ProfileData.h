@@ -30,6 +30,10 @@ public:
 
     bool ReadQualityReportPrimaries();
 
+    // This profile as a list lists it: the same values under a file name and a brightness level.
+    // The primaries stay those read for this path; its report is not read again.
+    ProfileData ListedAs(const QString& fileName, int brightnessLevel) const;
+
     const QString& GetFullPath() const { return m_FullPath; }
     const QString& GetName() const { return m_Name; }
     const QString& GetDisplayName() const { return m_DisplayName; }

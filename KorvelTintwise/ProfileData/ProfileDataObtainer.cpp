@@ -163,11 +163,9 @@ bool ProfileDataObtainer::BuildProfileDataList()
         if (entry == table.end()) {
             return false;
         }
-        const ProfileData data(entry->GetFullPath(), entry->GetName(), entry->GetDisplayName(), FileName(name),
-                               entry->GetColorSpaceType(), entry->GetWhitePoint(), entry->GetGammaText(),
-                               entry->GetLuminanceText(), 100, entry->GetDescription());
+        // The table entry read this path's report when it was made.
         if (m_ProfilesFilter == nullptr || m_ProfilesFilter->SupportedProfiles().contains(name)) {
-            m_ProfileDataList.append(std::make_shared<ProfileData>(data));
+            m_ProfileDataList.append(std::make_shared<ProfileData>(entry->ListedAs(FileName(name), 100)));
         }
     }
     WarnMissingFilteredProfiles();

@@ -245,7 +245,7 @@ void ProfileRestorer::UnpackArchive(const QByteArray& data, bool hdr10)
     ExtractProfiles(names);
     m_PanelInfo.SetProfileFormat(prefix);
     WinSim::Pause(StepPauseMs);
-    RefreshProfileData();
+    RefreshProfileData(Previews::Skip);
 }
 
 void ProfileRestorer::ReportSuccess(bool hdr10)
@@ -384,14 +384,16 @@ QString ProfileRestorer::ProfileFormatPrefix()
     return last < 0 ? QString() : format.left(last + 1);
 }
 
-void ProfileRestorer::RefreshProfileData()
+void ProfileRestorer::RefreshProfileData(Previews previews)
 {
     auto obtainer = std::make_shared<ProfileDataObtainer>(m_LogConfiguration, m_BiosTools, m_TrayMenu,
                                                           m_ProfileHelper, m_PanelInfo, m_ProfileFileNameFormat);
     // An unknown name ends the list early; the brightness read below then fails on it.
     obtainer->BuildProfileDataList();
     obtainer->RefreshBrightnessLevels();
-    obtainer->RefreshPreviewImages();
+    if (previews == Previews::Refresh) {
+        obtainer->RefreshPreviewImages();
+    }
     m_ProfileDataObtainer = obtainer;
     m_ProfileDataList = obtainer->GetProfileDataList();
 }

@@ -123,7 +123,10 @@ private:
     void LoadHdrPanelInfo();
     // The resolved file-name format up to and including its last "_".
     QString ProfileFormatPrefix();
-    void RefreshProfileData();
+    // Previews are transformed only for the profiles installed: the refresh before the install
+    // (whose list only names the files to install and copy reports for) leaves them to the one after.
+    enum class Previews { Skip, Refresh };
+    void RefreshProfileData(Previews previews = Previews::Refresh);
     void CopyNativeToNativeHdr();
     // Puts the panel's HDR10 profiles that are installed already beside the SDR set, so that they are
     // installed again with it: the controller takes the installed profiles for one set only when

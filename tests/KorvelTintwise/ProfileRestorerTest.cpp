@@ -331,6 +331,8 @@ protected:
     QString Report(const QString& key) const { return File(key).replace(".icm", "_Quality.txt"); }
     QString Installed(const QString& key) const { return colorDirectory + "/" + File(key); }
     bool WorkingDirectoryLeft() const { return QFileInfo::exists(restorer->WorkingDirectory()); }
+    // The previews' folder beside the working directory.
+    QString ImagesDirectory() const { return QFileInfo(restorer->WorkingDirectory()).dir().filePath("images"); }
 
     TestSupport::TemporaryMachine machine;
     QTemporaryDir files;
@@ -436,6 +438,10 @@ TEST_F(RestorerMachine, RestoresTheSdrSetThenTheHdr10Set)
         EXPECT_TRUE(Description(Installed(key)).contains(descriptor)) << Description(Installed(key));
     }
     EXPECT_EQ(helper->ReadProfileBrightness(Installed("Default")), 80);
+    for (const auto& data : controller.lists.first()) {
+        EXPECT_FALSE(data->GetPreviewImage().isNull()) << data->GetName().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(ImagesDirectory() + "/TransformedPreview_DCIP3.jpeg"));
 
     // Quality reports: copied beside their profiles, none for DICOM, none over an existing one.
     EXPECT_EQ(ReadFile(colorDirectory + "/" + Report("sRGB")),
@@ -538,6 +544,7 @@ TEST_P(RestorationFailure, ReportsOnceAndLeavesNoWorkingFolder)
     const auto after = Snapshot(colorDirectory);
     if (failure.beforeInstallation) {
         EXPECT_TRUE(after == before) << "the colour directory changed";
+        EXPECT_FALSE(QFileInfo::exists(ImagesDirectory())) << "previews made for a set that was not installed";
     }
     if (failure.keepsInstalled) {
         for (const auto& [name, contents] : before) {

@@ -127,6 +127,25 @@ TEST_F(ColorGamutSceneTest, NewSceneHoldsItsItemsCollapsedAtTheOrigin)
     ColorGamutScene blind(QStringLiteral(":/images/no-such-picture.png"));
     blind.drawColorGamut(Red, Green, Blue, D65);
     EXPECT_EQ(blind.triangle()->polygon().at(0), blind.chromaticityToScene(Red));
+    EXPECT_EQ(blind.chromaticityToScene({0, 0.9}), QPointF(20, 5));
+    EXPECT_TRUE(blind.background()->boundingRect().isEmpty());
+    Render(blind);
+}
+
+TEST_F(ColorGamutSceneTest, BackgroundIsDecodedWhenFirstPaintedWithTheSizeOfItsFile)
+{
+    ColorGamutScene scene(Background);
+    EXPECT_FALSE(scene.background()->IsDecoded());
+    EXPECT_EQ(scene.sceneRect(), QRectF(0, 0, 278, 302));
+    EXPECT_EQ(scene.chromaticityToScene({0.8, 0.9}), QPointF(269, 5));
+    scene.drawColorGamut(Red, Green, Blue, D65);
+    EXPECT_FALSE(scene.background()->IsDecoded());
+
+    const QImage painted = Render(scene);
+    EXPECT_TRUE(scene.background()->IsDecoded());
+    QImage file(Background);
+    EXPECT_EQ(painted.pixelColor(200, 40), file.pixelColor(200, 40));
+    EXPECT_EQ(painted.pixelColor(2, 2), file.pixelColor(2, 2));
 }
 
 }  // namespace

@@ -75,6 +75,28 @@ TEST_F(PreviewDialogTest, EmptyPictureKeepsTheLabelsSize)
     EXPECT_EQ(label->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
+TEST_F(PreviewDialogTest, FormPictureIsDecodedWhenShownWithoutAnotherOne)
+{
+    const auto helper = Helper();
+    const QSize form = QImage(PreviewDialog::FormPicture).size();
+    ASSERT_FALSE(form.isEmpty());
+    const struct {
+        bool given;
+        QSize shown;
+    } cases[] = {{false, form}, {true, QSize(40, 30)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        PreviewDialog dialog(helper.get());
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("FullScreen_PreviewDialog_Label"));
+        EXPECT_TRUE(label->pixmap().isNull());
+        if (c.given) {
+            dialog.SetPreviewPixmap(QPixmap(c.shown));
+        }
+        dialog.show();
+        EXPECT_EQ(label->pixmap().size(), c.shown);
+    }
+}
+
 TEST_F(PreviewDialogTest, OpensOnTheScreenOfThePanelAndFramelessGrey)
 {
     SetDisplays({{ExternalEdid(), 10, true, "\\\\.\\DISPLAY1"}, {PanelEdid(), 0x80000000LL, true, "\\\\.\\DISPLAY2", 0, true}});
