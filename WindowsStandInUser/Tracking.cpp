@@ -4,12 +4,12 @@
 #include "WindowsStandInUser/Inspection.h"
 
 #include <QAbstractButton>
+#include <QActionEvent>
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
-#include <QActionEvent>
 #include <QJsonDocument>
 #include <QMenu>
 #include <QMessageBox>

@@ -54,7 +54,7 @@ QString LogDirectory()
         return QStringLiteral(".");
     }
     const QDir logDirectory(userDirectory + "/" + LogFolderName);
-    ReplaceSymbolicLinks(ApplicationDataDirectory(), logDirectory.absolutePath() + "/");
+    ReplaceSymbolicLinks(userDirectory, logDirectory.absolutePath() + "/");
     if (!logDirectory.exists() && !QDir().mkpath(logDirectory.absolutePath())) {
         return QStringLiteral(".");
     }
@@ -82,11 +82,16 @@ void ReplaceSymbolicLinks(const QString& root, const QString& path)
     }
 }
 
+QString LogFilePath(const QString& directory, const QString& name)
+{
+    const QString path = QDir::toNativeSeparators(directory + "/" + name);
+    ReplaceSymbolicLinks(directory, path);
+    return path;
+}
+
 QString LogFilePath(const QString& name)
 {
-    const QString path = QDir::toNativeSeparators(LogDirectory() + "/" + name);
-    ReplaceSymbolicLinks(ApplicationDataDirectory(), path);
-    return path;
+    return LogFilePath(LogDirectory(), name);
 }
 
 QString InitLogFilePath()

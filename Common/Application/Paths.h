@@ -27,6 +27,8 @@ QString LogDirectory();
 void ReplaceSymbolicLinks(const QString& root, const QString& path);
 // LogDirectory()/name, where a symbolic link has been removed (ReplaceSymbolicLinks).
 QString LogFilePath(const QString& name);
+// The same in a log directory already obtained from LogDirectory().
+QString LogFilePath(const QString& directory, const QString& name);
 QString InitLogFilePath();
 QString VotLogFilePath();
 // Creates the temporary directory (one level) when missing and returns its path; throws

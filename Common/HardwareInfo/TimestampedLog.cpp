@@ -24,10 +24,11 @@ void WriteGenericLogLine(const std::string& text)
 {
     QString path;
     try {
-        if (LogDirectory() == QLatin1String(".")) {
+        const QString directory = LogDirectory();
+        if (directory == QLatin1String(".")) {
             return;
         }
-        path = LogFilePath(QStringLiteral("Generic.log"));
+        path = LogFilePath(directory, QStringLiteral("Generic.log"));
     } catch (const std::exception&) {
         return;
     }

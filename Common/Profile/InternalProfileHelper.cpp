@@ -133,7 +133,7 @@ void InternalProfileHelper::RecoverInterruptedInstall()
 
 void InternalProfileHelper::UninstallProfile(const QString& name)
 {
-    if (name.isEmpty() || name.contains('/') || name.contains('\\') || name == "." || name == "..") {
+    if (!IsPlainFileName(name)) {
         throw UninstallProfileException(ERROR_INVALID_PARAMETER, ("Invalid profile name " + name).toStdString());
     }
     if (!QFileInfo(ReadColorDirectory() + "/" + name).isFile()) {

@@ -398,10 +398,18 @@ bool CarriesNoBrightness(KVStatus status)
            status == KVErrorFileNotFound;
 }
 
-ReadProfileBrightnessException ReadFailure(const QString& path, KVStatus status)
+// True with the brightness text; false when the file carries none; throws when the read failed.
+bool ReadBrightness(const QString& path, QString& text)
 {
-    return ReadProfileBrightnessException(("Failed to read the metadata of the profile " + path).toStdString() +
-                                          ". Colour engine status: " + std::to_string(status));
+    const KVStatus status = ReadBrightnessText(path, text);
+    if (status == KVSuccess) {
+        return true;
+    }
+    if (CarriesNoBrightness(status)) {
+        return false;
+    }
+    throw ReadProfileBrightnessException(("Failed to read the metadata of the profile " + path).toStdString() +
+                                         ". Colour engine status: " + std::to_string(status));
 }
 
 }  // namespace
@@ -421,22 +429,14 @@ bool ProfileHelper::HasBrightnessMetadata(const QString& path)
         return true;
     }
     QString text;
-    const KVStatus status = ReadBrightnessText(path, text);
-    if (status != KVSuccess && !CarriesNoBrightness(status)) {
-        throw ReadFailure(path, status);
-    }
-    return status == KVSuccess;
+    return ReadBrightness(path, text);
 }
 
 int ProfileHelper::ReadProfileBrightness(const QString& path)
 {
     QString text;
-    const KVStatus status = ReadBrightnessText(path, text);
-    if (CarriesNoBrightness(status)) {
+    if (!ReadBrightness(path, text)) {
         return defaultBrightness;
-    }
-    if (status != KVSuccess) {
-        throw ReadFailure(path, status);
     }
     bool ok = false;
     const int whole = text.toInt(&ok, 10);

@@ -16,6 +16,12 @@
 #include <system_error>
 
 namespace Korvel::DisplayCalibration::Common::Profile {
+
+bool IsPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains('/') && !name.contains('\\') && name != "." && name != "..";
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -76,7 +82,7 @@ std::optional<QStringList> FromJson(const QJsonValue& value)
     QStringList names;
     for (const QJsonValue entry : value.toArray()) {
         const QString name = entry.toString();
-        if (name.isEmpty() || name.contains('/') || name.contains('\\') || name == "." || name == "..") {
+        if (!IsPlainFileName(name)) {
             return std::nullopt;
         }
         names << name;

@@ -6,6 +6,9 @@
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
+// A name of a file directly in the colour directory: not empty, no separator, not "." or "..".
+bool IsPlainFileName(const QString& name);
+
 // What an installation of profiles changes in the colour directory, by file name.
 struct ProfileInstallPlan {
     QStringList installing;  // the files that come in, in order

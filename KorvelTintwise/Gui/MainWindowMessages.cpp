@@ -1,6 +1,7 @@
 // MainWindow: message boxes, the shared failure texts and the start-up notices.
 #include "Gui/MainWindow.h"
 
+#include "Common/Application/Constants.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
 
@@ -10,9 +11,6 @@
 using namespace Korvel::DisplayCalibration::Common::Logging;
 
 namespace {
-
-// The vendor's support page, a setting of the build.
-const QString SupportUrl = QStringLiteral(KORVEL_SUPPORT_URL);
 
 // The dark palette's background and highlighted text (DarkStyle).
 const QColor BoxBackground(37, 40, 42);
@@ -47,11 +45,6 @@ bool& ExitPending()
 QString Rgb(const QColor& color)
 {
     return QStringLiteral("rgb(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue());
-}
-
-QString SupportLink()
-{
-    return QStringLiteral("<a href=\"%1\">%1</a>").arg(SupportUrl);
 }
 
 // The ERROR lines of the static boxes go to the controller's logger with the text as message.
@@ -108,7 +101,7 @@ void MainWindow::InitializeErrorMessages()
 {
     ErrorTexts& texts = Texts();
     const QString application = QCoreApplication::applicationName();
-    const QString link = SupportLink();
+    const QString link = Korvel::DisplayCalibration::Common::SupportPageLink();
     texts.support = QObject::tr("We are sorry for the inconvenience. Please contact support at %1.<br>%2 will shutdown.")
                         .arg(link, application);
     texts.calibrationState =
