@@ -14,7 +14,10 @@ EncodedPicture::EncodedPicture(const QString& path) : format(PictureFormat(path)
     }
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
-    size = QImageReader(&buffer, format).size();
+    // The suffix's format alone: detection would load every image plugin.
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
+    size = reader.size();
     if (!size.isValid()) {
         buffer.seek(0);
         size = QImageReader(&buffer).size();

@@ -351,7 +351,7 @@ void MainWindow::OnEventLoopStarted()
             }
             obtainer.RefreshBrightnessLevels();
             obtainer.RefreshPreviewImages();
-            KeepProfileData(obtainer.GetProfileDataList());
+            KeepProfileData(obtainer.GetProfileDataList(), ProfileSetFingerprint());
         }
         FinishStartup(hdr);
     } catch (const Common::Profile::GetColorCalibrationException& error) {

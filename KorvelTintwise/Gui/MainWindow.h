@@ -246,8 +246,8 @@ private:
     // The required profiles are there: after a start without them, true once another program
     // (or the user) has installed the set, whose profile data is then read.
     bool HaveRequiredProfiles();
-    // Keeps a newly built list and what it was built from.
-    void KeepProfileData(const ProfileDataList& list);
+    // Keeps a newly built list and the fingerprint of the set it was built from.
+    void KeepProfileData(const ProfileDataList& list, const QStringList& fingerprint);
     // The end of a display change (the old slot's body).
     void HandleDisplaySettingChange();
 

@@ -174,10 +174,10 @@ QStringList MainWindow::ProfileSetFingerprint() const
     return fingerprint;
 }
 
-void MainWindow::KeepProfileData(const ProfileDataList& list)
+void MainWindow::KeepProfileData(const ProfileDataList& list, const QStringList& fingerprint)
 {
     profileData = list;
-    profileDataFingerprint = ProfileSetFingerprint();
+    profileDataFingerprint = fingerprint;
     SetTrayMenuCaptions();
     if (preferencesDialog != nullptr) {
         preferencesDialog->FillProfileComboBoxes();
@@ -186,7 +186,8 @@ void MainWindow::KeepProfileData(const ProfileDataList& list)
 
 bool MainWindow::RefreshProfileDataIfChanged()
 {
-    if (ProfileSetFingerprint() == profileDataFingerprint) {
+    const QStringList fingerprint = ProfileSetFingerprint();
+    if (fingerprint == profileDataFingerprint) {
         return true;
     }
     LogText(InfoLevel, "The installed profile set has changed; its profile data is read anew.");
@@ -198,7 +199,7 @@ bool MainWindow::RefreshProfileDataIfChanged()
     }
     obtainer.RefreshBrightnessLevels();
     obtainer.RefreshPreviewImages();
-    KeepProfileData(obtainer.GetProfileDataList());
+    KeepProfileData(obtainer.GetProfileDataList(), fingerprint);
     // The rebuilt menus show the current mode's profiles and Windows' active one.
     if (hdrMode) {
         trayMenu->ShowHdrProfilesOnly();

@@ -93,9 +93,7 @@ void TrayMenu::SetProfileNames(const QStringList& names)
     const QList<QAction*> entries = menu->actions();
     for (QAction* action : entries) {
         menu->removeAction(action);
-        if (profileActionGroup->actions().contains(action)) {
-            profileActionGroup->removeAction(action);
-        }
+        profileActionGroup->removeAction(action);
         action->deleteLater();
     }
     CreateActions();
