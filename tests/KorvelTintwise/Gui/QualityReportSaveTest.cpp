@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QGraphicsView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -80,6 +81,11 @@ protected:
                 fileDialog->reject();
             } else {
                 fileDialog->selectFile(target);
+                // selectFile leaves the name field alone while it has the focus, which the shown
+                // dialog may have given it already.
+                auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                ASSERT_NE(name, nullptr);
+                name->setText(QFileInfo(target).fileName());
                 static_cast<QDialog*>(fileDialog)->accept();  // as its Save button does
             }
         });
