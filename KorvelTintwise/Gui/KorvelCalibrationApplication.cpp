@@ -9,8 +9,7 @@ bool KorvelCalibrationApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        MainWindow::ShowErrorMessage(QObject::tr("Unexpected error occurred:<br>%1").arg(QString::fromUtf8(error.what())),
-                                     true);
+        MainWindow::ShowUnexpectedError(error, true);
         MainWindow::ExitEventLoop(0);
     } catch (...) {
         MainWindow::ShowErrorMessage(QObject::tr("Unexpected unknown error occurred."), true);

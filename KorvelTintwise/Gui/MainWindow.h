@@ -139,6 +139,9 @@ public:
                               const QString& details);
     static void ShowErrorMessage(const QString& text, bool appendSupportText);
     static void ShowWarningMessage(const QString& text, const QString& details);
+    // "Unexpected error occurred" with the error's text and the support text, whose shutdown
+    // sentence is left out when the program runs on.
+    static void ShowUnexpectedError(const std::exception& error, bool shutdown);
     static void InitializeErrorMessages();
     void ShowAnotherInstanceNotification();
     void ShowHdrModeNotice(bool hdr);
@@ -266,6 +269,9 @@ private:
     // Reports a failure of the activation road (ERROR line, error box with the shutdown note, tray
     // icon hidden, exit code 0); false when `error` is none of its kinds.
     bool ReportActivationFailure(const std::exception& error);
+    // Reports a read that failed (the unexpected-error box without the shutdown sentence): the road
+    // applies nothing more and the program runs on. False when `error` is no failed read.
+    bool ReportReadFailure(const std::exception& error);
     // Replaces the preferences window by a new one with the same connections and visibility.
     void RebuildPreferencesDialog();
 

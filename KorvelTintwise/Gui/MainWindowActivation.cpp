@@ -85,6 +85,18 @@ bool MainWindow::ReportActivationFailure(const std::exception& error)
     return true;
 }
 
+bool MainWindow::ReportReadFailure(const std::exception& error)
+{
+    namespace Profile = Common::Profile;
+    if (dynamic_cast<const Profile::ReadUserProfileListException*>(&error) == nullptr &&
+        dynamic_cast<const Profile::ReadProfileBrightnessException*>(&error) == nullptr &&
+        dynamic_cast<const Common::HardwareInfo::GetMonitorEdidException*>(&error) == nullptr) {
+        return false;
+    }
+    ShowUnexpectedError(error, false);
+    return true;
+}
+
 void MainWindow::OnActivateProfile(int index)
 {
     LogPieces(TraceLevel, "Activating profile with index ", index, "...");
@@ -168,7 +180,8 @@ void MainWindow::OnActivateProfile(int index)
         LogPieces(ErrorLevel, "MainWindow", text.toStdString(), " Reason: ", error.what());
         ShowErrorMessage(text, false);
     } catch (const std::exception& error) {
-        if (!ReportActivationFailure(error)) {
+        // A failed read applies nothing: the profile in force stays so, and marked.
+        if (!ReportReadFailure(error) && !ReportActivationFailure(error)) {
             throw;
         }
     }

@@ -18,6 +18,8 @@ const QColor BoxText(243, 243, 243);
 
 struct ErrorTexts {
     QString support;
+    // The support text without its shutdown sentence, for failures the program runs on after.
+    QString contactSupport;
     QString calibrationState;
     QString enableCalibration;
     QString activeProfile;
@@ -91,6 +93,16 @@ void MainWindow::ShowErrorMessage(const QString& text, bool appendSupportText)
     ShowMessageBox(message, QMessageBox::Critical, QMessageBox::Ok, QString());
 }
 
+void MainWindow::ShowUnexpectedError(const std::exception& error, bool shutdown)
+{
+    const QString text = QObject::tr("Unexpected error occurred:<br>%1").arg(QString::fromUtf8(error.what()));
+    if (shutdown) {
+        ShowErrorMessage(text, true);
+    } else {
+        ShowErrorMessage(text + QStringLiteral("<br><br>") + Texts().contactSupport, false);
+    }
+}
+
 void MainWindow::ShowWarningMessage(const QString& text, const QString& details)
 {
     LogControllerError(details.isEmpty() ? text : text + " [Details: " + details + "]");
@@ -104,6 +116,7 @@ void MainWindow::InitializeErrorMessages()
     const QString link = Korvel::DisplayCalibration::Common::SupportPageLink();
     texts.support = QObject::tr("We are sorry for the inconvenience. Please contact support at %1.<br>%2 will shutdown.")
                         .arg(link, application);
+    texts.contactSupport = QObject::tr("We are sorry for the inconvenience. Please contact support at %1.").arg(link);
     texts.calibrationState =
         QObject::tr("Failed to determine the status of Windows display calibration. Please restart the computer and "
                     "try it again. If problem remains, please contact support at %1.")

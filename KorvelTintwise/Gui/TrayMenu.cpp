@@ -33,6 +33,37 @@ bool IsHdrEntry(const QAction* action)
     return action->text().contains(QLatin1String("HDR"), Qt::CaseInsensitive);
 }
 
+// A profile entry whose check mark only the program sets (`Mark`, or unchecking): a pick is marked
+// once its profile is applied, so one that is dropped or applies nothing leaves the mark where it
+// was. Qt checks a checkable entry when it is triggered, before it reports the trigger; that check
+// is taken back at once, before the menu sees it.
+class ProfileEntry : public QAction {
+public:
+    using QAction::QAction;
+
+    void Mark()
+    {
+        marked = true;
+        setChecked(true);
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ActionChanged) {
+            if (!isChecked()) {
+                marked = false;
+            } else if (!marked) {
+                setChecked(false);
+            }
+        }
+        return QAction::event(event);
+    }
+
+private:
+    bool marked = false;
+};
+
 }  // namespace
 
 TrayMenu::TrayMenu(ITrayNotifierFactory* trayNotifierFactory, QWidget* parent)
@@ -103,7 +134,7 @@ void TrayMenu::SetProfileNames(const QStringList& names)
     menu->addSeparator();
     profileActionGroup->setExclusive(true);
     for (const QString& name : names) {
-        auto* action = new QAction(name, menu);
+        auto* action = new ProfileEntry(name, menu);
         profileActionGroup->addAction(action);
         action->setCheckable(true);
         menu->addAction(action);
@@ -123,7 +154,7 @@ void TrayMenu::CheckProfileAction(int index)
 {
     const QList<QAction*> actions = profileActionGroup->actions();
     if (index >= 0 && index < actions.size()) {
-        actions[index]->setChecked(true);
+        static_cast<ProfileEntry*>(actions[index])->Mark();
     }
 }
 

@@ -33,7 +33,8 @@ public:
     // Rebuilds the whole menu for these display names, in list order: every entry visible,
     // unchecked, without tool tip.
     void SetProfileNames(const QStringList& names);
-    // Checks the entry at `index`; an index outside the list does nothing.
+    // Checks the entry at `index`; an index outside the list does nothing. Only this marks an entry:
+    // a user's pick leaves the mark where it is until the program marks what it applied.
     void CheckProfileAction(int index);
     void UncheckProfileActions();
     void ShowHdrProfilesOnly();

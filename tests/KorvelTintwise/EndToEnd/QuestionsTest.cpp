@@ -63,6 +63,8 @@ struct RepeatCase {
     int exitCode = -1;
     // Waits, once the boxes are answered, for what the program still does before the user quits.
     std::function<void(TrayMachine&)> settle = [](TrayMachine&) {};
+    // Picked and applied before the road asks: the tray menu's mark stays on it throughout.
+    QString marked = QString();
 };
 
 void PrintTo(const RepeatCase& item, std::ostream* stream)
@@ -73,10 +75,16 @@ void PrintTo(const RepeatCase& item, std::ostream* stream)
 // A step's wait, counted from its start to the end of its action, on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
 
-void Pick(TrayMachine&, TrayProgram&, int)
+void PickNow(const QString& entry)
 {
-    const ProcessResult picked = User({"trigger", "--timeout", StepTimeout, "sRGB"});
+    const ProcessResult picked = User({"trigger", "--timeout", StepTimeout, entry});
     ASSERT_EQ(picked.exitCode, 0) << picked.err;
+}
+
+// The first pick asks; the others are of other entries.
+void Pick(TrayMachine&, TrayProgram&, int n)
+{
+    PickNow(QStringList{"sRGB", "DCI-P3", "Default"}[n]);
 }
 
 const RepeatCase RepeatCases[] = {
@@ -85,19 +93,22 @@ const RepeatCase RepeatCases[] = {
      .start = Pick,
      .answers = {"No", "OK"},
      .boxes = {RestorationQuestion, RestorationRefused},
-     .exitCode = 1},
+     .exitCode = 1,
+     .marked = "Adobe RGB"},
     {.name = "PicksWhileTheCalibrationQuestionIsOpen",
      .makeAsk = DisableCalibration,
      .start = Pick,
      .answers = {"No", "OK"},
      .boxes = {CalibrationQuestion, CalibrationRefused},
-     .exitCode = 1},
+     .exitCode = 1,
+     .marked = "Adobe RGB"},
     {.name = "PicksWhileThePerUserListQuestionIsOpen",
      .makeAsk = [] { ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0); },
      .start = Pick,
      .answers = {"No", "OK"},
      .boxes = {{"question", "\\\"Use my settings for this device\\\" option in Color Management is disabled."},
-               {"critical", "The ICC profiles cannot be applied if"}}},
+               {"critical", "The ICC profiles cannot be applied if"}},
+     .marked = "Adobe RGB"},
     // Started without one profile of the set, the program asks at the preferences action.
     {.name = "PreferencesWhileTheRestorationQuestionIsOpen",
      .set = [] {
@@ -145,6 +156,10 @@ TEST_P(RepeatedRoadTest, AsksOnce)
     ASSERT_TRUE(desktop.Ready());
     TrayProgram program(desktop, machine);
     ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    if (!item.marked.isEmpty()) {
+        PickNow(item.marked);
+        ASSERT_EQ(program.WaitForChecked({item.marked}), QStringList{item.marked});
+    }
     item.makeAsk();
     machine.MarkJournal();
     for (int n = 0; n < 3; ++n) {
@@ -165,6 +180,10 @@ TEST_P(RepeatedRoadTest, AsksOnce)
         EXPECT_EQ(program.WaitForExit(), item.exitCode);
     }
     ExpectBoxes(machine.Events("message-box"), item.boxes);
+    if (!item.marked.isEmpty()) {
+        // Neither the pick that asked nor those dropped while the question was open moved the mark.
+        EXPECT_EQ(machine.Events("menu-check"), QStringList());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RepeatedRoadTest, testing::ValuesIn(RepeatCases),
@@ -272,11 +291,11 @@ struct FailedReadCase {
     const char* name;
     const char* function;
     const char* code;
-    // The call fails from the start on; else from when the menu shows.
-    bool fromStart;
-    // The user picks a profile once the menu shows; else the start itself fails.
-    bool pick;
-    QString text;
+    // The call fails from the start on, which ends the program; else during a pick, which the
+    // program survives.
+    bool atStart;
+    // What could not be read, as the box says it.
+    QString reason;
 };
 
 void PrintTo(const FailedReadCase& item, std::ostream* stream)
@@ -286,43 +305,83 @@ void PrintTo(const FailedReadCase& item, std::ostream* stream)
 
 const FailedReadCase FailedReadCases[] = {
     // The internal panel's device key, whose values hold its EDID.
-    {"PanelValuesCannotBeEnumerated", "RegEnumValueA", "5", true, false,
-     "text=\"Unexpected error occurred:<br>Failed to obtain Monitor Edid.\\nAccess is denied."},
-    {"PerUserSettingCannotBeRead", "WcsGetUsePerUserProfiles", "5", true, true,
-     "text=\"Unexpected error occurred:<br>Failed to read \\\"Use my settings for this device\\\" option.\\nAccess "
-     "is denied."},
+    {"PanelValuesCannotBeEnumeratedAtStart", "RegEnumValueA", "5", true,
+     "Failed to obtain Monitor Edid.\\nAccess is denied."},
+    {"PanelValuesCannotBeEnumerated", "RegEnumValueA", "5", false, "Failed to obtain Monitor Edid.\\nAccess is denied."},
+    {"PerUserSettingCannotBeRead", "WcsGetUsePerUserProfiles", "5", false,
+     "Failed to read \\\"Use my settings for this device\\\" option.\\nAccess is denied."},
     // The installed profiles' metadata (3: the colour engine's read error).
-    {"ProfileMetadataCannotBeRead", "KVIsTagInProfile", "3", false, true,
-     "text=\"Unexpected error occurred:<br>Failed to read the metadata of the profile "},
+    {"ProfileMetadataCannotBeRead", "KVIsTagInProfile", "3", false, "Failed to read the metadata of the profile "},
+    {"ProfileBrightnessCannotBeRead", "KVProfileGetMetaDataValueForName", "3", false,
+     "Failed to read the metadata of the profile "},
 };
+
+// The journal's boxes, standard-mode defaults and tray-menu check marks since the mark, in order.
+QStringList BoxesDefaultsAndMarks(const TrayMachine& machine)
+{
+    QStringList events;
+    for (const JournalEvent& event : machine.JournalSinceMark()) {
+        if (event.name == "message-box" || event.name == "colour-default" || event.name == "menu-check") {
+            events << event.name + ' ' + event.details;
+        }
+    }
+    return events;
+}
 
 class FailedReadTest : public testing::TestWithParam<FailedReadCase> {};
 
+// A failed read says what could not be read. At start-up it ends the program; during a pick it
+// applies nothing, the profile picked before stays in force and checked, the program runs on, and
+// a pick once the read works again applies.
 TEST_P(FailedReadTest, IsReportedAsAFailedRead)
 {
     const FailedReadCase& item = GetParam();
     TrayMachine machine;
     const QStringList fail{"fail", item.function, item.code};
-    if (item.fromStart) {
+    if (item.atStart) {
         ASSERT_EQ(RunWinsim(fail).exitCode, 0);
     }
     const TrayDesktop desktop;
     ASSERT_TRUE(desktop.Ready());
     machine.MarkJournal();
-    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
     TrayProgram program(desktop, machine);
-    if (item.pick) {
-        ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
-        if (!item.fromStart) {
-            ASSERT_EQ(RunWinsim(fail).exitCode, 0);
-        }
-        ASSERT_EQ(User({"trigger", "--timeout", StepTimeout, "sRGB"}).exitCode, 0);
+    const QString box = "message-box icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>" +
+                        item.reason;
+    if (item.atStart) {
+        ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+        const QStringList events = BoxesDefaultsAndMarks(machine);
+        ASSERT_EQ(events.size(), 1) << events.join('\n').toStdString();
+        EXPECT_TRUE(events.first().startsWith(box)) << events.first();
+        EXPECT_TRUE(events.first().contains("<br>Korvel Tintwise will shutdown.\" answer=")) << events.first();
+        return;
     }
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
+    PickNow("Adobe RGB");
+    ASSERT_EQ(program.WaitForChecked({"Adobe RGB"}), QStringList{"Adobe RGB"});
+
+    ASSERT_EQ(RunWinsim(fail).exitCode, 0);
+    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+    PickNow("sRGB");
+    ASSERT_EQ(machine.WaitForEvents("message-box", 1).size(), 1) << machine.MainLog().right(3000).toStdString();
+    const QString sdr = QStringLiteral("colour-default currentUser RGB_WORKING_SPACE ");
+    QStringList events = BoxesDefaultsAndMarks(machine);
+    ASSERT_EQ(events.size(), 3) << events.join('\n').toStdString();
+    EXPECT_EQ(events.mid(0, 2),
+              QStringList({sdr + "KVL_4A1C_AdobeRGB.icm", "menu-check text=\"Adobe RGB\" checked=true"}));
+    EXPECT_TRUE(events[2].startsWith(box)) << events[2];
+    EXPECT_TRUE(events[2].contains("<br><br>We are sorry for the inconvenience. Please contact support at "))
+        << events[2];
+    ASSERT_FALSE(events[2].contains("shutdown")) << events[2];
+
+    ASSERT_EQ(RunWinsim({"fail", item.function, "0"}).exitCode, 0);
+    PickNow("sRGB");
+    ASSERT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"}) << program.ErrorOutput().toStdString();
+    events = BoxesDefaultsAndMarks(machine);
+    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
     EXPECT_EQ(program.WaitForExit(), 0);
-    const QStringList boxes = machine.Events("message-box");
-    ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
-    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" " + item.text)) << boxes.first();
-    EXPECT_EQ(machine.Events("colour-default"), QStringList());
+    EXPECT_EQ(events.mid(3), QStringList({sdr + "KVL_4A1C_sRGB.icm", "menu-check text=\"sRGB\" checked=true",
+                                          "menu-check text=\"Adobe RGB\" checked=false"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCases),
