@@ -142,6 +142,9 @@ public:
     // "Unexpected error occurred" with the error's text and the support text, whose shutdown
     // sentence is left out when the program runs on.
     static void ShowUnexpectedError(const std::exception& error, bool shutdown);
+    // The end of an exception that no handler of its road takes, called inside a catch block: the
+    // unexpected-error box with the shutdown note, then the end of the event loop with code 0.
+    static void EndOnUnexpectedError();
     static void InitializeErrorMessages();
     void ShowAnotherInstanceNotification();
     void ShowHdrModeNotice(bool hdr);

@@ -30,29 +30,36 @@ int IndexOfKey(const MainWindow::ProfileDataList& list, const QString& key)
 
 }  // namespace
 
+// A pick comes from inside Qt's menu and combo-box code, whose frames an exception cannot unwind
+// (their guards would be left behind): what no handler of the road takes ends the program here, as
+// the event dispatch would.
 void MainWindow::OnProfileSelected(int index)
 {
-    LogText(TraceLevel, "Handling profile selection...");
-    if (IsRoadRunning(Road::Activation)) {
-        LogText(InfoLevel, "A profile activation is waiting for the user's answer; this selection is dropped.");
-        return;
-    }
-    LogIfLidClosed(QStringLiteral("profile selection handling."));
-    if (!IsInternalDisplayInRegularMode(true)) {
-        trayMenu->UncheckProfileActions();
-        if (preferencesDialog != nullptr) {
-            preferencesDialog->SetCurrentProfileIndex();
+    try {
+        LogText(TraceLevel, "Handling profile selection...");
+        if (IsRoadRunning(Road::Activation)) {
+            LogText(InfoLevel, "A profile activation is waiting for the user's answer; this selection is dropped.");
+            return;
         }
-        return;
+        LogIfLidClosed(QStringLiteral("profile selection handling."));
+        if (!IsInternalDisplayInRegularMode(true)) {
+            trayMenu->UncheckProfileActions();
+            if (preferencesDialog != nullptr) {
+                preferencesDialog->SetCurrentProfileIndex();
+            }
+            return;
+        }
+        const int count = int(expectedProfileNames.size());
+        LogPieces(InfoLevel, "No. of profiles are ", count, " and profile to activate is ", index);
+        if (index >= 0 && index < count) {
+            LogPieces(InfoLevel, "Activating selected profile: ", expectedProfileNames[index].toStdString());
+        } else {
+            LogText(InfoLevel, "Activating selected profile");
+        }
+        OnActivateProfile(index);
+    } catch (...) {
+        EndOnUnexpectedError();
     }
-    const int count = int(expectedProfileNames.size());
-    LogPieces(InfoLevel, "No. of profiles are ", count, " and profile to activate is ", index);
-    if (index >= 0 && index < count) {
-        LogPieces(InfoLevel, "Activating selected profile: ", expectedProfileNames[index].toStdString());
-    } else {
-        LogText(InfoLevel, "Activating selected profile");
-    }
-    OnActivateProfile(index);
 }
 
 bool MainWindow::ReportActivationFailure(const std::exception& error)

@@ -103,6 +103,18 @@ void MainWindow::ShowUnexpectedError(const std::exception& error, bool shutdown)
     }
 }
 
+void MainWindow::EndOnUnexpectedError()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ShowUnexpectedError(error, true);
+    } catch (...) {
+        ShowErrorMessage(QObject::tr("Unexpected unknown error occurred."), true);
+    }
+    ExitEventLoop(0);
+}
+
 void MainWindow::ShowWarningMessage(const QString& text, const QString& details)
 {
     LogControllerError(details.isEmpty() ? text : text + " [Details: " + details + "]");

@@ -190,16 +190,26 @@ void MainWindow::OnPreferencesActionTriggered()
         LogText(InfoLevel, "The preferences action is waiting for the user's answer; this one is dropped.");
         return;
     }
-    if (!HaveRequiredProfiles()) {
-        AskUserToRestoreProfiles();
-        return;
-    }
-    LogIfLidClosed(QStringLiteral("preferences action trigger handling."));
-    ShowHdrModeNotice(displayHelper->IsHdrActive());
-    if (preferencesDialog != nullptr) {
-        preferencesDialog->show();
-        preferencesDialog->activateWindow();
-        preferencesDialog->raise();
+    // Called from inside Qt's menu code, which an exception cannot unwind (see OnProfileSelected).
+    try {
+        if (!HaveRequiredProfiles()) {
+            AskUserToRestoreProfiles();
+            return;
+        }
+        LogIfLidClosed(QStringLiteral("preferences action trigger handling."));
+        ShowHdrModeNotice(displayHelper->IsHdrActive());
+        if (preferencesDialog != nullptr) {
+            preferencesDialog->show();
+            preferencesDialog->activateWindow();
+            preferencesDialog->raise();
+        }
+    } catch (const std::exception& error) {
+        // A failed read shows nothing more: the program runs on.
+        if (!ReportReadFailure(error)) {
+            EndOnUnexpectedError();
+        }
+    } catch (...) {
+        EndOnUnexpectedError();
     }
 }
 

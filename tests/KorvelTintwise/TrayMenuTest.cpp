@@ -89,6 +89,14 @@ TEST_F(TrayMenuTest, OneEntryCheckedAtATime)
     menu.UncheckProfileActions();
     EXPECT_TRUE(Checked().isEmpty());
 
+    // A user's pick moves no mark: the program marks the profile it applied.
+    Profiles()[1]->trigger();
+    EXPECT_TRUE(Checked().isEmpty());
+    menu.CheckProfileAction(0);
+    Profiles()[2]->trigger();
+    Profiles()[0]->trigger();
+    EXPECT_EQ(Checked(), QStringList{"sRGB"});
+
     // A rebuild starts unchecked and visible.
     menu.CheckProfileAction(1);
     menu.ShowHdrProfilesOnly();

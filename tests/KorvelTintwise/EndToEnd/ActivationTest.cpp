@@ -246,6 +246,23 @@ const ActivationCase Cases[] = {
              EXPECT_TRUE(boxes.first().contains("Korvel Tintwise will shutdown.")) << boxes.first();
              EXPECT_EQ(LastApplied("Integrated"), NotApplied);
          }},
+    // What no handler of the pick takes ends the program as the event dispatch would (and nothing
+    // of Qt's menu code is left behind: the sanitizer build checks the exit).
+    {.name = "UnstorableChoiceShowsTheUnexpectedErrorAndEndsWith0",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             ASSERT_EQ(RunWinsim({"reg", "readonly", UserKey, "on"}).exitCode, 0);
+             ASSERT_EQ(User({"answer", "Ok"}).exitCode, 0);
+             User({"trigger", "sRGB"});
+             ASSERT_EQ(program.WaitForExit(), 0) << program.ErrorOutput();
+             const QStringList boxes = WaitForBoxes(machine, 1);
+             ASSERT_EQ(boxes.size(), 1);
+             EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error "
+                                                  "occurred:<br>Failed to write last applied profile index"))
+                 << boxes.first();
+             EXPECT_TRUE(boxes.first().contains("Korvel Tintwise will shutdown.")) << boxes.first();
+             EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
+         }},
     // Lid and display events.
     {.name = "ClosedLidRefusesAPick",
      .act =
