@@ -6,6 +6,7 @@
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/TrayMachine.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -388,5 +389,42 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCase
                          [](const testing::TestParamInfo<FailedReadCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// After a start without the whole set, the preferences action reads the set anew (another program
+// may have installed it): a read that fails there opens nothing, and the program runs on.
+TEST(FailedReadAtPreferencesTest, OpensNothingAndRunsOn)
+{
+    FactorySet set;
+    set.notInstalled = {"DCIP3"};
+    TrayMachine machine(set);
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    QStringList paths;
+    for (const QString& key : set.profiles) {
+        paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
+    }
+    TrayMachine::Install(paths);
+    machine.MarkJournal();
+
+    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
+    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+    PickNow("Preferences...");
+    const QStringList boxes = machine.WaitForEvents("message-box", 1);
+    ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
+                                         "Failed to read the metadata of the profile "))
+        << boxes.first();
+    ASSERT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
+
+    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
+    PickNow("Preferences...");
+    EXPECT_FALSE(
+        program.WaitForView([](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); }).isEmpty());
+    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(machine.Events("message-box").size(), 1);
+}
 
 }  // namespace
