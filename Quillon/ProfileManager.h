@@ -61,6 +61,10 @@ public:
     void SetDownloadUrl(const QString& url) override;
     QString GetArchivePath() override;
 
+    // At the program's start: puts back the display's defaults that an update killed after its switch
+    // to sRGB (here or in the tray program) left recorded; what it found goes to the log.
+    static void PutBackDefaultsOfKilledUpdate(Korvel::DisplayCalibration::Common::Profile::IProfileHelper& profileHelper);
+
 signals:
     void ProfilesInstalledSuccessfully();
     void ProfilesInstallationFailed(QString reason);
@@ -91,6 +95,7 @@ private:
     // the sentence that tells the user which profile is in use now (empty when there was none).
     QString PutBack(const Korvel::DisplayCalibration::Common::Profile::DefaultProfiles& previous,
                     const QString& detail);
+    static void LogRecord(const Korvel::DisplayCalibration::Common::Profile::DefaultProfilesRecord& record);
 
     QString WorkingDirectory() const;
     // The format with the product code and `key` in place.

@@ -564,6 +564,8 @@ const QString UnknownHdr10Profile = QStringLiteral(
     "PanelInfoHdr.xml && zip -q set.zip PanelInfoHdr.xml");
 const QString Refused = QStringLiteral("Administrator privileges not granted by user.");
 const QString RestorationFailed = QStringLiteral("Failed to restore the ICC profiles customized for your display.");
+// A failed download has changed nothing.
+const QString NothingChanged = Generic + "<br><br>The previously active ICC profile remains in use.";
 
 INSTANTIATE_TEST_SUITE_P(
     ProfileRestorer, RestorationFailure,
@@ -572,9 +574,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused + " Reason: " + Refused, false},
         FailureCase{"InstallationFails", false, {"fail", "InstallColorProfileA", "5"}, {}, {}, Generic,
                     Generic + "<br>Failed to install the profiles. Reason: ", true},
-        FailureCase{"LookupNotFound", false, {}, {"--reply", "lookup=404"}, {}, Generic,
+        FailureCase{"LookupNotFound", false, {}, {"--reply", "lookup=404"}, {}, NothingChanged,
                     RestorationFailed + " Reason: Failed to obtain profile archive URL.", true},
-        FailureCase{"ArchiveServerError", false, {}, {"--reply", "archive=500"}, {}, Generic,
+        FailureCase{"ArchiveServerError", false, {}, {"--reply", "archive=500"}, {}, NothingChanged,
                     RestorationFailed + " Reason: " + RestorationFailed, true},
         FailureCase{"InvalidPanelInfo", false, {}, {}, InvalidPanelInfo, Generic,
                     Generic + " Reason: Downloaded archive is invalid.", true},
