@@ -30,7 +30,6 @@ const QString Picked = QStringLiteral("KVL_4A1C_AdobeRGB.icm");
 const QString AdvancedColor = QStringLiteral("KVL_4A1C_Native.icm");
 const QString Srgb = QStringLiteral("sRGB Color Space Profile.icm");
 const QString Adapter = QStringLiteral("0:58123:0");
-const QString StepTimeout = QStringLiteral("90000");
 // Long enough that a program paused after its switch to sRGB is still paused when the kill comes.
 const QString HoldingScale = QStringLiteral("3000");
 
@@ -56,6 +55,13 @@ bool RecordStands()
     return QFileInfo::exists(Korvel::DisplayCalibration::Common::Profile::DefaultProfilesRecord::Path());
 }
 
+// A step of the simulated user in `program`.
+void Step(Program program, const QStringList& step)
+{
+    const ProcessResult done = User(QStringList{step.first(), "--program", NameOf(program)} + step.mid(1));
+    EXPECT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
+}
+
 // Quillon as a program of the machine; killed if it still runs at the end.
 class QuillonProgram {
 public:
@@ -68,22 +74,15 @@ public:
     }
     ~QuillonProgram() { EndProcess(process, AskToEnd::Terminate, 5000); }
 
-    qint64 Pid() const { return process.processId(); }
-    static void Step(const QStringList& step)
-    {
-        const ProcessResult done = User(QStringList{step.first(), "--program", "Quillon", "--timeout", StepTimeout} +
-                                        step.mid(1));
-        EXPECT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
-    }
     void Submit()
     {
-        Step({"type", "lineEditPanelID", Serial});
-        Step({"click", "pushButtonUpdateProfiles"});
+        Step(Program::Quillon, {"type", "lineEditPanelID", Serial});
+        Step(Program::Quillon, {"click", "pushButtonUpdateProfiles"});
     }
     // Closes the dialog; its exit code.
     int Close()
     {
-        Step({"click", "pushButtonCancel"});
+        Step(Program::Quillon, {"click", "pushButtonCancel"});
         return WaitForFinished(process) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     void Kill()
@@ -135,19 +134,13 @@ protected:
     // then paused before its next step.
     void KillUpdateAfterSwitch(Program program)
     {
-        SetWaitScale("1");
         if (program == Program::Tray) {
             TrayProgram tray(desktop, machine);
             ASSERT_TRUE(tray.WaitForMenu()) << tray.ErrorOutput();
             SetWaitScale(HoldingScale);
-            for (const QStringList& step : {QStringList{"Preferences..."}, QStringList{"click", "Settings_Button"},
-                                            QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
-                const QStringList command = step.size() == 1 ? QStringList{"trigger", step.first()} : step;
-                const ProcessResult done = User(QStringList{command.first(), "--program", "KorvelTintwise",
-                                                            "--timeout", StepTimeout} +
-                                                command.mid(1));
-                ASSERT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
-            }
+            Step(Program::Tray, {"trigger", "Preferences..."});
+            Step(Program::Tray, {"click", "Settings_Button"});
+            Step(Program::Tray, {"click", "RestoreFromCloud_SettingsPage_PushButton"});
             ASSERT_TRUE(WaitForSwitchToSrgb());
             ::kill(pid_t(tray.Pid()), SIGKILL);
             EXPECT_EQ(tray.WaitForExit(), -1);
@@ -200,7 +193,7 @@ TEST_P(KilledUpdate, NextStartPutsThePreviousDefaultsBack)
         const qsizetype putBack = FindEvent(events, "colour-default", 0, Picked);
         ASSERT_GE(putBack, 0);
         EXPECT_LT(putBack, FindEvent(events, "menu-check", 0, marked));
-        ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+        Step(Program::Tray, {"trigger", "Quit"});
         EXPECT_EQ(tray.WaitForExit(), 0);
     } else {
         QuillonProgram quillon(desktop, machine);
@@ -246,7 +239,7 @@ TEST_F(KilledUpdateTest, StartDuringAnotherProgramsUpdateChangesNothing)
     EXPECT_EQ(quillon.Close(), 0);
     EXPECT_EQ(Defaults()[0], "KVL_4A1C_Default.icm");
     EXPECT_FALSE(RecordStands());
-    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    Step(Program::Tray, {"trigger", "Quit"});
     EXPECT_EQ(tray.WaitForExit(), 0);
 }
 
