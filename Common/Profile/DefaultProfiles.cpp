@@ -185,13 +185,18 @@ QString LeftDefaultProfiles::Description() const
 }
 
 DefaultProfilesRecord::DefaultProfilesRecord(IProfileHelper& helper)
-    : lock(std::make_unique<WinSim::NamedLock>(RecordLockName))
 {
-    if (lock->Held()) {
-        left = PutBackStandingRecord(helper);
-    } else {
-        failure = lock->HeldByAnother() ? QStringLiteral("An update in another program holds the record's lock.")
-                                        : QStringLiteral("The record's lock cannot be taken.");
+    try {
+        lock = std::make_unique<WinSim::NamedLock>(RecordLockName);
+        if (lock->Held()) {
+            left = PutBackStandingRecord(helper);
+        } else {
+            failure = lock->HeldByAnother() ? QStringLiteral("An update in another program holds the record's lock.")
+                                            : QStringLiteral("The record's lock cannot be taken.");
+            lock.reset();
+        }
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
         lock.reset();
     }
     previous = DefaultProfiles::Read(helper);
@@ -202,7 +207,7 @@ DefaultProfilesRecord::DefaultProfilesRecord(IProfileHelper& helper)
         const QString path = Path();
         QDir().mkpath(QFileInfo(path).path());
         WinSim::Detail::WriteJsonFile(path, previous.ToJson());
-        recorded = true;
+        recordPath = path;
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
         lock.reset();
@@ -211,8 +216,8 @@ DefaultProfilesRecord::DefaultProfilesRecord(IProfileHelper& helper)
 
 DefaultProfilesRecord::~DefaultProfilesRecord()
 {
-    if (recorded) {
-        QFile::remove(Path());
+    if (!recordPath.isEmpty()) {
+        QFile::remove(recordPath);
     }
 }
 

@@ -80,7 +80,7 @@ public:
 
     const DefaultProfiles& Previous() const { return previous; }
     const LeftDefaultProfiles& Left() const { return left; }
-    bool Recorded() const { return recorded; }
+    bool Recorded() const { return !recordPath.isEmpty(); }
     const QString& Failure() const { return failure; }
 
     static QString Path();
@@ -91,7 +91,7 @@ private:
     std::unique_ptr<WinSim::NamedLock> lock;
     DefaultProfiles previous;
     LeftDefaultProfiles left;
-    bool recorded = false;
+    QString recordPath;  // empty: nothing recorded
     QString failure;
 };
 
