@@ -164,7 +164,9 @@ void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
     // What a failure puts back: the first step below changes the display's default. Recorded until
     // the outcome is known, so that a kill before that does not leave the display on sRGB.
     std::optional<Common::Profile::DefaultProfilesRecord> record(std::in_place, *profileHelper);
-    LogRecord(*record);
+    for (const QString& note : record->Notes()) {
+        qWarning().noquote() << note;
+    }
     const Common::Profile::DefaultProfiles previous = record->Previous();
     // The outcome is signalled after the guarded block, so that nothing a receiver does can add a second one.
     QString failure;
@@ -208,16 +210,6 @@ void ProfileManager::PutBackDefaultsOfKilledUpdate(Common::Profile::IProfileHelp
     const QString found = Common::Profile::DefaultProfilesRecord::PutBackLeftRecord(profileHelper).Description();
     if (!found.isEmpty()) {
         qWarning().noquote() << found;
-    }
-}
-
-void ProfileManager::LogRecord(const Common::Profile::DefaultProfilesRecord& record)
-{
-    if (const QString found = record.Left().Description(); !found.isEmpty()) {
-        qWarning().noquote() << found;
-    }
-    if (!record.Recorded()) {
-        qWarning().noquote() << "The display's default profiles are not recorded:" << record.Failure();
     }
 }
 

@@ -95,7 +95,6 @@ private:
     // the sentence that tells the user which profile is in use now (empty when there was none).
     QString PutBack(const Korvel::DisplayCalibration::Common::Profile::DefaultProfiles& previous,
                     const QString& detail);
-    static void LogRecord(const Korvel::DisplayCalibration::Common::Profile::DefaultProfilesRecord& record);
 
     QString WorkingDirectory() const;
     // The format with the product code and `key` in place.

@@ -221,6 +221,18 @@ DefaultProfilesRecord::~DefaultProfilesRecord()
     }
 }
 
+QStringList DefaultProfilesRecord::Notes() const
+{
+    QStringList notes;
+    if (const QString found = left.Description(); !found.isEmpty()) {
+        notes << found;
+    }
+    if (!Recorded()) {
+        notes << "The display's default profiles are not recorded: " + failure;
+    }
+    return notes;
+}
+
 QString DefaultProfilesRecord::Path()
 {
     return QDir(ApplicationDataDirectory()).filePath(RecordFileName);

@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -82,6 +83,8 @@ public:
     const LeftDefaultProfiles& Left() const { return left; }
     bool Recorded() const { return !recordPath.isEmpty(); }
     const QString& Failure() const { return failure; }
+    // Lines for the log: what was found of a left record, and why nothing is recorded.
+    QStringList Notes() const;
 
     static QString Path();
     // At a program's start: puts back the defaults that a killed update left recorded. Never throws.

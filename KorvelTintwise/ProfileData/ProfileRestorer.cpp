@@ -126,7 +126,9 @@ void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
     const QString br = QStringLiteral("<br>");
     // Recorded until the road ends, so that a kill before that does not leave the display on sRGB.
     const Profile::DefaultProfilesRecord record(*m_ProfileHelper);
-    LogRecord(record);
+    for (const QString& note : record.Notes()) {
+        LogPieces(WarnLevel, Utf8(note));
+    }
     m_PreviousDefaults = record.Previous();
     try {
         m_ProfileHelper->ActivateSrgbProfile();
@@ -200,16 +202,6 @@ void ProfileRestorer::PutBackDefaultsOfKilledUpdate(IProfileHelper& profileHelpe
     const QString found = Profile::DefaultProfilesRecord::PutBackLeftRecord(profileHelper).Description();
     if (!found.isEmpty()) {
         Logging::Loggable("ProfileRestorer").LogPieces(WarnLevel, Utf8(found));
-    }
-}
-
-void ProfileRestorer::LogRecord(const Profile::DefaultProfilesRecord& record)
-{
-    if (const QString found = record.Left().Description(); !found.isEmpty()) {
-        LogPieces(WarnLevel, Utf8(found));
-    }
-    if (!record.Recorded()) {
-        LogPieces(WarnLevel, "The display's default profiles are not recorded: ", Utf8(record.Failure()));
     }
 }
 

@@ -142,7 +142,6 @@ private:
     // Logs `logged` + " Reason: " + the failure at WARN, puts back the display's defaults of the
     // road's start and reports `emitted` with what is in use now.
     void ReportError(const QString& logged, const QString& emitted, const char* reason);
-    void LogRecord(const Korvel::DisplayCalibration::Common::Profile::DefaultProfilesRecord& record);
     static QString PreviousInUseText();
     void ShowNotification(TrayNotificatioLevel level, const QString& text);
     void ReportSuccess(bool hdr10);
