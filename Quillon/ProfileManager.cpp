@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 
 namespace Common = Korvel::DisplayCalibration::Common;
@@ -68,13 +69,14 @@ QString Reason(const QString& text, const std::exception& error)
 }
 
 // Why Tessaly could not install: the system's text it gives after its last "Reason: ", without the
-// error code; its whole output (the profiles it went through) stays in the log.
+// error code; its whole output (the profiles it went through) stays in the log. Output without such a
+// line ("Profile ... does not exist.") is the reason as a whole.
 QString InstallFailureReason(const std::exception& error)
 {
     const QString output = QString::fromUtf8(error.what());
     const qsizetype start = output.lastIndexOf(QLatin1String("Reason: "));
     const QString reason = start < 0 ? QString() : output.mid(start + 8).section(QLatin1String(" ("), 0, 0).trimmed();
-    return reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
+    return reason.isEmpty() ? output.trimmed() : reason;
 }
 
 }  // namespace
@@ -159,8 +161,13 @@ void ProfileManager::OnArchiveDownloadFailed(QString reason)
 
 void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
 {
-    // What a failure puts back: the first step below changes the display's default.
-    const Common::Profile::DefaultProfiles previous = Common::Profile::DefaultProfiles::Read(*profileHelper);
+    // What a failure puts back: the first step below changes the display's default. Recorded until
+    // the outcome is known, so that a kill before that does not leave the display on sRGB.
+    std::optional<Common::Profile::DefaultProfilesRecord> record(std::in_place, *profileHelper);
+    for (const QString& note : record->Notes()) {
+        qWarning().noquote() << note;
+    }
+    const Common::Profile::DefaultProfiles previous = record->Previous();
     // The outcome is signalled after the guarded block, so that nothing a receiver does can add a second one.
     QString failure;
     QString detail;
@@ -189,10 +196,21 @@ void ProfileManager::OnArchiveDownloadFinished(QByteArray archive)
         failure = Reason(OtherFailureText, error);
     }
     if (!failure.isNull()) {
-        emit ProfilesInstallationFailed(failure + PutBack(previous, detail));
+        failure += PutBack(previous, detail);
+        record.reset();
+        emit ProfilesInstallationFailed(failure);
         return;
     }
+    record.reset();
     emit ProfilesInstalledSuccessfully();
+}
+
+void ProfileManager::PutBackDefaultsOfKilledUpdate(Common::Profile::IProfileHelper& profileHelper)
+{
+    const QString found = Common::Profile::DefaultProfilesRecord::PutBackLeftRecord(profileHelper).Description();
+    if (!found.isEmpty()) {
+        qWarning().noquote() << found;
+    }
 }
 
 void ProfileManager::RunInstallation(const QByteArray& archive, QString& declined)
@@ -284,11 +302,16 @@ QString ProfileManager::PutBack(const Common::Profile::DefaultProfiles& previous
         qWarning().noquote() << "Profile installation failed:" << detail;
     }
     QString failure;
-    if (!previous.PutBack(*profileHelper, failure)) {
-        qWarning().noquote() << "The previous default profiles could not be put back:" << failure;
-        return "<br><br>" + tr("The previously active ICC profile could not be applied again.");
+    switch (previous.PutBack(*profileHelper, failure)) {
+    case Common::Profile::DefaultProfiles::PutBackResult::PreviousInUse:
+        return "<br><br>" + tr("The previously active ICC profile remains in use.");
+    case Common::Profile::DefaultProfiles::PutBackResult::NoSdrProfile:
+        return QString();
+    case Common::Profile::DefaultProfiles::PutBackResult::Failed:
+        break;
     }
-    return previous.Sdr().isEmpty() ? QString() : "<br><br>" + tr("The previously active ICC profile remains in use.");
+    qWarning().noquote() << "The previous default profiles could not be put back:" << failure;
+    return "<br><br>" + tr("The previously active ICC profile could not be applied again.");
 }
 
 void ProfileManager::ExtractPanelInfoFile(const QString& directory)

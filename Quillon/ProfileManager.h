@@ -61,6 +61,10 @@ public:
     void SetDownloadUrl(const QString& url) override;
     QString GetArchivePath() override;
 
+    // At the program's start: puts back the display's defaults that an update killed after its switch
+    // to sRGB (here or in the tray program) left recorded; what it found goes to the log.
+    static void PutBackDefaultsOfKilledUpdate(Korvel::DisplayCalibration::Common::Profile::IProfileHelper& profileHelper);
+
 signals:
     void ProfilesInstalledSuccessfully();
     void ProfilesInstallationFailed(QString reason);

@@ -13,6 +13,7 @@
 #include "Quillon/Gui/CustomMessageBox.h"
 #include "Quillon/Gui/QuillonDialog.h"
 #include "Quillon/Gui/QuillonStyle.h"
+#include "Quillon/ProfileManager.h"
 #include "Quillon/Startup.h"
 #include "Quillon/UserInputValidator.h"
 
@@ -40,6 +41,7 @@ int Run()
     const std::shared_ptr<Common::HardwareInfo::IBiosTools> biosTools(Common::HardwareInfo::BiosToolsFactory().Create());
     const auto displayHelperFactory = std::make_shared<Common::HardwareInfo::DisplayHelperFactory>();
     const std::shared_ptr<Common::Profile::IProfileHelper> profileHelper(Common::Profile::ProfileHelperFactory().Create());
+    ProfileManager::PutBackDefaultsOfKilledUpdate(*profileHelper);
     const std::shared_ptr<Common::Network::IArchiveDownloader> archiveDownloader =
         Common::Network::TwoPhaseArchiveDownloaderFactory().Create();
     const std::shared_ptr<Common::Archive::IProfileArchiver> profileArchiver(

@@ -37,6 +37,8 @@ public:
     virtual void ActivateProfile(const QString& name, bool advancedColor) = 0;
     virtual void ActivateSrgbProfile() = 0;
     virtual void RemoveAdvancedColorAssociation(const QString& name) = 0;
+    // The display's default SDR (advanced-colour) profile. Throws ReadActiveProfileException; its code
+    // is ERROR_FILE_NOT_FOUND (ERROR_NOT_FOUND) when no default is set, another one when it cannot be read.
     virtual QString ReadActiveProfile(bool advancedColor) = 0;
     virtual QString ReadActiveHdrProfile(bool extended) = 0;
     // Throws ReadUserProfileListException when the setting cannot be read.

@@ -249,26 +249,34 @@ void ProfileHelper::RemoveAdvancedColorAssociation(const QString& name)
     }
 }
 
+// The failure's code is ERROR_NOT_FOUND only when every adapter asked answered that it has no default.
 QString ProfileHelper::ReadAdapterDefault(int subType)
 {
     const std::vector<LUID> adapters = FindAdapter();
     const DisplayAssociation& functions = DisplayAssociationFunctions();
+    DWORD failure = ERROR_GEN_FAILURE;
+    bool asked = false;
     if (!adapters.empty() && functions.getDefault != nullptr) {
         for (const LUID& adapter : adapters) {
             if (adapter.LowPart == 0) {
                 continue;
             }
             PWSTR name = nullptr;
-            if (SUCCEEDED(functions.getDefault(WCS_PROFILE_MANAGEMENT_SCOPE_CURRENT_USER, adapter, 0, CPT_ICC,
-                                               COLORPROFILESUBTYPE(subType), &name)) &&
-                name != nullptr) {
-                const QString result = QString::fromWCharArray(name);
+            const HRESULT result = functions.getDefault(WCS_PROFILE_MANAGEMENT_SCOPE_CURRENT_USER, adapter, 0, CPT_ICC,
+                                                        COLORPROFILESUBTYPE(subType), &name);
+            if (SUCCEEDED(result) && name != nullptr) {
+                const QString profile = QString::fromWCharArray(name);
                 LocalFree(name);
-                return result;
+                return profile;
             }
+            const DWORD code = SUCCEEDED(result) ? ERROR_INVALID_DATA : GetLastError();
+            if (!asked || failure == ERROR_NOT_FOUND) {
+                failure = code;
+            }
+            asked = true;
         }
     }
-    throw ReadActiveProfileException(std::int32_t(GetLastError()), std::string());
+    throw ReadActiveProfileException(std::int32_t(failure), std::string());
 }
 
 QString ProfileHelper::ReadActiveProfile(bool advancedColor)

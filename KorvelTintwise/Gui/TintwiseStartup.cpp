@@ -29,6 +29,7 @@
 #include "Gui/FreedMemory.h"
 #include "Gui/KorvelCalibrationApplication.h"
 #include "Gui/MainWindow.h"
+#include "ProfileData/ProfileRestorer.h"
 #include "WindowsStandIn/Time.h"
 #include "WindowsStandIn/TopLevelWindows.h"
 
@@ -186,6 +187,8 @@ int Startup::Run()
     const std::shared_ptr<Common::Profile::IProfileHelper> profileHelper(
         Common::Profile::ProfileHelperFactory().Create());
     Log(QStringLiteral("INFO: Profile helper initialized."));
+    // Before anything reads the display's default: the menu then marks the profile put back.
+    ProfileRestorer::PutBackDefaultsOfKilledUpdate(*profileHelper);
     const std::shared_ptr<Common::Settings::IConfiguration> configuration(
         Common::Settings::ConfigurationFactory().Create());
     Log(QStringLiteral("INFO: Configuration initialized."));

@@ -124,7 +124,12 @@ void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
 {
     const QString& generic = m_RestorationErrorText;
     const QString br = QStringLiteral("<br>");
-    m_PreviousDefaults = Profile::DefaultProfiles::Read(*m_ProfileHelper);
+    // Recorded until the road ends, so that a kill before that does not leave the display on sRGB.
+    const Profile::DefaultProfilesRecord record(*m_ProfileHelper);
+    for (const QString& note : record.Notes()) {
+        LogPieces(WarnLevel, Utf8(note));
+    }
+    m_PreviousDefaults = record.Previous();
     try {
         m_ProfileHelper->ActivateSrgbProfile();
         emit MarkProfileIfActive();
@@ -188,7 +193,21 @@ void ProfileRestorer::OnArchiveDownloadFailed(QString reason)
     }
     LogPieces(WarnLevel, Utf8(QStringLiteral("Failed to restore the ICC profiles customized for your display. Reason: %1")
                                   .arg(reason)));
-    emit ReportProfileRestorationError(m_RestorationErrorText, false);
+    // Nothing was changed yet.
+    emit ReportProfileRestorationError(m_RestorationErrorText + QStringLiteral("<br><br>") + PreviousInUseText(), false);
+}
+
+void ProfileRestorer::PutBackDefaultsOfKilledUpdate(IProfileHelper& profileHelper)
+{
+    const QString found = Profile::DefaultProfilesRecord::PutBackLeftRecord(profileHelper).Description();
+    if (!found.isEmpty()) {
+        Logging::Loggable("ProfileRestorer").LogPieces(WarnLevel, Utf8(found));
+    }
+}
+
+QString ProfileRestorer::PreviousInUseText()
+{
+    return tr("The previously active ICC profile remains in use.");
 }
 
 bool ProfileRestorer::RestoreSdrProfiles(const QByteArray& data)
@@ -266,9 +285,16 @@ void ProfileRestorer::ReportError(const QString& logged, const QString& emitted,
     LogPieces(WarnLevel, Utf8(logged), " Reason: ", reason != nullptr ? reason : "");
     QString message = emitted;
     QString failure;
-    if (!m_PreviousDefaults.PutBack(*m_ProfileHelper, failure)) {
+    switch (m_PreviousDefaults.PutBack(*m_ProfileHelper, failure)) {
+    case Profile::DefaultProfiles::PutBackResult::PreviousInUse:
+        message += QStringLiteral("<br><br>") + PreviousInUseText();
+        break;
+    case Profile::DefaultProfiles::PutBackResult::NoSdrProfile:
+        break;
+    case Profile::DefaultProfiles::PutBackResult::Failed:
         LogPieces(WarnLevel, "The previous default profiles could not be put back: ", Utf8(failure));
-        message += QStringLiteral("<br>") + tr("The previously active ICC profile could not be applied again.");
+        message += QStringLiteral("<br><br>") + tr("The previously active ICC profile could not be applied again.");
+        break;
     }
     emit ReportProfileRestorationError(message, false);
 }

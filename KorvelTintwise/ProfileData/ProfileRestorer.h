@@ -7,7 +7,8 @@
 // RestoreProfiles(url) starts the SDR set; each request ends in exactly one report:
 // ReportProfileRestorationSuccess or ReportProfileRestorationError (the HDR10 set likewise with
 // ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged). A failure
-// after the download leaves the display's default profiles as they were before it.
+// after the download leaves the display's default profiles as they were before it; so does a kill
+// of the SDR road, at the program's next start (PutBackDefaultsOfKilledUpdate).
 #pragma once
 
 #include "Common/Application/ServiceDeclarations.h"
@@ -60,6 +61,9 @@ public:
     // The description a profile file of this panel carries: the panel identity, "_" and the file
     // name's part after its second "_" without ".icm".
     static QString ExpectedDescriptor(const QString& panelId, const QString& fileName);
+    // At the program's start: puts back the display's defaults that an update killed after its switch
+    // to sRGB (here or in Quillon) left recorded, and logs what it found.
+    static void PutBackDefaultsOfKilledUpdate(IProfileHelper& profileHelper);
 
     QString WorkingDirectory() const { return m_WorkingDirectory; }
     // The panel information and profile data of the last restoration that reached them.
@@ -136,8 +140,9 @@ private:
     // False when the displays are cloned or the internal one is off (after the tray warning).
     bool CanActivateProfiles();
     // Logs `logged` + " Reason: " + the failure at WARN, puts back the display's defaults of the
-    // road's start and reports `emitted`.
+    // road's start and reports `emitted` with what is in use now.
     void ReportError(const QString& logged, const QString& emitted, const char* reason);
+    static QString PreviousInUseText();
     void ShowNotification(TrayNotificatioLevel level, const QString& text);
     void ReportSuccess(bool hdr10);
     QString FileName(const QString& key) const;

@@ -172,6 +172,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Tessaly's output (the profiles it went through) stays out of the box.
         FailureCase{UpdateFailure::InstallFailure,
                     Failed + NotRestored + "Failed to install the profiles.<br>Reason: Access is denied." +
+                        StillInUse},
+        // Without a "Reason: " line the whole text is the reason (the journal quotes its line breaks).
+        FailureCase{UpdateFailure::InstallFailureWithoutReason,
+                    Failed + NotRestored +
+                        "Failed to install the profiles.<br>Reason: Profile KVL_4A1C_REC709.icm does not exist.\\n "
+                        "(4294967295)" +
                         StillInUse}),
     [](const testing::TestParamInfo<FailureCase>& info) { return Name(info.param.failure); });
 

@@ -137,7 +137,8 @@ TEST_P(FailedRestoration, PutsThePickedProfileBackAndMarksIt)
     QTemporaryDir files;
     const QString archive = files.filePath("archive.zip");
     WriteServedArchive(failure, archive, ArchiveOptions(), "KVL_4A1C_Default.icm");
-    RestorationOutcome outcome({"--archive", Identity + "=" + archive});
+    const bool served = failure != UpdateFailure::NoArchive;
+    RestorationOutcome outcome(served ? QStringList{"--archive", Identity + "=" + archive} : QStringList());
     ASSERT_TRUE(outcome.Start()) << outcome.program->ErrorOutput();
     PrepareMachine(failure, "KVL_4A1C_sRGB.icm");
     const QJsonObject before = ColourDefaults();
@@ -153,12 +154,13 @@ TEST_P(FailedRestoration, PutsThePickedProfileBackAndMarksIt)
                                : "Failed to restore the ICC profiles customized for your display. Please restart the "
                                  "computer and try it again. If problem remains, please contact support at " +
                                      Korvel::DisplayCalibration::Common::SupportPageLink() + ".";
+    const QString inUse = "<br><br>The previously active ICC profile remains in use.";
     EXPECT_EQ(outcome.machine.Events("message-box"),
-              QStringList{"icon=critical title=\"Korvel Tintwise\" text=\"" + JsonQuoted(reason + kept) +
+              QStringList{"icon=critical title=\"Korvel Tintwise\" text=\"" + JsonQuoted(reason + inUse + kept) +
                           "\" answer=\"OK\""});
     // Windows' sRGB profile was the default while the restoration ran, then the picked one came back.
     EXPECT_EQ(outcome.machine.Events("colour-default"),
-              (QStringList{SdrDefault + "sRGB Color Space Profile.icm", SdrDefault + Picked}));
+              (served ? QStringList{SdrDefault + "sRGB Color Space Profile.icm", SdrDefault + Picked} : QStringList()));
     EXPECT_EQ(ColourDefaults(), before);
     EXPECT_EQ(outcome.CheckedOnceThey({"Adobe RGB"}), QStringList{"Adobe RGB"});
     EXPECT_EQ(outcome.Quit(), 0);
