@@ -210,6 +210,11 @@ TEST_F(ProfileHelperCommands, CorrectedProfilesGoInOnlyOverTheFilesRead)
     } catch (const InstallProfileException& error) {
         EXPECT_TRUE(QString::fromUtf8(error.what()).contains("Profile old.icm changed since it was read.")) << error.what();
     }
+    // Nor do the panel values that come with a set.
+    EXPECT_THROW(helper->InstallProfilesWithPanelInfo({Path("KV_HDR10_P3.icm")}, "MQ==", "c1JHQg==", "Mi4y", "sRGB",
+                                                      "KV_{ProfileName}", read),
+                 InstallProfileException);
+    EXPECT_FALSE(Stored("HdrSupported"));
     EXPECT_EQ(ChangedSince(colour, before), QStringList());
     EXPECT_EQ(Installed(), (QStringList{"KV sRGB.icm", "old.icm"}));
 }
