@@ -125,9 +125,11 @@ int Dispatch(const Options& options)
     } else {
         std::function<int()> command;
         if (!options.installProfiles.isEmpty()) {
-            command = [&] { return InstallProfilesCommand(options.installProfiles); };
+            command = [&] { return InstallProfilesCommand(options.installProfiles, options.preparedFrom); };
         } else if (!options.installHdr10Profiles.isEmpty()) {
-            command = [&] { return InstallHdr10ProfilesCommand(options.installHdr10Profiles); };
+            command = [&] { return InstallHdr10ProfilesCommand(options.installHdr10Profiles, options.preparedFrom); };
+        } else if (!options.replaceProfiles.isEmpty()) {
+            command = [&] { return ReplaceProfilesCommand(options.replaceProfiles, options.preparedFrom); };
         } else if (!options.uninstallProfiles.isEmpty()) {
             command = [&] { return UninstallProfilesCommand(options.uninstallProfiles); };
         }

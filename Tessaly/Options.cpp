@@ -23,6 +23,8 @@ const struct {
     {"color-calibration", QT_TRANSLATE_NOOP("main", "ColorCalibration option."), "colorcalibration", "disabled"},
     {"install-profile", QT_TRANSLATE_NOOP("main", "InstallProfile option."), "installprofile"},
     {"install-profile-hdr10", QT_TRANSLATE_NOOP("main", "InstallProfile Hdr10 option."), "installprofilehdr10"},
+    {"replace-profile", QT_TRANSLATE_NOOP("main", "ReplaceProfile option."), "replaceprofile"},
+    {"prepared-from", QT_TRANSLATE_NOOP("main", "PreparedFrom option."), "preparedfrom"},
     {"uninstall-profile", QT_TRANSLATE_NOOP("main", "UninstallProfile option."), "uninstallprofile"},
     {"set-registry-path", QT_TRANSLATE_NOOP("main", "SetRegistryPathOption option."), "setregistrypathoption"},
     {"add-registry-key", QT_TRANSLATE_NOOP("main", "AddRegistryKey option."), "addregistrykey"},
@@ -66,6 +68,8 @@ std::optional<Options> ParseCommandLine(const QStringList& arguments, QString& e
     options.colorCalibration = Last(parser, "color-calibration");
     options.installProfiles = values("install-profile");
     options.installHdr10Profiles = values("install-profile-hdr10");
+    options.replaceProfiles = values("replace-profile");
+    options.preparedFrom = values("prepared-from");
     options.uninstallProfiles = values("uninstall-profile");
     options.registryPath = Last(parser, "set-registry-path");
     options.addRegistryKeys = values("add-registry-key");

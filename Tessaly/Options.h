@@ -14,6 +14,10 @@ struct Options {
     std::optional<QString> colorCalibration;  // the last value given
     QStringList installProfiles;
     QStringList installHdr10Profiles;
+    QStringList replaceProfiles;
+    // "NAME=SHA256HEX" per installed file the installation was prepared from, checked by the
+    // options that install.
+    QStringList preparedFrom;
     QStringList uninstallProfiles;
     std::optional<QString> registryPath;  // the last value given
     QStringList addRegistryKeys;

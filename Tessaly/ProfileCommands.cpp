@@ -4,6 +4,7 @@
 
 #include "Common/Profile/InternalProfileHelper.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/Win32.h"
 
 #include <QFileInfo>
 
@@ -14,6 +15,8 @@ namespace {
 
 using Korvel::DisplayCalibration::Common::Exception::OsErrorException;
 using Korvel::DisplayCalibration::Common::Profile::InternalProfileHelper;
+using Korvel::DisplayCalibration::Common::Profile::PreparedFrom;
+using Korvel::DisplayCalibration::Common::Profile::ProfileChangedException;
 
 QString Text(const OsErrorException& error)
 {
@@ -60,24 +63,55 @@ void ReportInstalled(const QStringList& paths, qsizetype end)
     }
 }
 
-// The set goes in as one step, which a failure undoes whole. The output stays that of installing
-// one by one: the paths before the failing one are reported as installed.
-int Install(const QStringList& paths, bool hdr10)
+// The "prepared-from" values by file name; false (reported) when one is malformed or names a file
+// twice with two digests.
+bool ReadPreparedFrom(const QStringList& values, PreparedFrom& preparedFrom)
 {
+    using Korvel::DisplayCalibration::Common::Profile::ParsePreparedFromValue;
+    for (const QString& value : values) {
+        const auto parsed = ParsePreparedFromValue(value);
+        if (!parsed || (preparedFrom.contains(parsed->first) && preparedFrom.value(parsed->first) != parsed->second)) {
+            Out() << "Invalid value for --prepared-from: " << value << Qt::endl;
+            return false;
+        }
+        preparedFrom.insert(parsed->first, parsed->second);
+    }
+    return true;
+}
+
+enum class Installing { SdrSet, Hdr10Set, InPlace };
+
+// The files go in as one step, which a failure undoes whole. The output stays that of installing
+// one by one: the paths before the failing one are reported as installed.
+int Install(const QStringList& paths, Installing kind, const QStringList& preparedValues)
+{
+    PreparedFrom preparedFrom;
+    if (!ReadPreparedFrom(preparedValues, preparedFrom)) {
+        return FailureExitCode(ERROR_INVALID_PARAMETER);
+    }
     if (!AllExist(paths)) {
         return 2;
     }
     qsizetype failing = 0;
     try {
         InternalProfileHelper helper;
-        helper.InstallProfileSet(paths, hdr10, failing);
-        if (!hdr10) {
+        if (kind == Installing::InPlace) {
+            helper.ReplaceProfiles(paths, preparedFrom, failing);
+        } else {
+            helper.InstallProfileSet(paths, kind == Installing::Hdr10Set, failing, preparedFrom);
+        }
+        if (kind == Installing::SdrSet) {
             for (const QString& path : paths) {
                 helper.DisassociateProfile(path);
             }
         }
         ReportInstalled(paths, paths.size());
         return 0;
+    } catch (const ProfileChangedException& error) {
+        for (const QString& name : error.Names()) {
+            Out() << ProfileChangedException::Line(name) << Qt::endl;
+        }
+        return FailureExitCode(std::uint32_t(error.Code()));
     } catch (const OsErrorException& error) {
         ReportInstalled(paths, failing);
         Out() << "Failed to install profile: " << paths.value(failing) << "." << Qt::endl
@@ -98,14 +132,19 @@ int DisableColorCalibrationCommand()
     return SwitchCalibration(false);
 }
 
-int InstallProfilesCommand(const QStringList& paths)
+int InstallProfilesCommand(const QStringList& paths, const QStringList& preparedFrom)
 {
-    return Install(paths, false);
+    return Install(paths, Installing::SdrSet, preparedFrom);
 }
 
-int InstallHdr10ProfilesCommand(const QStringList& paths)
+int InstallHdr10ProfilesCommand(const QStringList& paths, const QStringList& preparedFrom)
 {
-    return Install(paths, true);
+    return Install(paths, Installing::Hdr10Set, preparedFrom);
+}
+
+int ReplaceProfilesCommand(const QStringList& paths, const QStringList& preparedFrom)
+{
+    return Install(paths, Installing::InPlace, preparedFrom);
 }
 
 int UninstallProfilesCommand(const QStringList& names)

@@ -31,6 +31,7 @@ const struct {
     {160, "One or more arguments are not correct."},
     {234, "More data is available."},
     {259, "No more data is available."},
+    {1006, "The volume for a file has been externally altered so that the opened file is no longer valid."},
     {1009, "The configuration registry database is corrupt."},
     {1056, "An instance of the service is already running."},
     {1060, "The specified service does not exist as an installed service."},

@@ -1,6 +1,7 @@
 // Tessaly's command line. The input's parts between zero bytes are, first, the arguments as Tessaly
-// parses them; then the values of a command built for it, which must arrive in its options exactly
-// as given after the batch file's percent expansion and Windows' argument splitting.
+// parses them; then the values of a command built for it (paths, names, a prepared-from file name),
+// which must arrive in its options exactly as given after the batch file's percent expansion and
+// Windows' argument splitting.
 #include "Common/Exception/OsErrorException.h"
 #include "Common/Profile/TessalyCommand.h"
 #include "Tessaly/Options.h"
@@ -15,14 +16,19 @@
 
 namespace {
 
+using Korvel::DisplayCalibration::Common::Profile::PreparedFromValue;
 using Korvel::DisplayCalibration::Common::Profile::TessalyCommand;
 
 void CheckRoundTrip(const QStringList& values)
 {
+    // A digest as the caller read it; the name is what the input holds.
+    const QByteArray digest(32, '\x5a');
     QString text;
     try {
         text = TessalyCommand(QStringLiteral("\"C:\\Program Files\\Korvel\\Tessaly.exe\""))
                    .InstallProfiles(values)
+                   .ReplaceProfiles(values)
+                   .PreparedFromDigests({{values.front(), digest}})
                    .UninstallProfile(values.front())
                    .AddRegistryValue(values.back(), values.front())
                    .Text();
@@ -35,7 +41,9 @@ void CheckRoundTrip(const QStringList& values)
         WinSim::SplitCommandLine(WinSim::ExpandBatchLine(line, [](const QString&) { return QString(); }));
     QString error;
     const auto options = Tessaly::ParseCommandLine(arguments, error);
-    if (!options || options->installProfiles != values || options->uninstallProfiles != QStringList{values.front()} ||
+    if (!options || options->installProfiles != values || options->replaceProfiles != values ||
+        options->preparedFrom != QStringList{PreparedFromValue(values.front(), digest)} ||
+        options->uninstallProfiles != QStringList{values.front()} ||
         options->addRegistryKeys != QStringList{values.back()} ||
         options->registryValues != QStringList{values.front()}) {
         std::abort();  // a value did not arrive as it was given

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Common/Profile/PreparedFrom.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,11 +19,14 @@ public:
     virtual void DisableColorCalibration() = 0;
     virtual bool GetColorCalibrationState() = 0;
     virtual void InstallProfile(const QString& path) = 0;
-    // The value texts are stored as given (the caller encodes them).
+    // The value texts are stored as given (the caller encodes them). Paths that are copies of installed
+    // profiles name those in `preparedFrom` (PreparedFrom.h): when one changed since it was read,
+    // nothing is installed and ProfileChangedException's text is the failure's.
     virtual void InstallProfilesWithPanelInfo(const QStringList& paths, const QString& hdrSupported,
                                               const QString& defaultProfileColorSpace,
                                               const QString& defaultProfileGamma, const QString& requiredProfiles,
-                                              const QString& profileFormat) = 0;
+                                              const QString& profileFormat,
+                                              const PreparedFrom& preparedFrom = PreparedFrom()) = 0;
     virtual void InstallProfiles(const QStringList& paths) = 0;
     virtual void InstallProfilesRemovingPanelInfo(const QStringList& paths) = 0;
     virtual void UninstallProfile(const QString& name) = 0;
@@ -52,6 +57,11 @@ public:
     virtual void RemoveInstalledSdrProfiles() = 0;
     virtual void RemoveInstalledHdr10Profiles() = 0;
     virtual const QString& GetDeviceId() const = 0;
+    // Installs each of `paths` (corrected copies of installed profiles) in place of the installed
+    // profile of its file name, and nothing else: no profile is uninstalled. A replaced profile loses
+    // its associations and defaults. Refused as a whole (InstallProfileException, nothing changed)
+    // when an installed file of `preparedFrom` changed since it was read.
+    virtual void InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom) = 0;
 };
 
 class IProfileHelperFactory {

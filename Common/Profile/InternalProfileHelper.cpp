@@ -49,12 +49,44 @@ void InternalProfileHelper::InstallProfiles(const QStringList& paths)
     InstallProfileSet(paths, false, failing);
 }
 
-void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing)
+void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing,
+                                              const PreparedFrom& preparedFrom)
 {
     failing = 0;
     // A step a killed run left is settled before the installed set is looked at.
     ProfileInstallStep step(ColorDirectory());
+    CheckPreparedFrom(preparedFrom);
     InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
+}
+
+void InternalProfileHelper::ReplaceProfiles(const QStringList& paths, const PreparedFrom& preparedFrom,
+                                            qsizetype& failing)
+{
+    failing = 0;
+    ProfileInstallStep step(ColorDirectory());
+    CheckPreparedFrom(preparedFrom);
+    InstallReplacing(step, paths, {}, failing);
+}
+
+void InternalProfileHelper::InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom)
+{
+    qsizetype failing = 0;
+    ReplaceProfiles(paths, preparedFrom, failing);
+}
+
+// Called with the step's lock held: no other installation can change the files between this check
+// and the step's end.
+void InternalProfileHelper::CheckPreparedFrom(const PreparedFrom& preparedFrom) const
+{
+    for (auto it = preparedFrom.cbegin(); it != preparedFrom.cend(); ++it) {
+        if (!IsPlainFileName(it.key())) {
+            throw InstallProfileException(ERROR_INVALID_PARAMETER, ("Invalid profile name " + it.key()).toStdString());
+        }
+    }
+    const QStringList changed = ChangedSince(ColorDirectory(), preparedFrom);
+    if (!changed.isEmpty()) {
+        throw ProfileChangedException(changed);
+    }
 }
 
 // The plan is complete before anything changes: every source is there, and the names it replaces

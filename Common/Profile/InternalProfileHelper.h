@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/Profile/PreparedFrom.h"
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Profile/ProfileInstallStep.h"
 
@@ -24,8 +25,16 @@ public:
     // name that is not of the set loses its associations and defaults. On failure throws the
     // failing step's exception with `failing` set to the index of the path it concerns; the colour
     // directory and what the colour system keeps about those profiles are then as they were before.
-    // A kill leaves a step that the next run finishes or undoes.
-    void InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing);
+    // A kill leaves a step that the next run finishes or undoes. Before anything changes, and under
+    // the step's lock, every file of `preparedFrom` must still be the one its caller read: else
+    // ProfileChangedException, with nothing changed.
+    void InstallProfileSet(const QStringList& paths, bool hdr10, qsizetype& failing,
+                           const PreparedFrom& preparedFrom = PreparedFrom());
+    // Installs `paths` in order, each in place of the installed profile of its file name, as one
+    // ProfileInstallStep: nothing else is installed or uninstalled, and a replaced profile loses its
+    // associations and defaults. `preparedFrom` is checked as by InstallProfileSet; failures as there.
+    void ReplaceProfiles(const QStringList& paths, const PreparedFrom& preparedFrom, qsizetype& failing);
+    void InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom) override;
     // Uninstalls and deletes an installed profile; a name that is not installed is no error. A name
     // that is no plain file name is refused.
     void UninstallProfile(const QString& name) override;
@@ -36,6 +45,8 @@ public:
     static void RecoverInterruptedInstall();
 
 private:
+    // Throws ProfileChangedException when a file of `preparedFrom` changed since its caller read it.
+    void CheckPreparedFrom(const PreparedFrom& preparedFrom) const;
     // Installs `paths` in place of the installed profiles `removed` as `step`, which holds the
     // colour directory's lock, as InstallProfileSet does.
     void InstallReplacing(ProfileInstallStep& step, const QStringList& paths, const QStringList& removed,

@@ -29,7 +29,8 @@ public:
     void InstallProfile(const QString& path) override;
     void InstallProfilesWithPanelInfo(const QStringList& paths, const QString& hdrSupported,
                                       const QString& defaultProfileColorSpace, const QString& defaultProfileGamma,
-                                      const QString& requiredProfiles, const QString& profileFormat) override;
+                                      const QString& requiredProfiles, const QString& profileFormat,
+                                      const PreparedFrom& preparedFrom = PreparedFrom()) override;
     void InstallProfiles(const QStringList& paths) override;
     void InstallProfilesRemovingPanelInfo(const QStringList& paths) override;
     void UninstallProfile(const QString& name) override;
@@ -55,6 +56,7 @@ public:
     void RemoveInstalledSdrProfiles() override;
     void RemoveInstalledHdr10Profiles() override;
     const QString& GetDeviceId() const override;
+    void InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom) override;
 
     // The LUIDs of the hardware graphics adapters in DXGI's order (software adapters left out).
     static std::vector<LUID> FindAdapter();

@@ -108,11 +108,12 @@ void ProfileHelper::InstallProfiles(const QStringList& paths)
 void ProfileHelper::InstallProfilesWithPanelInfo(const QStringList& paths, const QString& hdrSupported,
                                                  const QString& defaultProfileColorSpace,
                                                  const QString& defaultProfileGamma, const QString& requiredProfiles,
-                                                 const QString& profileFormat)
+                                                 const QString& profileFormat, const PreparedFrom& preparedFrom)
 {
     ConvertingInstall([&] {
         TessalyCommand command = TessalyCommand(toolPath)
                                      .InstallProfiles(paths)
+                                     .PreparedFromDigests(preparedFrom)
                                      .RegistryPath(TessalyCommand::PanelKey())
                                      .AddRegistryValue(HdrSupportedValue, hdrSupported)
                                      .AddRegistryValue(DefaultProfileColorSpaceValue, defaultProfileColorSpace)
@@ -146,6 +147,16 @@ void ProfileHelper::InstallHdr10ProfilesWithPanelInfo(const QStringList& paths, 
                                            .RegistryPath(TessalyCommand::PanelKey())
                                            .AddRegistryValue(Hdr10SupportedValue, hdr10Supported)
                                            .AddRegistryValue(RequiredProfilesHdr10Value, requiredProfilesHdr10);
+        RunInstall([&](QString& output) { return RunTool(command, output); });
+    });
+}
+
+// Only the corrected files go in, each replacing its namesake; Tessaly refuses the whole command when
+// an installed file changed since the copies were prepared from it.
+void ProfileHelper::InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom)
+{
+    ConvertingInstall([&] {
+        const TessalyCommand command = TessalyCommand(toolPath).ReplaceProfiles(paths).PreparedFromDigests(preparedFrom);
         RunInstall([&](QString& output) { return RunTool(command, output); });
     });
 }

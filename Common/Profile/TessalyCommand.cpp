@@ -73,6 +73,20 @@ TessalyCommand& TessalyCommand::InstallHdr10Profiles(const QStringList& paths)
     return AppendEach("install-profile-hdr10", paths, true);
 }
 
+TessalyCommand& TessalyCommand::ReplaceProfiles(const QStringList& paths)
+{
+    return AppendEach("replace-profile", paths, true);
+}
+
+TessalyCommand& TessalyCommand::PreparedFromDigests(const PreparedFrom& preparedFrom)
+{
+    QStringList values;
+    for (auto it = preparedFrom.cbegin(); it != preparedFrom.cend(); ++it) {
+        values << PreparedFromValue(it.key(), it.value());
+    }
+    return AppendEach("prepared-from", values, false);
+}
+
 TessalyCommand& TessalyCommand::UninstallProfile(const QString& name)
 {
     return Append("uninstall-profile", name);

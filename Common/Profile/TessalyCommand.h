@@ -3,6 +3,8 @@
 // that cannot is refused with OsErrorException before anything runs.
 #pragma once
 
+#include "Common/Profile/PreparedFrom.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,9 @@ public:
     TessalyCommand& InstallProfile(const QString& path);
     TessalyCommand& InstallProfiles(const QStringList& paths);
     TessalyCommand& InstallHdr10Profiles(const QStringList& paths);
+    TessalyCommand& ReplaceProfiles(const QStringList& paths);
+    // " --prepared-from NAME=SHA256HEX " per installed file, in name order.
+    TessalyCommand& PreparedFromDigests(const PreparedFrom& preparedFrom);
     TessalyCommand& UninstallProfile(const QString& name);
     TessalyCommand& UninstallProfiles(const QStringList& names);
     // " --set-registry-path KEY"

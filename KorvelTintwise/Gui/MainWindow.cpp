@@ -20,9 +20,6 @@
 #include "ProfileData/ProfileRestorer.h"
 
 #include <QCoreApplication>
-#include <QTimer>
-
-#include <utility>
 
 namespace Common = Korvel::DisplayCalibration::Common;
 using Common::Application::ConnectChecked;
@@ -415,7 +412,5 @@ void MainWindow::FinishStartup(bool hdr)
         }
     }
     startupComplete = true;
-    if (std::exchange(oobeCompletionWaiting, false)) {
-        QTimer::singleShot(0, this, &MainWindow::OnOobeCompleted);
-    }
+    ResumeWaitingWork();
 }

@@ -125,7 +125,8 @@ public:
     // Tag and descriptor correction (MainWindowTagCorrection.cpp).
     void CorrectTagsForAllProfiles(ProfileDataObtainer* obtainer);
     bool ReplaceNativeHdrProfileInTempDir();
-    bool CheckAndFixDescriptorTags(const QString& directory);
+    // `fixedPaths`, when given, receives the paths whose description was rewritten.
+    bool CheckAndFixDescriptorTags(const QString& directory, QStringList* fixedPaths = nullptr);
     bool CheckDescriptorTag(const QString& path, const QString& fileName);
     bool FixDescriptorTag(const QString& path, const QString& fileName);
 
@@ -223,6 +224,7 @@ private:
         {
             if (entered) {
                 window.runningRoads.removeOne(road);
+                window.ResumeWaitingWork();
             }
         }
         RoadGuard(const RoadGuard&) = delete;
@@ -240,6 +242,15 @@ private:
     enum class Answer { Yes, No, AlreadyOpen };
     Answer Ask(Question question, const QString& text);
     bool IsQuestionOpen(Question question) const { return openQuestions.contains(question); }
+    // A question is open, or a road that asks runs (inside a box's nested event loop): work that an
+    // event or a timer starts and that may run elevated (the out-of-box correction, a display
+    // change) waits for the answer, so that no elevation prompt comes over a question.
+    bool IsAnswerPending() const { return !openQuestions.isEmpty() || !runningRoads.isEmpty(); }
+    // Starts the work that waited, once nothing waits for an answer any more.
+    void ResumeWaitingWork();
+    // After a restoration question: the set is whole again (another program installed it while the
+    // question was open); its profile data is then the list's.
+    bool IsProfileSetWholeAgain();
 
     // The machine-wide panel information read anew (the record replaced, the state set).
     void RereadPanelInfo();
@@ -256,6 +267,11 @@ private:
     void KeepProfileData(const ProfileDataList& list, const QStringList& fingerprint);
     // The end of a display change (the old slot's body).
     void HandleDisplaySettingChange();
+
+    // One correction of the installed set from `obtainer`'s list: Stale when the installation was
+    // refused (or failed) because an installed file changed since it was read.
+    enum class Correction { Done, Stale };
+    Correction CorrectTagsOnce(ProfileDataObtainer& obtainer);
 
     // The profile restorer's connections, made when start-up creates it.
     void ConnectProfileRestorer();
@@ -323,9 +339,9 @@ private:
     // The roads running and the questions open, innermost last.
     QList<Road> runningRoads;
     QList<Question> openQuestions;
-    // A display change arrived while one was being handled.
+    // A display change arrived while one was being handled or an answer was pending.
     bool displayChangeWaiting = false;
-    // The out-of-box wait ended before start-up was complete.
+    // The out-of-box wait ended before start-up was complete, or while an answer was pending.
     bool oobeCompletionWaiting = false;
     // ProfileSetFingerprint() when the profile data was last built.
     QStringList profileDataFingerprint;

@@ -25,12 +25,14 @@ using namespace Common::Logging;
 void MainWindow::OnDisplaySettingChanged()
 {
     LogText(TraceLevel, "Handling display setting change...");
-    const RoadGuard road(*this, Road::DisplayChange);
-    if (!road) {
+    // While an answer is pending (this road's or another's) the change is handled after it: it may
+    // run elevated.
+    if (IsAnswerPending()) {
         LogText(InfoLevel, "A display change is waiting for the user's answer; this one is handled after it.");
         displayChangeWaiting = true;
         return;
     }
+    const RoadGuard road(*this, Road::DisplayChange);
     HandleDisplaySettingChange();
     // The display may have changed again while a box of this road was open.
     if (std::exchange(displayChangeWaiting, false) && !IsExitPending()) {
@@ -144,11 +146,20 @@ void MainWindow::OnOobeCompleted()
         oobeCompletionWaiting = true;
         return;
     }
-    const RoadGuard road(*this, Road::OutOfBox);
-    if (!road) {
+    if (IsExitPending()) {
+        return;
+    }
+    if (IsRoadRunning(Road::OutOfBox)) {
         LogText(InfoLevel, "OOBE completion is being handled already; this report is dropped.");
         return;
     }
+    // Its correction and registry write run elevated: nothing of it starts over an open question.
+    if (IsAnswerPending()) {
+        LogText(InfoLevel, "OOBE completion waits for the user's answer");
+        oobeCompletionWaiting = true;
+        return;
+    }
+    const RoadGuard road(*this, Road::OutOfBox);
     ReleaseFreedMemorySoon();
     if (!HaveRequiredProfiles()) {
         AskUserToRestoreProfiles();

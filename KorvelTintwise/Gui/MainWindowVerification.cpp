@@ -11,8 +11,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <cstdlib>
+#include <utility>
 
 using namespace Korvel::DisplayCalibration::Common::Logging;
 
@@ -32,7 +34,22 @@ MainWindow::Answer MainWindow::Ask(Question question, const QString& text)
     openQuestions << question;
     const int button = ShowMessageBox(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QString());
     openQuestions.removeOne(question);
+    ResumeWaitingWork();
     return button == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+// Posted, not called: the answer's own road goes on first, and the work reads the machine when it runs.
+void MainWindow::ResumeWaitingWork()
+{
+    if (IsAnswerPending() || IsExitPending()) {
+        return;
+    }
+    if (startupComplete && std::exchange(oobeCompletionWaiting, false)) {
+        QTimer::singleShot(0, this, &MainWindow::OnOobeCompleted);
+    }
+    if (std::exchange(displayChangeWaiting, false)) {
+        QTimer::singleShot(0, this, &MainWindow::OnDisplaySettingChanged);
+    }
 }
 
 bool MainWindow::AreAllProfilesInstalled(bool knownMissing)
@@ -67,6 +84,16 @@ bool MainWindow::AreAllProfilesInstalled(bool knownMissing)
     default:
         return false;
     }
+}
+
+bool MainWindow::IsProfileSetWholeAgain()
+{
+    if (!AreAllProfilesInstalled(false) || !RefreshProfileDataIfChanged()) {
+        return false;
+    }
+    LogText(InfoLevel, "The profile set was installed while the question was open; nothing is to restore.");
+    requiredProfilesAvailable = true;
+    return true;
 }
 
 bool MainWindow::HaveRequiredProfiles()
@@ -188,11 +215,16 @@ void MainWindow::AskUserToRestoreProfiles()
                                       "you like to restore the profiles from Vantrel support server (administrative "
                                       "privileges required)?")
                                        .arg(application));
-    if (answer == Answer::Yes) {
-        OnRestoreProfilesTriggered(false);
+    // Asked by another road, which acts on the answer.
+    if (answer == Answer::AlreadyOpen || IsExitPending()) {
         return;
     }
-    if (answer == Answer::AlreadyOpen || IsExitPending()) {
+    // The answer is about the set as it was when the question was asked.
+    if (IsProfileSetWholeAgain()) {
+        return;
+    }
+    if (answer == Answer::Yes) {
+        OnRestoreProfilesTriggered(false);
         return;
     }
     LogPieces(ErrorLevel, "MainWindow",

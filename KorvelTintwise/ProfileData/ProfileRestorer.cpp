@@ -467,6 +467,10 @@ void ProfileRestorer::CopyNativeToNativeHdr()
 
 void ProfileRestorer::KeepInstalledHdr10Profiles()
 {
+    for (auto it = m_KeptHdr10.cbegin(); it != m_KeptHdr10.cend(); ++it) {
+        QFile::remove(WorkingPath(it.key()));
+    }
+    m_KeptHdr10.clear();
     const qsizetype placeholder = m_ProfileFileNameFormat.indexOf(ProfileNamePlaceholder);
     if (placeholder < 0) {
         return;
@@ -481,10 +485,13 @@ void ProfileRestorer::KeepInstalledHdr10Profiles()
         if (!hdr10File.match(name).hasMatch() || QFileInfo::exists(WorkingPath(name))) {
             continue;
         }
+        const QByteArray digest = Profile::InstalledFileDigest(colorDirectory.path(), name);
         if (!QFile::copy(colorDirectory.filePath(name), WorkingPath(name))) {
             LogPieces(WarnLevel, "Failed to copy the installed HDR10 profile ", Utf8(name),
                       " to the working directory");
+            continue;
         }
+        m_KeptHdr10.insert(name, digest);
     }
 }
 
@@ -507,17 +514,29 @@ void ProfileRestorer::InstallRestoredProfiles()
             Utf8(tr("Downloaded archive is missing the following profiles: ") + missing.join(QStringLiteral(", "))));
     }
     try {
-        QStringList paths;
-        for (const QString& file : files) {
-            m_ProfileHelper->DisassociateProfile(file);
-            paths << QFileInfo(WorkingPath(file)).absoluteFilePath();
+        for (int attempt = 1;; ++attempt) {
+            QStringList paths;
+            for (const QString& file : WorkingProfileFiles()) {
+                m_ProfileHelper->DisassociateProfile(file);
+                paths << QFileInfo(WorkingPath(file)).absoluteFilePath();
+            }
+            try {
+                m_ProfileHelper->InstallProfilesWithPanelInfo(
+                    paths, EncryptAndEncode(m_PanelInfo.IsHdrSupported() ? QStringLiteral("1") : QStringLiteral("0")),
+                    EncryptAndEncode(m_PanelInfo.GetDefaultProfileColorSpace()),
+                    EncryptAndEncode(m_PanelInfo.GetDefaultProfileGamma()),
+                    EncryptAndEncode(m_PanelInfo.GetRequiredProfiles().join(QLatin1Char(','))),
+                    EncryptAndEncode(m_PanelInfo.GetProfileFormat()), m_KeptHdr10);
+                return;
+            } catch (const OsErrorException&) {
+                // Another program replaced a kept HDR10 profile after it was copied: copied again, once.
+                if (attempt > 1 || Profile::ChangedSince(m_ProfileHelper->ColorDirectory(), m_KeptHdr10).isEmpty()) {
+                    throw;
+                }
+                LogPieces(WarnLevel, "The installed HDR10 profiles changed since they were copied; they are copied again.");
+                KeepInstalledHdr10Profiles();
+            }
         }
-        m_ProfileHelper->InstallProfilesWithPanelInfo(
-            paths, EncryptAndEncode(m_PanelInfo.IsHdrSupported() ? QStringLiteral("1") : QStringLiteral("0")),
-            EncryptAndEncode(m_PanelInfo.GetDefaultProfileColorSpace()),
-            EncryptAndEncode(m_PanelInfo.GetDefaultProfileGamma()),
-            EncryptAndEncode(m_PanelInfo.GetRequiredProfiles().join(QLatin1Char(','))),
-            EncryptAndEncode(m_PanelInfo.GetProfileFormat()));
     } catch (...) {
         // Every failure of the installation is reported; none may pass for success.
         RemoveWorkingDirectory();

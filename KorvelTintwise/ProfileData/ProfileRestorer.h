@@ -15,6 +15,7 @@
 #include "Common/Logging/Loggable.h"
 #include "Common/Profile/DefaultProfiles.h"
 #include "Common/Profile/PanelInfo.h"
+#include "Common/Profile/PreparedFrom.h"
 #include "ProfileData/IProfileRestorer.h"
 #include "ProfileData/ProfileData.h"
 
@@ -134,7 +135,8 @@ private:
     void CopyNativeToNativeHdr();
     // Puts the panel's HDR10 profiles that are installed already beside the SDR set, so that they are
     // installed again with it: the controller takes the installed profiles for one set only when
-    // they were written together, and the HDR10 road that follows may bring none.
+    // they were written together, and the HDR10 road that follows may bring none. Each installed
+    // file is digested before it is copied (m_KeptHdr10); copies of an earlier call are replaced.
     void KeepInstalledHdr10Profiles();
     void ActivateDefaultProfile();
     // False when the displays are cloned or the internal one is off (after the tray warning).
@@ -166,6 +168,9 @@ private:
     QString m_ProfileFileNameFormat;
     std::shared_ptr<ProfileDataObtainer> m_ProfileDataObtainer;
     QString m_WorkingDirectory;
+    // The installed HDR10 profiles copied beside the SDR set, with their digests as read: the
+    // installation is refused when one of them changed before it ran.
+    Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_KeptHdr10;
     // The display's defaults when the running road's download arrived.
     Korvel::DisplayCalibration::Common::Profile::DefaultProfiles m_PreviousDefaults;
 

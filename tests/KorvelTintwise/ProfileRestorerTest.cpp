@@ -212,13 +212,14 @@ public:
 
     void InstallProfilesWithPanelInfo(const QStringList& paths, const QString& hdrSupported,
                                       const QString& defaultProfileColorSpace, const QString& defaultProfileGamma,
-                                      const QString& requiredProfiles, const QString& profileFormat) override
+                                      const QString& requiredProfiles, const QString& profileFormat,
+                                      const Profile::PreparedFrom& preparedFrom) override
     {
         if (installFailure) {
             installFailure();
         }
         ProfileHelper::InstallProfilesWithPanelInfo(paths, hdrSupported, defaultProfileColorSpace, defaultProfileGamma,
-                                                    requiredProfiles, profileFormat);
+                                                    requiredProfiles, profileFormat, preparedFrom);
     }
     void InstallHdr10ProfilesWithPanelInfo(const QStringList& paths, const QString& hdr10Supported,
                                            const QString& requiredProfilesHdr10) override
@@ -491,6 +492,63 @@ TEST_F(RestorerMachine, KeepsProfilesItCannotImprove)
     EXPECT_TRUE(TextOf(log, Logging::WarnLevel).contains("No white point or luminance in "));
     EXPECT_FALSE(WorkingDirectoryLeft());
 }
+
+// The SDR road installs the panel's installed HDR10 profile again, from a copy. Another program
+// replaces that profile after the copy was made (just before each installation, as many times as
+// the case says): the copy never replaces the other program's file. The road copies it again once;
+// a file that changes again fails the restoration as a failed installation.
+struct ReplacedHdr10Case {
+    const char* name;
+    int replacements;
+    bool restored;
+};
+
+void PrintTo(const ReplacedHdr10Case& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+class KeptHdr10Replaced : public RestorerMachine, public testing::WithParamInterface<ReplacedHdr10Case> {};
+
+TEST_P(KeptHdr10Replaced, NeverOverwritesTheOtherProgramsFile)
+{
+    const ReplacedHdr10Case& item = GetParam();
+    Serve({{Identity, MakeArchive("set", {"--profiles", "sRGB,AdobeRGB,Default,Native"})}});
+    MakeProfileSet(colorDirectory, {"--format", Format, "--profiles", "Korvel_HDR10", "--hdr10", "--luminance", "120"});
+    QFile::remove(colorDirectory + "/PanelInfoHdr.xml");
+    // What the other program installs, once and then again.
+    QStringList peers;
+    for (const char* luminance : {"400", "500"}) {
+        const QString folder = files.filePath(QStringLiteral("peer%1").arg(luminance));
+        MakeProfileSet(folder, {"--format", Format, "--profiles", "Korvel_HDR10", "--hdr10", "--luminance", luminance});
+        peers << folder + "/" + File("Korvel_HDR10");
+    }
+    int replaced = 0;
+    helper->installFailure = [&] {
+        if (replaced < item.replacements) {
+            ASSERT_TRUE(QFile::remove(Installed("Korvel_HDR10")));
+            ASSERT_TRUE(QFile::copy(peers[replaced++], Installed("Korvel_HDR10")));
+        }
+    };
+    TestSupport::LogCapture log("ProfileRestorer");
+
+    restorer->RestoreProfiles(server->LookupUrl(Identity));
+    WaitUntil([&] { return controller.Reports() > 0; });
+
+    EXPECT_EQ(controller.successes.size(), item.restored ? 1 : 0) << TextOf(log, Logging::WarnLevel);
+    EXPECT_EQ(controller.errors.size(), item.restored ? 0 : 1);
+    EXPECT_TRUE(TextOf(log, Logging::WarnLevel).contains("changed since they were copied; they are copied again"));
+    EXPECT_EQ(ReadFile(Installed("Korvel_HDR10")), ReadFile(peers[item.replacements - 1]));
+    EXPECT_EQ(QFileInfo::exists(Installed("sRGB")), item.restored);
+    EXPECT_FALSE(WorkingDirectoryLeft());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeptHdr10Replaced,
+                         testing::Values(ReplacedHdr10Case{"OnceIsCopiedAgain", 1, true},
+                                         ReplacedHdr10Case{"AgainFailsTheInstallation", 2, false}),
+                         [](const testing::TestParamInfo<ReplacedHdr10Case>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct FailureCase {
     const char* name;

@@ -151,7 +151,17 @@ TEST_P(TessalyProfiles, CommandChangesMachine)
     if (c.setup) {
         c.setup();
     }
-    const ProcessResult result = Tessaly(c.arguments);
+    // "{digest:X}": the SHA-256 of X as it is now, an absolute path or a file of the colour directory.
+    QStringList arguments = c.arguments;
+    static const QRegularExpression digest(QStringLiteral("\\{digest:([^}]*)\\}"));
+    for (QString& argument : arguments) {
+        const QRegularExpressionMatch match = digest.match(argument);
+        if (match.hasMatch()) {
+            const QString file = match.captured(1);
+            argument.replace(match.captured(0), Digest(QDir::isAbsolutePath(file) ? file : colour + "/" + file));
+        }
+    }
+    const ProcessResult result = Tessaly(arguments);
 
     EXPECT_EQ(result.exitCode, c.exitCode) << result.out;
     EXPECT_TRUE(result.out.startsWith(c.windows10 ? "Current Product Version:Windows 10"
@@ -258,6 +268,43 @@ INSTANTIATE_TEST_SUITE_P(
                     {"Failed to install profile: {dir}/KV_sRGB.icm.\nReason: Failed to get Display Device ID for "
                      "device name: \\\\.\\DISPLAY1.\nA device attached to the system is not functioning."},
                     {}, {}},
+        // Each file replaces its namesake alone: the SDR set's other profiles stay.
+        ProfileCase{"ReplaceProfileReplacesOnlyItsNamesake", false,
+                    [] {
+                        Preinstall(Other, "KV_sRGB.icm");
+                        Preinstall(Other, "KV_Native.icm");
+                    },
+                    {"--replace-profile", "{dir}/KV_sRGB.icm", "--prepared-from", "KV_sRGB.icm={digest:KV_sRGB.icm}",
+                     "--prepared-from", "KV_Native.icm={digest:KV_Native.icm}"},
+                    0, {"Successfully installed profile {dir}/KV_sRGB.icm\n"}, {"KV_Native.icm", "KV_sRGB.icm"},
+                    {"colour-install KV_sRGB.icm", "colour-uninstall KV_sRGB.icm"}, "running",
+                    "/usr/share/color/icc/colord/sRGB.icc"},
+        ProfileCase{"ChangedFileRefusesTheReplacement", true, [] { Preinstall(Other, "KV_sRGB.icm"); },
+                    {"--replace-profile", "{dir}/KV_sRGB.icm", "--prepared-from",
+                     "KV_sRGB.icm={digest:/usr/share/color/icc/colord/sRGB.icc}"},
+                    int(ERROR_FILE_INVALID & 0xFF), {"Profile KV_sRGB.icm changed since it was read.\n"},
+                    {"KV_sRGB.icm"}, {Stop, Start}, "running", "/usr/share/color/icc/colord/Rec709.icc"},
+        // "NAME=": the file was absent when the caller read the set.
+        ProfileCase{"AbsentFileStillAbsentInstalls", false, nullptr,
+                    {"--install-profile-hdr10", "{dir}/KV_HDR10_P3.icm", "--prepared-from", "KV_HDR10_P3.icm="}, 0,
+                    {"Successfully installed profile {dir}/KV_HDR10_P3.icm\n"}, {"KV_HDR10_P3.icm"},
+                    {"colour-install KV_HDR10_P3.icm"}},
+        ProfileCase{"AbsentFileThatAppearedRefusesTheSet", false,
+                    [] {
+                        Preinstall(Other, "KV_Native.icm");
+                        Preinstall(Other, "KV_NO_MHC2_sRGB.icm");
+                    },
+                    {"--install-profile", "{dir}/KV_sRGB.icm", "--prepared-from", "KV_Native.icm=", "--prepared-from",
+                     "KV_NO_MHC2_sRGB.icm={digest:KV_NO_MHC2_sRGB.icm}"},
+                    int(ERROR_FILE_INVALID & 0xFF), {"Profile KV_Native.icm changed since it was read.\n"},
+                    {"KV_Native.icm", "KV_NO_MHC2_sRGB.icm"}, {}},
+        ProfileCase{"PreparedFromRefusesAPath", false, [] { Preinstall(Other, "KV_sRGB.icm"); },
+                    {"--replace-profile", "{dir}/KV_sRGB.icm", "--prepared-from", "../color/KV_sRGB.icm="},
+                    int(ERROR_INVALID_PARAMETER), {"Invalid value for --prepared-from: ../color/KV_sRGB.icm=\n"},
+                    {"KV_sRGB.icm"}, {}, "running", "/usr/share/color/icc/colord/Rec709.icc"},
+        ProfileCase{"PreparedFromRefusesABrokenDigest", false, nullptr,
+                    {"--install-profile", "{dir}/KV_sRGB.icm", "--prepared-from", "KV_sRGB.icm=12ab"},
+                    int(ERROR_INVALID_PARAMETER), {"Invalid value for --prepared-from: KV_sRGB.icm=12ab\n"}, {}, {}},
         ProfileCase{"FailureWithoutCodeExitsNonzero", false,
                     [] { WinSim::SetInjectedFailure("InstallColorProfileA", 0x500); },
                     {"--install-profile", "{dir}/KV_sRGB.icm"}, 255, {"Failed to install profile:"}, {}, {}}),
@@ -550,6 +597,29 @@ TEST_P(ProfileSet, RefusedPromptLeavesColoursAsTheyWere)
     const auto after = Colours();
     EXPECT_EQ(after.first, before.first);
     EXPECT_EQ(after.second, before.second);
+}
+
+// An installation prepared from a file that has changed since is refused before anything changes,
+// whichever option installs.
+TEST_F(ProfileSetMachine, ChangedFileLeavesColoursAsTheyWere)
+{
+    const auto before = Colours();
+    for (const QString& option : {"--install-profile", "--install-profile-hdr10", "--replace-profile"}) {
+        QStringList arguments;
+        for (const QString& file : SdrSet.files) {
+            arguments << option << Path(file);
+        }
+        // The installed "KV_sRGB.icm" is icc-profiles-free's sRGB profile, not colord's.
+        arguments << "--prepared-from" << "KV_Native.icm=" + Digest(colour + "/KV_Native.icm") << "--prepared-from"
+                  << "KV_sRGB.icm=" + Digest(Colord + "sRGB.icc");
+        const ProcessResult result = Tessaly(arguments);
+
+        EXPECT_EQ(result.exitCode, int(ERROR_FILE_INVALID & 0xFF)) << option << "\n" << result.out;
+        EXPECT_TRUE(result.out.endsWith("Profile KV_sRGB.icm changed since it was read.\n")) << result.out;
+        const auto after = Colours();
+        EXPECT_EQ(after.first, before.first) << option;
+        EXPECT_EQ(after.second, before.second) << option;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sets, ProfileSet, testing::Values(SdrSet, Hdr10Set),

@@ -86,6 +86,11 @@ const Builder Builders[] = {
          return QStringList{"--install-profile-hdr10", v, "--set-registry-path", PanelKey} +
                 Pair("Hdr10Supported", v) + Pair("RequiredProfilesHdr10", v);
      }},
+    {"InstallCorrectedProfiles",
+     [](auto& h, auto&, const QString& v) { h.InstallCorrectedProfiles({v}, {{v, QByteArray(32, 'Z')}}); },
+     [](auto&, const QString& v) {
+         return QStringList{"--replace-profile", v, "--prepared-from", v + "=" + QByteArray(32, 'Z').toHex()};
+     }},
     {"UninstallProfile", [](auto& h, auto&, const QString& v) { h.UninstallProfile(v); },
      [](auto&, const QString& v) { return QStringList{"--uninstall-profile", v}; }},
     {"UninstallProfiles", [](auto& h, auto&, const QString& v) { h.UninstallProfiles({v}); },

@@ -3,6 +3,7 @@
 #include "tests/Common/Profile/ProfileHelperFixture.h"
 
 #include "Common/Application/Constants.h"
+#include "Common/Profile/PreparedFrom.h"
 #include "Common/Profile/ProfileHelper.h"
 #include "Common/Windows/CommandLine.h"
 #include "WindowsStandIn/ColorSystem.h"
@@ -182,6 +183,41 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "", {"old one.icm", "old.icm"}}),
     [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+
+// The copies go in while the installed files are those they were made from; once another program has
+// replaced one, the whole installation is refused and nothing changes.
+TEST_F(ProfileHelperCommands, CorrectedProfilesGoInOnlyOverTheFilesRead)
+{
+    const QString colour = WinSim::ColorDirectory();
+    ASSERT_TRUE(QFile::copy(Path("KV_HDR10_P3.icm"), colour + "/KV sRGB.icm"));
+    ASSERT_TRUE(QFile::copy(Path("KV sRGB.icm"), colour + "/old.icm"));
+    const PreparedFrom read = ReadPreparedFrom(colour, {"KV sRGB.icm", "old.icm", "gone.icm"});
+    const auto hex = [&read](const QString& name) { return QString::fromLatin1(read.value(name).toHex()); };
+    helper->InstallCorrectedProfiles({Path("KV sRGB.icm")}, read);
+    EXPECT_EQ(ElevatedRuns(), QStringList{tool + " --replace-profile " + Quoted("KV sRGB.icm") +
+                                          "  --prepared-from \"KV sRGB.icm=" + hex("KV sRGB.icm") +
+                                          "\"  --prepared-from \"gone.icm=\"  --prepared-from \"old.icm=" +
+                                          hex("old.icm") + "\""});
+    EXPECT_EQ(Installed(), (QStringList{"KV sRGB.icm", "old.icm"}));
+    EXPECT_EQ(TestSupport::ReadFile(colour + "/KV sRGB.icm"), TestSupport::ReadFile(Path("KV sRGB.icm")));
+
+    ASSERT_TRUE(QFile::remove(colour + "/old.icm"));
+    ASSERT_TRUE(QFile::copy(Path("KV_HDR10_P3.icm"), colour + "/old.icm"));
+    const PreparedFrom before = ReadPreparedFrom(colour, {"KV sRGB.icm", "old.icm"});
+    try {
+        helper->InstallCorrectedProfiles({Path("KV_HDR10_P3.icm")}, read);
+        FAIL() << "no exception";
+    } catch (const InstallProfileException& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).contains("Profile old.icm changed since it was read.")) << error.what();
+    }
+    // Nor do the panel values that come with a set.
+    EXPECT_THROW(helper->InstallProfilesWithPanelInfo({Path("KV_HDR10_P3.icm")}, "MQ==", "c1JHQg==", "Mi4y", "sRGB",
+                                                      "KV_{ProfileName}", read),
+                 InstallProfileException);
+    EXPECT_FALSE(Stored("HdrSupported"));
+    EXPECT_EQ(ChangedSince(colour, before), QStringList());
+    EXPECT_EQ(Installed(), (QStringList{"KV sRGB.icm", "old.icm"}));
+}
 
 TEST_F(ProfileHelperCommands, EnablingWhenOnRunsNothing)
 {

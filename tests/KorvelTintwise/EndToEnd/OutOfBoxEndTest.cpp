@@ -63,7 +63,7 @@ TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
         EXPECT_TRUE(initialized.first().endsWith(Feed + " 0")) << initialized.first();
         const QStringList runs = machine.Events("run-elevated");
         ASSERT_EQ(runs.size(), 1);
-        EXPECT_EQ(runs.first().count("--install-profile"), FactorySet().profiles.size()) << runs.first();
+        EXPECT_EQ(runs.first().count("--replace-profile"), FactorySet().profiles.size()) << runs.first();
 
         ASSERT_EQ(User({"trigger", "Preferences..."}).exitCode, 0);
         ASSERT_EQ(User({"click", "About_Button"}).exitCode, 0);

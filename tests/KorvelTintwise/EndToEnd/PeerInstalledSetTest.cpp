@@ -1,17 +1,26 @@
 // The running tray program after Quillon, the display-replacement updater, has installed another set
 // from the profile server: it sees the set as it now is (panel values and files read again) and
-// takes the set as its own, with no question. Run for real: KorvelTintwise under an Xvfb of its own
-// with trayer, Quillon driven by the simulated user, the real Tessaly installing.
+// takes the set as its own, with no question; an open question about the set, or a correction
+// prepared from the set before Quillon replaced it, never acts on the set that is gone. Run for real:
+// KorvelTintwise under an Xvfb of its own with trayer, Quillon driven by the simulated user, the real
+// Tessaly installing.
 #include "WindowsStandIn/Machine.h"
 #include "tests/fixtures/ProfileServer.h"
 #include "tests/fixtures/TrayMachine.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 using namespace TestSupport;
 
@@ -25,34 +34,65 @@ const QString PickedDefault = QStringLiteral("currentUser RGB_WORKING_SPACE KVL_
 // A step that reads the new set (its previews included) may take long on a loaded machine.
 const QString StepTimeout = QStringLiteral("60000");
 
-// The panel's new set as the server serves it, with its "PanelInfo.xml".
-QString MakeArchive(const QString& folder)
+// A set as the server serves it, with its "PanelInfo.xml", in `folder` ("archive.zip", and the files
+// unpacked in "set").
+QString MakeArchive(const QString& folder, const QStringList& profiles, const QStringList& more)
 {
     const QString archive = folder + "/archive.zip";
-    const ProcessResult made =
-        Run(QStringLiteral("python3"), {BinaryPath("make_panel_archive.py"), "--output", archive, "--format",
-                                        FactorySet().format, "--profiles", NewSet.join(','), "--brightness", "60",
-                                        "--brightness", "sRGB=" + NewBrightness});
+    const ProcessResult made = Run(QStringLiteral("python3"),
+                                   QStringList{BinaryPath("make_panel_archive.py"), "--output", archive, "--folder",
+                                               folder + "/set", "--format", FactorySet().format, "--profiles",
+                                               profiles.join(','), "--brightness", "60"} +
+                                       more);
     EXPECT_EQ(made.exitCode, 0) << made.err;
     return archive;
 }
 
-// Quillon installs the server's set for the typed serial number and ends.
-void RunQuillon()
+// The panel's new set.
+QString MakeArchive(const QString& folder)
 {
-    ASSERT_EQ(User({"answer", "--program", "Quillon", "OK"}).exitCode, 0);  // the outcome
-    QProcess quillon;
-    quillon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    quillon.start(BinaryPath("winsim"), {"run", "--", BinaryPath("Quillon")});
-    ASSERT_TRUE(quillon.waitForStarted(10000)) << quillon.errorString();
-    for (const QStringList& step : {QStringList{"type", "--timeout", StepTimeout, "lineEditPanelID", Serial.toLower()},
-                                    QStringList{"click", "--timeout", StepTimeout, "pushButtonUpdateProfiles"},
-                                    QStringList{"click", "--timeout", "120000", "pushButtonCancel"}}) {
+    return MakeArchive(folder, NewSet, {"--brightness", "sRGB=" + NewBrightness});
+}
+
+// Quillon, started on the machine: the serial number typed and the update asked for.
+class Quillon {
+public:
+    Quillon()
+    {
+        EXPECT_EQ(User({"answer", "--program", "Quillon", "OK"}).exitCode, 0);  // the outcome
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(BinaryPath("winsim"), {"run", "--", BinaryPath("Quillon")});
+        EXPECT_TRUE(process.waitForStarted(10000)) << process.errorString();
+        Step({"type", "--timeout", StepTimeout, "lineEditPanelID", Serial.toLower()});
+        Step({"click", "--timeout", StepTimeout, "pushButtonUpdateProfiles"});
+    }
+    ~Quillon() { EndProcess(process, AskToEnd::Terminate, 5000); }
+    Quillon(const Quillon&) = delete;
+    Quillon& operator=(const Quillon&) = delete;
+
+    // Once the outcome is shown, the user leaves.
+    void Finish()
+    {
+        Step({"click", "--timeout", "120000", "pushButtonCancel"});
+        ASSERT_TRUE(WaitForFinished(process));
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+
+private:
+    static void Step(const QStringList& step)
+    {
         const ProcessResult done = User(QStringList{step.first(), "--program", "Quillon"} + step.mid(1));
         EXPECT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
     }
-    ASSERT_TRUE(quillon.waitForFinished(60000));
-    EXPECT_EQ(quillon.exitCode(), 0);
+
+    QProcess process;
+};
+
+// Quillon installs the server's set for the typed serial number and ends.
+void RunQuillon()
+{
+    Quillon quillon;
+    quillon.Finish();
 }
 
 // The factory set with none of its profiles installed and no panel values.
@@ -149,5 +189,252 @@ TEST_P(PeerInstalledSetTest, NoQuestionAndTheNewProfileIsApplied)
 
 INSTANTIATE_TEST_SUITE_P(Cases, PeerInstalledSetTest, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
+
+// --- Quillon installs while the program is busy with the set ------------------------------------
+
+const QString PanelId = QStringLiteral("KVL4A1C");
+
+QString Digest(const QString& path)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(ReadFile(path), QCryptographicHash::Sha256).toHex());
+}
+
+// The colour directory's files of the panel (name -> SHA-256).
+std::map<QString, QString> InstalledSet()
+{
+    const QDir colour(ColourState()["colorDirectory"].toString());
+    std::map<QString, QString> files;
+    for (const QString& name : colour.entryList({"KVL_4A1C_*.icm"}, QDir::Files)) {
+        files[name] = Digest(colour.filePath(name));
+    }
+    return files;
+}
+
+// Tessaly as the command runner starts it, through a script of the machine's "programs": its first
+// run (Quillon's) waits, holding the runner's lock that every elevated run of the machine takes,
+// until the test lets it go; the runs after it go straight on.
+class HeldFirstTessaly {
+public:
+    HeldFirstTessaly()
+    {
+        const QString script = folder.filePath("Tessaly");
+        // The loop ends by itself after ten minutes (CTest's limit of a test).
+        WriteFile(script, QStringLiteral("#!/bin/sh\n"
+                                         "if [ ! -e '%1/go' ]; then\n"
+                                         "  : > '%1/held'\n"
+                                         "  n=0\n"
+                                         "  while [ ! -e '%1/go' ] && [ $n -lt 12000 ]; do sleep 0.05; n=$((n+1)); done\n"
+                                         "fi\n"
+                                         "exec '%2' \"$@\"\n")
+                              .arg(folder.path(), BinaryPath("Tessaly"))
+                              .toUtf8());
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        WinSim::SetDescriptionValue(QStringLiteral("programs"), QJsonObject{{"Tessaly.exe", script}});
+    }
+    ~HeldFirstTessaly() { Release(); }
+    HeldFirstTessaly(const HeldFirstTessaly&) = delete;
+    HeldFirstTessaly& operator=(const HeldFirstTessaly&) = delete;
+
+    bool WaitUntilHeld() const
+    {
+        return WaitUntil([this] { return QFile::exists(folder.filePath("held")); });
+    }
+    void Release() { WriteFile(folder.filePath("go"), QByteArray()); }
+
+private:
+    QTemporaryDir folder;
+};
+
+// The values of `option` in a journalled command line.
+QStringList OptionValues(const QString& command, const QString& option)
+{
+    QStringList values;
+    const QRegularExpression value("--" + option + " \"([^\"]*)\"");
+    for (auto match = value.globalMatch(command); match.hasNext();) {
+        values << match.next().captured(1);
+    }
+    return values;
+}
+
+// The out-of-box correction has read the installed set (the factory set's descriptions lack the
+// panel identity) when Quillon installs the replacement panel's set; the correction's install comes
+// after Quillon's. Its copies are stale: that install is refused, changing nothing, and the
+// correction is prepared again from Quillon's files, of which it installs only what it corrects
+// (here the native profiles: their colorants and brightness are the factory's, as in every set).
+TEST(PeerInstallDuringCorrectionTest, StaleCopiesNeverReplaceTheNewSet)
+{
+    TrayMachine machine;
+    // The out-of-box wait ends when the test sends its end.
+    WinSim::SetDescriptionValue(QStringLiteral("oobe.completed"), false);
+    QTemporaryDir files;
+    // Seven profiles with Quillon's native HDR copy; their descriptions name the panel.
+    const QString archive = MakeArchive(files.path(), {"sRGB", "AdobeRGB", "DCIP3", "REC709", "Default", "Native"},
+                                        {"--hdr", "--panel-id", PanelId});
+    std::map<QString, QString> quillons;
+    for (const QString& name : QDir(files.path() + "/set").entryList({"*.icm"}, QDir::Files)) {
+        quillons[name] = Digest(files.path() + "/set/" + name);
+    }
+    quillons["KVL_4A1C_Native_HDR.icm"] = quillons["KVL_4A1C_Native.icm"];
+    ProfileServer server({"--archive", Serial + "=" + archive});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+    HeldFirstTessaly tessaly;
+    machine.MarkJournal();
+
+    Quillon quillon;
+    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    ASSERT_EQ(RunWinsim({"event", "oobe-complete"}).exitCode, 0);
+    ASSERT_TRUE(machine.WaitForLogged("Profile descriptor needs an update")) << machine.MainLog().right(3000);
+    tessaly.Release();
+    quillon.Finish();
+    // The out-of-box slot's update check follows the correction.
+    ASSERT_FALSE(machine.WaitForEvents("vesperon-check", 1).isEmpty()) << machine.MainLog().right(3000);
+
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype quillonRun = FindEvent(events, "run-elevated");
+    ASSERT_GE(quillonRun, 0);
+    EXPECT_EQ(events[quillonRun].details.count("--install-profile"), 7) << events[quillonRun].details;
+    // The stale install changes nothing.
+    const qsizetype staleRun = FindEvent(events, "run-elevated", quillonRun + 1);
+    ASSERT_GT(staleRun, quillonRun) << machine.MainLog().right(3000);
+    qsizetype end = FindEvent(events, "run-elevated", staleRun + 1);
+    const qsizetype again = end;
+    end = end < 0 ? events.size() : end;
+    for (const char* change : {"colour-install", "colour-uninstall"}) {
+        const qsizetype at = FindEvent(events, change, staleRun);
+        EXPECT_TRUE(at < 0 || at > end) << change << " " << events[at].details;
+    }
+    EXPECT_TRUE(machine.MainLog().contains("changed since it was read.")) << machine.MainLog().right(3000);
+    // Prepared again from Quillon's files, it replaces only what it corrected of them.
+    QStringList replaced;
+    if (again >= 0) {
+        for (const QString& value : OptionValues(events[again].details, "prepared-from")) {
+            const QString name = value.section('=', 0, 0);
+            const QString digest = value.section('=', 1);
+            EXPECT_EQ(digest, quillons.count(name) != 0 ? quillons[name] : QString()) << name;
+        }
+        for (const QString& path : OptionValues(events[again].details, "replace-profile")) {
+            replaced << QFileInfo(path).fileName();
+        }
+        EXPECT_EQ(FindEvent(events, "run-elevated", again + 1), -1);
+    }
+    EXPECT_EQ(FindEvent(events, "colour-uninstall", 0, "KVL_4A1C_REC709.icm"), -1);
+    const std::map<QString, QString> installed = InstalledSet();
+    QStringList names;
+    for (const auto& [name, digest] : installed) {
+        names << name;
+        if (!replaced.contains(name)) {
+            EXPECT_EQ(digest, quillons[name]) << name << " is not Quillon's";
+        }
+    }
+    QStringList expected;
+    for (const auto& [name, digest] : quillons) {
+        expected << name;
+    }
+    EXPECT_EQ(names, expected);
+
+    machine.MarkJournal();
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(machine.Events("message-box"), QStringList());
+}
+
+// Started without any set, the program asks whether to restore it; the question stays open while
+// Quillon installs the whole set. The answer, whichever it is, finds the set whole: nothing is
+// restored, the menu lists the set and the program runs on.
+struct OpenQuestionCase {
+    const char* name;
+    // The program's arguments; with "--no-tray-notification-on-startup" the question waits for the
+    // end of the out-of-box wait.
+    QStringList arguments;
+    QString answer;
+};
+
+void PrintTo(const OpenQuestionCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const QString NoStartupNotification = QStringLiteral("--no-tray-notification-on-startup");
+
+const OpenQuestionCase OpenQuestionCases[] = {
+    {"StartupQuestionAnsweredNo", {}, "No"},
+    {"OutOfBoxQuestionAnsweredNo", {NoStartupNotification}, "No"},
+    {"OutOfBoxQuestionAnsweredYes", {NoStartupNotification}, "Yes"},
+};
+
+// The tray program's boxes (Quillon journals its own).
+QStringList TrayBoxes(const TrayMachine& machine)
+{
+    return machine.Events("message-box").filter("title=\"Korvel Tintwise\"");
+}
+
+class RestorationQuestionOverPeerInstallTest : public testing::TestWithParam<OpenQuestionCase> {};
+
+TEST_P(RestorationQuestionOverPeerInstallTest, AnswerFindsTheSetWhole)
+{
+    const OpenQuestionCase& item = GetParam();
+    TrayMachine machine(NothingInstalled());
+    WinSim::SetDescriptionValue(QStringLiteral("oobe.completed"), false);
+    QTemporaryDir files;
+    ProfileServer server({"--archive", Serial + "=" + MakeArchive(files.path(), FactorySet().profiles, {})});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    machine.MarkJournal();
+    TrayProgram program(desktop, machine, item.arguments);
+    if (item.arguments.contains(NoStartupNotification)) {
+        ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+        ASSERT_EQ(RunWinsim({"event", "oobe-complete"}).exitCode, 0);
+    }
+    ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1) << program.ErrorOutput();
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+    RunQuillon();
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_EQ(User({"answer", "--program", "KorvelTintwise", item.answer}).exitCode, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !TrayBoxes(machine).isEmpty(); }));
+
+    // In order: the question, Quillon's install, the answer.
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const QString trayBox = QStringLiteral("title=\"Korvel Tintwise\"");
+    const qsizetype shown = FindEvent(events, "message-box-shown", 0, trayBox);
+    const qsizetype installed = FindEvent(events, "run-elevated", shown);
+    const qsizetype answered = FindEvent(events, "message-box", installed, trayBox);
+    ASSERT_GE(shown, 0);
+    ASSERT_GT(installed, shown);
+    ASSERT_GT(answered, installed);
+    EXPECT_TRUE(events[answered].details.startsWith("icon=question")) << events[answered].details;
+    EXPECT_TRUE(events[answered].details.endsWith("answer=\"" + item.answer + "\"")) << events[answered].details;
+
+    // The menu lists the set; a pick applies its profile.
+    EXPECT_FALSE(program.WaitForTrayMenu().isEmpty());
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_TRUE(WaitUntil([&] {
+        return FindEvent(machine.JournalSinceMark(), "colour-default", answered + 1, PickedDefault) >= 0;
+    }));
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    // No other box, nothing restored.
+    EXPECT_EQ(TrayBoxes(machine).size(), 1) << TrayBoxes(machine).join('\n');
+    EXPECT_EQ(FindEvent(machine.JournalSinceMark(), "run-elevated", answered), -1);
+    EXPECT_FALSE(machine.MainLog().contains("Profiles restoration triggered"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RestorationQuestionOverPeerInstallTest, testing::ValuesIn(OpenQuestionCases),
+                         [](const testing::TestParamInfo<OpenQuestionCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -274,7 +274,7 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
     for (int i = 0; i < runs.size(); ++i) {
         if (item.elevated[i] == CorrectedSet) {
             // Each corrected profile of the set, by its file.
-            EXPECT_EQ(runs[i].count("--install-profile"), FactorySet().profiles.size()) << runs[i];
+            EXPECT_EQ(runs[i].count("--replace-profile"), FactorySet().profiles.size()) << runs[i];
             EXPECT_EQ(runs[i].count(".icm\""), FactorySet().profiles.size()) << runs[i];
         } else {
             EXPECT_TRUE(runs[i].contains(item.elevated[i])) << runs[i];
@@ -285,6 +285,83 @@ TEST_P(OpenStartupBoxTest, StartsNoElevatedRunWhileItIsOpen)
 
 INSTANTIATE_TEST_SUITE_P(Cases, OpenStartupBoxTest, testing::ValuesIn(OpenBoxCases),
                          [](const testing::TestParamInfo<OpenBoxCase>& info) { return std::string(info.param.name); });
+
+// --- The end of the out-of-box wait while a question is open ----------------------------------
+
+// A pick opens a question; the out-of-box wait ends while it is open. The correction that the end
+// brings (the set's descriptions lack the panel identity) starts no elevated run before the answer:
+// it runs after it, or not at all when the answer ends the program.
+struct WaitingCorrectionCase {
+    const char* name;
+    std::function<void()> makeAsk;
+    QStringList answers;
+    int exitCode = -1;
+};
+
+void PrintTo(const WaitingCorrectionCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const WaitingCorrectionCase WaitingCorrectionCases[] = {
+    {"UserProfileListQuestionAccepted", [] { ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0); },
+     {"Yes"}},
+    {"CalibrationQuestionAccepted", DisableCalibration, {"Yes"}},
+    {"CalibrationQuestionRefused", DisableCalibration, {"No", "OK"}, 1},
+};
+
+class WaitingCorrectionTest : public testing::TestWithParam<WaitingCorrectionCase> {};
+
+TEST_P(WaitingCorrectionTest, NoElevationPromptBeforeTheAnswer)
+{
+    const WaitingCorrectionCase& item = GetParam();
+    TrayMachine machine;
+    // The out-of-box wait ends when the test sends its end.
+    WinSim::SetDescriptionValue(QStringLiteral("oobe.completed"), false);
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
+    item.makeAsk();
+    machine.MarkJournal();
+    Pick(machine, program, 0);
+    ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
+    ASSERT_EQ(RunWinsim({"event", "oobe-complete"}).exitCode, 0);
+    // The program has heard the end: it waits for the answer (or, wrongly, asks for elevation).
+    ASSERT_TRUE(WaitUntil([&] {
+        return machine.MainLog().contains("OOBE completion waits for the user's answer") ||
+               !machine.Events("elevation-prompt").isEmpty();
+    })) << machine.MainLog().right(3000);
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    if (item.exitCode >= 0) {
+        EXPECT_EQ(program.WaitForExit(), item.exitCode);
+    } else {
+        // The correction, then the out-of-box slot's update check.
+        EXPECT_EQ(machine.WaitForEvents("vesperon-check", 1), QStringList{"0"});
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype answered = FindEvent(events, "message-box");
+    ASSERT_GE(answered, 0);
+    EXPECT_TRUE(events[answered].details.startsWith("icon=question")) << events[answered].details;
+    EXPECT_EQ(FindEvent(events, "elevation-prompt"), FindEvent(events, "elevation-prompt", answered));
+    if (item.exitCode >= 0) {
+        EXPECT_EQ(FindEvent(events, "elevation-prompt"), -1);
+        EXPECT_EQ(FindEvent(events, "vesperon-check"), -1);
+    } else {
+        // The corrected set went in after the answer.
+        EXPECT_GT(FindEvent(events, "run-elevated", answered, "--replace-profile"), answered);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WaitingCorrectionTest, testing::ValuesIn(WaitingCorrectionCases),
+                         [](const testing::TestParamInfo<WaitingCorrectionCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // --- Failed reads ------------------------------------------------------------------------------
 
