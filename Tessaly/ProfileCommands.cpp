@@ -71,11 +71,6 @@ int Install(const QStringList& paths, bool hdr10)
     try {
         InternalProfileHelper helper;
         helper.InstallProfileSet(paths, hdr10, failing);
-        if (!hdr10) {
-            for (const QString& path : paths) {
-                helper.DisassociateProfile(path);
-            }
-        }
         ReportInstalled(paths, paths.size());
         return 0;
     } catch (const OsErrorException& error) {

@@ -40,7 +40,7 @@ void InternalProfileHelper::InstallProfile(const QString& path)
 {
     qsizetype failing = 0;
     ProfileInstallStep step(ColorDirectory());
-    InstallReplacing(step, {path}, {}, failing);
+    InstallReplacing(step, {path}, {}, QString(), failing);
 }
 
 void InternalProfileHelper::InstallProfiles(const QStringList& paths)
@@ -54,16 +54,19 @@ void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr
     failing = 0;
     // A step a killed run left is settled before the installed set is looked at.
     ProfileInstallStep step(ColorDirectory());
-    InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
+    InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), hdr10 ? QString() : GetDeviceId(),
+                     failing);
 }
 
 // The plan is complete before anything changes: every source is there, and the names it replaces
 // or removes are known.
 void InternalProfileHelper::InstallReplacing(ProfileInstallStep& step, const QStringList& paths,
-                                             const QStringList& removed, qsizetype& failing)
+                                             const QStringList& removed, const QString& disassociateFrom,
+                                             qsizetype& failing)
 {
     const QString directory = ColorDirectory();
     ProfileInstallPlan plan;
+    plan.disassociateFrom = disassociateFrom;
     for (failing = 0; failing < paths.size(); ++failing) {
         const QString source = LocalPath(paths[failing]);
         if (!QFileInfo(source).isFile()) {
@@ -131,12 +134,16 @@ void InternalProfileHelper::RecoverInterruptedInstall()
     ProfileInstallStep::Recover(directory);
 }
 
+// Under the installation's lock, after a step a killed run left is settled: an uninstall never
+// meets a half-done installation.
 void InternalProfileHelper::UninstallProfile(const QString& name)
 {
     if (!IsPlainFileName(name)) {
         throw UninstallProfileException(ERROR_INVALID_PARAMETER, ("Invalid profile name " + name).toStdString());
     }
-    if (!QFileInfo(ReadColorDirectory() + "/" + name).isFile()) {
+    const QString directory = ReadColorDirectory();
+    const ProfileInstallStep step(directory);
+    if (!QFileInfo(directory + "/" + name).isFile()) {
         return;
     }
     if (!UninstallColorProfileA(nullptr, name.toUtf8().constData(), TRUE)) {
