@@ -100,11 +100,6 @@ int Install(const QStringList& paths, Installing kind, const QStringList& prepar
         } else {
             helper.InstallProfileSet(paths, kind == Installing::Hdr10Set, failing, preparedFrom);
         }
-        if (kind == Installing::SdrSet) {
-            for (const QString& path : paths) {
-                helper.DisassociateProfile(path);
-            }
-        }
         ReportInstalled(paths, paths.size());
         return 0;
     } catch (const ProfileChangedException& error) {

@@ -112,3 +112,8 @@ BOOL GetColorDirectoryW(LPCWSTR machineName, LPWSTR buffer, LPDWORD size)
     }
     return DeliverDirectory<wchar_t>(buffer, size, WinSim::ColorDirectory().toStdWString());
 }
+
+void WinSim::RemoveInterruptedProfileCopies(const QString& fileName)
+{
+    WinSim::Detail::RemoveStaleTemporaries(WinSim::ColorDirectory() + "/" + fileName, true);
+}

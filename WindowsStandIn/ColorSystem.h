@@ -87,5 +87,8 @@ namespace WinSim {
 QString ColorDirectory(const QString& machine = MachineDirectory());
 // The colour-system state with the installed profiles, as `winsim colour` prints it.
 QJsonObject ColorSystemState(const QString& machine = MachineDirectory());
+// Removes the partial copies that InstallColorProfileA runs of `fileName` left in the colour
+// directory when they were killed; a run still going keeps its copy.
+void RemoveInterruptedProfileCopies(const QString& fileName);
 
 }  // namespace WinSim

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,8 @@ namespace {
 constexpr const char* TemporarySuffix = ".tmp.";
 // QLockFile's default stale-lock time is 30 s; the machine's files are held for milliseconds.
 constexpr qint64 LockWaitMilliseconds = 40000;
+// A lock file's maker takes its kernel lock one call after creating it.
+constexpr qint64 DeadLockGraceMilliseconds = 500;
 
 // The sibling a writer of `path` writes first, without the writer's pid.
 QString TemporaryPrefix(const QFileInfo& target, bool hidden)
@@ -30,7 +33,38 @@ QString TemporaryPrefix(const QFileInfo& target, bool hidden)
     return (hidden ? "." : "") + target.fileName() + TemporarySuffix;
 }
 
-// Removes the temporary siblings of `path` whose writer no longer runs.
+int OpenForAppending(const QByteArray& path)
+{
+    return ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+}
+
+// RemoveDeadLockFile for the file at `path` alone.
+bool RemoveDeadLockFileOnly(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat status {};
+    bool dead = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &status) == 0 && status.st_size == 0;
+    if (dead) {
+        // Its maker holds the kernel lock from the moment after it created the file; give that
+        // moment time to pass before taking the file for a dead maker's.
+        timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const qint64 ageMs = (qint64(now.tv_sec) - status.st_mtim.tv_sec) * 1000 +
+                             (now.tv_nsec - status.st_mtim.tv_nsec) / 1000000;
+        dead = ageMs > DeadLockGraceMilliseconds;
+    }
+    // Unlinked while held, as QLockFile removes a stale lock file.
+    const bool removed = dead && ::unlink(file.constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+}  // namespace
+
 void RemoveStaleTemporaries(const QString& path, bool hidden)
 {
     const QFileInfo target(path);
@@ -44,13 +78,6 @@ void RemoveStaleTemporaries(const QString& path, bool hidden)
         }
     }
 }
-
-int OpenForAppending(const QByteArray& path)
-{
-    return ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
-}
-
-}  // namespace
 
 std::optional<QJsonObject> ReadJsonFile(const QString& path)
 {
@@ -169,9 +196,18 @@ bool LockPromptly(QLockFile& lock)
         if (lock.error() != QLockFile::LockFailedError || waited.elapsed() > LockWaitMilliseconds) {
             return false;
         }
-        QThread::msleep(2);
+        if (!RemoveDeadLockFile(lock.fileName())) {
+            QThread::msleep(2);
+        }
     }
     return true;
+}
+
+bool RemoveDeadLockFile(const QString& path)
+{
+    // QLockFile removes a stale lock file under a second one, "<path>.rmlock".
+    const bool removal = RemoveDeadLockFileOnly(path + ".rmlock");
+    return RemoveDeadLockFileOnly(path) || removal;
 }
 
 bool ReplaceSymbolicLink(const QString& path, bool lockHeld)

@@ -41,6 +41,9 @@ void UpdateJsonFile(const QString& path, const std::function<bool(QJsonObject&)>
 // which directory listings leave out (the colour directory's profiles).
 bool WriteFileAtomically(const QString& path, const QByteArray& content, bool hidden = false);
 
+// Removes the temporary siblings WriteFileAtomically left for `path` whose writer no longer runs.
+void RemoveStaleTemporaries(const QString& path, bool hidden = false);
+
 // Sets the modification time of the open file `fd` later than `before` (the replaced file's) when
 // the clock has not moved on, so that a same-size rewrite is seen by readers that cache by time.
 void AdvanceModificationTime(int fd, const struct stat& before);
@@ -50,6 +53,11 @@ void AdvanceModificationTime(int fd, const struct stat& before);
 // longer than QLockFile's stale-lock time, so a lock whose holder cannot be checked is broken
 // first; false at once on a lock-file error.
 bool LockPromptly(QLockFile& lock);
+
+// Removes the QLockFile at `path` when its maker died before writing who holds it: an empty file on
+// which no process holds the kernel lock that QLockFile takes with the file (a file with content
+// names its holder, whom QLockFile itself checks). True when it was removed.
+bool RemoveDeadLockFile(const QString& path);
 
 // Replaces a symbolic link at `path` by a regular file holding what the link showed (its target's
 // content when that is a regular file, else nothing); the target stays as it was. Takes the file's

@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -24,20 +25,29 @@ QString LocalObjectName(const QString& name)
     return name + "." + QString::fromLatin1(digest.left(16));
 }
 
-NamedLock::NamedLock(const QString& name)
+NamedLock::NamedLock(const QString& name, int waitMilliseconds)
 {
     const QString folder = MachineDirectory() + "/locks";
     QDir().mkpath(folder);
     const QByteArray path = QFile::encodeName(folder + "/" + name);
-    const int file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (file < 0 && errno == ELOOP && ::unlink(path.constData()) == 0) {
+        file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }
     if (file < 0) {
         return;
     }
-    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+    QElapsedTimer waited;
+    waited.start();
+    while (::flock(file, LOCK_EX | LOCK_NB) != 0) {
         heldByAnother = errno == EWOULDBLOCK;
-        ::close(file);
-        return;
+        if (!heldByAnother || waited.elapsed() >= waitMilliseconds) {
+            ::close(file);
+            return;
+        }
+        ::usleep(5000);
     }
+    heldByAnother = false;
     descriptor = file;
 }
 

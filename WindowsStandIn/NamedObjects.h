@@ -16,7 +16,9 @@ QString LocalObjectName(const QString& name);
 // alone does not show that its maker still runs.
 class NamedLock {
 public:
-    explicit NamedLock(const QString& name);
+    // Takes the lock at once, or within `waitMilliseconds` while another process holds it. A
+    // symbolic link at the lock's file is removed, never followed.
+    explicit NamedLock(const QString& name, int waitMilliseconds = 0);
     ~NamedLock();
     NamedLock(const NamedLock&) = delete;
     NamedLock& operator=(const NamedLock&) = delete;

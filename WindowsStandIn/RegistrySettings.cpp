@@ -267,6 +267,8 @@ std::unique_ptr<QSettings> OpenRegistrySettings(const QString& keyPath)
     // of what it shows before QSettings opens it (while it is one, writes are refused).
     const QString hiveFile = Registry::HiveFile(path->hive, machine);
     Detail::ReplaceSymbolicLink(hiveFile);
+    // QSettings waits 30 s for the lock of a writer that died before naming itself in it.
+    Detail::RemoveDeadLockFile(hiveFile + ".lock");
     // QSettings compares names case-sensitively on this platform: spell the path as stored.
     QStringList parts = path->parts;
     try {

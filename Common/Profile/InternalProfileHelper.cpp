@@ -40,7 +40,7 @@ void InternalProfileHelper::InstallProfile(const QString& path)
 {
     qsizetype failing = 0;
     ProfileInstallStep step(ColorDirectory());
-    InstallReplacing(step, {path}, {}, failing);
+    InstallReplacing(step, {path}, {}, QString(), failing);
 }
 
 void InternalProfileHelper::InstallProfiles(const QStringList& paths)
@@ -56,7 +56,8 @@ void InternalProfileHelper::InstallProfileSet(const QStringList& paths, bool hdr
     // A step a killed run left is settled before the installed set is looked at.
     ProfileInstallStep step(ColorDirectory());
     CheckPreparedFrom(preparedFrom);
-    InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), failing);
+    InstallReplacing(step, paths, hdr10 ? InstalledHdr10Set() : InstalledSdrSet(), hdr10 ? QString() : GetDeviceId(),
+                     failing);
 }
 
 void InternalProfileHelper::ReplaceProfiles(const QStringList& paths, const PreparedFrom& preparedFrom,
@@ -65,7 +66,7 @@ void InternalProfileHelper::ReplaceProfiles(const QStringList& paths, const Prep
     failing = 0;
     ProfileInstallStep step(ColorDirectory());
     CheckPreparedFrom(preparedFrom);
-    InstallReplacing(step, paths, {}, failing);
+    InstallReplacing(step, paths, {}, QString(), failing);
 }
 
 void InternalProfileHelper::InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom)
@@ -92,10 +93,12 @@ void InternalProfileHelper::CheckPreparedFrom(const PreparedFrom& preparedFrom) 
 // The plan is complete before anything changes: every source is there, and the names it replaces
 // or removes are known.
 void InternalProfileHelper::InstallReplacing(ProfileInstallStep& step, const QStringList& paths,
-                                             const QStringList& removed, qsizetype& failing)
+                                             const QStringList& removed, const QString& disassociateFrom,
+                                             qsizetype& failing)
 {
     const QString directory = ColorDirectory();
     ProfileInstallPlan plan;
+    plan.disassociateFrom = disassociateFrom;
     for (failing = 0; failing < paths.size(); ++failing) {
         const QString source = LocalPath(paths[failing]);
         if (!QFileInfo(source).isFile()) {
@@ -163,12 +166,16 @@ void InternalProfileHelper::RecoverInterruptedInstall()
     ProfileInstallStep::Recover(directory);
 }
 
+// Under the installation's lock, after a step a killed run left is settled: an uninstall never
+// meets a half-done installation.
 void InternalProfileHelper::UninstallProfile(const QString& name)
 {
     if (!IsPlainFileName(name)) {
         throw UninstallProfileException(ERROR_INVALID_PARAMETER, ("Invalid profile name " + name).toStdString());
     }
-    if (!QFileInfo(ReadColorDirectory() + "/" + name).isFile()) {
+    const QString directory = ReadColorDirectory();
+    const ProfileInstallStep step(directory);
+    if (!QFileInfo(directory + "/" + name).isFile()) {
         return;
     }
     if (!UninstallColorProfileA(nullptr, name.toUtf8().constData(), TRUE)) {

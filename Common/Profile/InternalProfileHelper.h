@@ -21,8 +21,9 @@ public:
     void InstallProfiles(const QStringList& paths) override;
     // Installs `paths` in order in place of the installed SDR set (`hdr10`: the HDR10 set) as one
     // ProfileInstallStep: each file replaces its namesake whole, the set's profiles that the new
-    // one does not hold are uninstalled once every new file is in, and a profile of the same file
-    // name that is not of the set loses its associations and defaults. On failure throws the
+    // one does not hold are uninstalled once every new file is in, a profile of the same file
+    // name that is not of the set loses its associations and defaults, and the SDR set's files are
+    // no longer associated with the display. On failure throws the
     // failing step's exception with `failing` set to the index of the path it concerns; the colour
     // directory and what the colour system keeps about those profiles are then as they were before.
     // A kill leaves a step that the next run finishes or undoes. Before anything changes, and under
@@ -35,22 +36,25 @@ public:
     // associations and defaults. `preparedFrom` is checked as by InstallProfileSet; failures as there.
     void ReplaceProfiles(const QStringList& paths, const PreparedFrom& preparedFrom, qsizetype& failing);
     void InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom) override;
-    // Uninstalls and deletes an installed profile; a name that is not installed is no error. A name
-    // that is no plain file name is refused.
+    // Uninstalls and deletes an installed profile, as a ProfileInstallStep does (its failures
+    // included); a name that is not installed is no error. A name that is no plain file name is
+    // refused.
     void UninstallProfile(const QString& name) override;
     void UninstallProfiles(const QStringList& names) override;
 
-    // Finishes or undoes an installation step that a killed run left; throws InstallProfileException
-    // (or the failure of the colour system) when it cannot.
+    // Finishes or undoes an installation step that a killed run left, unless another step runs.
+    // Never throws: a step it cannot settle is reported by the next command that installs or
+    // uninstalls.
     static void RecoverInterruptedInstall();
 
 private:
     // Throws ProfileChangedException when a file of `preparedFrom` changed since its caller read it.
     void CheckPreparedFrom(const PreparedFrom& preparedFrom) const;
     // Installs `paths` in place of the installed profiles `removed` as `step`, which holds the
-    // colour directory's lock, as InstallProfileSet does.
+    // colour directory's lock, as InstallProfileSet does; the files are then disassociated from the
+    // display `disassociateFrom` (none when empty).
     void InstallReplacing(ProfileInstallStep& step, const QStringList& paths, const QStringList& removed,
-                          qsizetype& failing);
+                          const QString& disassociateFrom, qsizetype& failing);
 };
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

@@ -2,6 +2,7 @@
 
 #include "Common/Profile/ProfileHelperExceptions.h"
 #include "WindowsStandIn/ColorSystem.h"
+#include "WindowsStandIn/NamedObjects.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -29,6 +32,9 @@ namespace fs = std::filesystem;
 const QString FolderName = QStringLiteral(".profile-install");
 const QString RecordName = QStringLiteral("step.json");
 const QString KeptFolderName = QStringLiteral("kept");
+const QString LockName = QStringLiteral("profile-install");
+// Where earlier versions kept a lock file whose content named its holder.
+const QString FormerLockName = QStringLiteral(".profile-install.lock");
 // Phases of the record: until "finish" a left step is undone, from then on it is carried through.
 const QString Installing = QStringLiteral("install");
 const QString Finishing = QStringLiteral("finish");
@@ -45,6 +51,64 @@ bool Exists(const QString& path)
 {
     std::error_code error;
     return fs::exists(fs::symlink_status(FilePath(path), error));
+}
+
+fs::file_type TypeOf(const QString& path)
+{
+    std::error_code error;
+    return fs::symlink_status(FilePath(path), error).type();
+}
+
+// Removes whatever stands at `path` unless it is of `type`: a link goes as a link, its target left
+// alone. Returns whether something of `type` is there.
+bool KeepOnly(const QString& path, fs::file_type type)
+{
+    const fs::file_type found = TypeOf(path);
+    if (found == type) {
+        return true;
+    }
+    std::error_code error;
+    if (found != fs::file_type::not_found && found != fs::file_type::none) {
+        fs::remove(FilePath(path), error);
+    }
+    return false;
+}
+
+// A folder at `path`, made when missing; false when there is none and none can be made.
+bool MakeFolder(const QString& path)
+{
+    if (KeepOnly(path, fs::file_type::directory)) {
+        return true;
+    }
+    std::error_code error;
+    fs::create_directory(FilePath(path), error);
+    return TypeOf(path) == fs::file_type::directory;
+}
+
+// Replaces `path` whole with `content`: a new file beside it renamed over it (over a link too).
+bool WriteWhole(const QString& path, const QByteArray& content)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".new";
+    ::unlink(temporary.constData());
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + written, size_t(content.size() - written));
+        if (n <= 0) {
+            break;
+        }
+        written += n;
+    }
+    const bool whole = written == content.size() && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !whole || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
 }
 
 bool Rename(const QString& from, const QString& to)
@@ -105,36 +169,57 @@ bool Uninstall(const QString& name, bool deleteFile)
 }  // namespace
 
 ProfileInstallStep::ProfileInstallStep(const QString& colourDirectory)
-    : directory(colourDirectory), folder(colourDirectory + "/" + FolderName),
-      lock(colourDirectory + "/" + FolderName + ".lock")
+    : ProfileInstallStep(colourDirectory, Wait::ForLock)
 {
-    // Only a holder that no longer runs leaves a stale lock; a live one may hold it for long.
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(LockWaitMs)) {
+    if (!lock->Held()) {
         throw InstallProfileException(
-            lock.error() == QLockFile::LockFailedError ? std::int32_t(ERROR_INVALID_STATE)
-                                                       : std::int32_t(ERROR_ACCESS_DENIED),
+            lock->HeldByAnother() ? std::int32_t(ERROR_INVALID_STATE) : std::int32_t(ERROR_ACCESS_DENIED),
             ("Cannot lock the profile installation in " + colourDirectory).toStdString());
     }
     Settle();
 }
 
+ProfileInstallStep::ProfileInstallStep(const QString& colourDirectory, Wait wait)
+    : directory(colourDirectory), folder(colourDirectory + "/" + FolderName),
+      lock(std::make_unique<WinSim::NamedLock>(LockName, wait == Wait::ForLock ? LockWaitMs : 0))
+{
+}
+
+ProfileInstallStep::~ProfileInstallStep() = default;
+
 void ProfileInstallStep::Recover(const QString& colourDirectory)
 {
-    if (Exists(colourDirectory + "/" + FolderName)) {
-        const ProfileInstallStep step(colourDirectory);
+    if (!Exists(colourDirectory + "/" + FolderName) && !Exists(colourDirectory + "/" + FormerLockName)) {
+        return;
+    }
+    ProfileInstallStep step(colourDirectory, Wait::NotAtAll);
+    if (!step.lock->Held()) {
+        return;  // another step runs and settles what it finds itself
+    }
+    try {
+        step.Settle();
+    } catch (const std::exception&) {
+        // Left for the next step, which reports it.
     }
 }
 
-// A record that is there was written whole (QSaveFile); without one nothing was changed yet. A
-// record that does not read as one (names that are no plain file names included) is never guessed at.
+// A link or file standing where the step's folder belongs is removed as it is, never followed.
+bool ProfileInstallStep::StepFolderPresent()
+{
+    return KeepOnly(folder, fs::file_type::directory);
+}
+
+// A record that is there was written whole; without one nothing was changed yet. A record that
+// does not read as one (names that are no plain file names included) is never guessed at.
 void ProfileInstallStep::Settle()
 {
-    if (!Exists(folder)) {
+    std::error_code error;
+    fs::remove(FilePath(directory + "/" + FormerLockName), error);
+    if (!StepFolderPresent()) {
         return;
     }
     QFile file(folder + "/" + RecordName);
-    if (!Exists(file.fileName())) {
+    if (!KeepOnly(file.fileName(), fs::file_type::regular)) {
         Clear();
         return;
     }
@@ -146,14 +231,16 @@ void ProfileInstallStep::Settle()
     const auto existed = FromJson(record.value(QStringLiteral("existed")));
     const auto forgetting = FromJson(record.value(QStringLiteral("forgetting")));
     const auto removing = FromJson(record.value(QStringLiteral("removing")));
+    const QJsonValue display = record.value(QStringLiteral("disassociateFrom"));
     if ((phase != Installing && phase != Finishing && phase != Undoing) || !installing || !existed || !forgetting ||
-        !removing) {
+        !removing || !(display.isUndefined() || display.isString())) {
         throw InstallProfileException(std::int32_t(ERROR_FILE_CORRUPT),
                                       ("The record of an interrupted profile installation is damaged: " +
                                        file.fileName())
                                           .toStdString());
     }
-    plan = {*installing, *existed, *forgetting, *removing};
+    plan = {*installing, *existed, *forgetting, *removing, display.toString()};
+    KeepOnly(folder + "/" + KeptFolderName, fs::file_type::directory);
     if (phase == Finishing) {
         CarryThrough(nullptr);
     } else if (!Undo()) {
@@ -170,11 +257,13 @@ void ProfileInstallStep::WriteRecord(const QString& phase)
                        {QStringLiteral("existed"), ToJson(plan.existed)},
                        {QStringLiteral("forgetting"), ToJson(plan.forgetting)},
                        {QStringLiteral("removing"), ToJson(plan.removing)}};
-    QSaveFile file(folder + "/" + RecordName);
-    if (!QDir().mkpath(folder + "/" + KeptFolderName) || !file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(record).toJson()) < 0 || !file.commit()) {
-        throw InstallProfileException(std::int32_t(ERROR_ACCESS_DENIED),
-                                      ("Cannot write " + file.fileName()).toStdString());
+    if (!plan.disassociateFrom.isEmpty()) {
+        record.insert(QStringLiteral("disassociateFrom"), plan.disassociateFrom);
+    }
+    const QString path = folder + "/" + RecordName;
+    if (!MakeFolder(folder) || !MakeFolder(folder + "/" + KeptFolderName) ||
+        !WriteWhole(path, QJsonDocument(record).toJson())) {
+        throw InstallProfileException(std::int32_t(ERROR_ACCESS_DENIED), ("Cannot write " + path).toStdString());
     }
 }
 
@@ -211,6 +300,12 @@ void ProfileInstallStep::CarryThrough(QString* failed)
             Uninstall(name, true);
         }
     }
+    if (!plan.disassociateFrom.isEmpty()) {
+        for (const QString& name : plan.installing) {
+            DisassociateColorProfileFromDeviceW(nullptr, name.toStdWString().c_str(),
+                                                plan.disassociateFrom.toStdWString().c_str());
+        }
+    }
     Clear();
 }
 
@@ -225,7 +320,7 @@ bool ProfileInstallStep::Undo()
     for (const QString& name : Touched(plan)) {
         const QString installed = directory + "/" + name;
         const QString kept = folder + "/" + KeptFolderName + "/" + name;
-        if (Exists(kept)) {
+        if (KeepOnly(kept, fs::file_type::regular)) {
             whole = Rename(kept, installed) && whole;
         } else if (!plan.existed.contains(name) && Exists(installed)) {
             // A file that was not there goes with its mentions; when the colour system cannot
@@ -242,11 +337,16 @@ bool ProfileInstallStep::Undo()
     return whole;
 }
 
-// The record goes first: kept files without a record are leftovers of a settled step.
+// Copies that killed runs of the step left go first, then the record: kept files without a record
+// are leftovers of a settled step. Links in the folder are removed as links.
 void ProfileInstallStep::Clear()
 {
-    QFile::remove(folder + "/" + RecordName);
-    QDir(folder).removeRecursively();
+    for (const QString& name : plan.installing) {
+        WinSim::RemoveInterruptedProfileCopies(name);
+    }
+    std::error_code error;
+    fs::remove(FilePath(folder + "/" + RecordName), error);
+    fs::remove_all(FilePath(folder), error);
 }
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

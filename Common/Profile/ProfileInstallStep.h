@@ -1,8 +1,13 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
+
+namespace WinSim {
+class NamedLock;
+}
 
 namespace Korvel::DisplayCalibration::Common::Profile {
 
@@ -15,21 +20,27 @@ struct ProfileInstallPlan {
     QStringList existed;     // names of `installing` and `removing` installed before the step
     QStringList forgetting;  // replaced profiles whose associations and defaults go
     QStringList removing;    // installed profiles uninstalled once every new file is in
+    QString disassociateFrom;  // a display whose associations with `installing` go at the end
 };
 
 // An installation of profiles as one step that a kill cannot leave half done. Its record and the
 // files it replaces or removes (kept as hard links, else copies) live in the hidden folder
-// ".profile-install" of the colour directory, and a lock file beside it lets one step run at a
-// time. The caller installs the new files with InstallColorProfileA, which replaces each one whole.
+// ".profile-install" of the colour directory; one step runs at a time under the machine's named lock
+// "profile-install", which the kernel releases when its holder dies however it dies. Nothing of the
+// step is reached through a symbolic link: a link standing at one of its names is removed as a link.
+// The caller installs the new files with InstallColorProfileA, which replaces each one whole.
 // Until Finish the step can be undone: the kept files go back and the files that were not there
 // go. From Finish on it is carried through: the replaced profiles' associations and defaults go,
-// then the removed profiles are uninstalled (their mentions first, then the file). A step that a
+// the removed profiles are uninstalled (their mentions first, then the file), then the installed
+// ones are disassociated from the plan's display. A step that a
 // killed run left is finished or undone by the next step or by Recover.
 class ProfileInstallStep {
 public:
     // Takes the lock (waiting for another step) and settles a step a killed run left. Throws
-    // InstallProfileException when the lock cannot be had or the left step cannot be settled.
+    // InstallProfileException when the lock cannot be had or the left step cannot be settled (its
+    // record damaged: ERROR_FILE_CORRUPT, naming the record).
     explicit ProfileInstallStep(const QString& colourDirectory);
+    ~ProfileInstallStep();
     ProfileInstallStep(const ProfileInstallStep&) = delete;
     ProfileInstallStep& operator=(const ProfileInstallStep&) = delete;
 
@@ -43,10 +54,14 @@ public:
     // for the next step; returns whether everything went back.
     bool Undo();
 
-    // Settles a step that a killed run left in the colour directory, if there is one.
+    // Settles a step that a killed run left in the colour directory, if there is one and no other
+    // step runs. Never throws: a step it cannot settle stays for the next step, which reports it.
     static void Recover(const QString& colourDirectory);
 
 private:
+    enum class Wait { ForLock, NotAtAll };
+    ProfileInstallStep(const QString& colourDirectory, Wait wait);
+    bool StepFolderPresent();
     void Settle();
     void WriteRecord(const QString& phase);
     void CarryThrough(QString* failed);
@@ -54,7 +69,7 @@ private:
 
     QString directory;
     QString folder;
-    QLockFile lock;
+    std::unique_ptr<WinSim::NamedLock> lock;
     ProfileInstallPlan plan;
 };
 

@@ -15,9 +15,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -627,9 +629,10 @@ INSTANTIATE_TEST_SUITE_P(Sets, ProfileSet, testing::Values(SdrSet, Hdr10Set),
 
 }  // namespace
 
-// A step record that does not read as one is never guessed at: Tessaly reports it and changes
-// nothing, inside the colour directory or outside it.
-TEST_F(TessalyMachine, DamagedStepRecordStopsTessaly)
+// A step record that does not read as one is never guessed at: the commands that install or
+// uninstall report it and change nothing, inside the colour directory or outside it; the others
+// run.
+TEST_F(TessalyMachine, DamagedStepRecordStopsOnlyProfileCommands)
 {
     Preinstall(Other, "KV_Native.icm");
     const QString record = colour + "/.profile-install/step.json";
@@ -639,30 +642,115 @@ TEST_F(TessalyMachine, DamagedStepRecordStopsTessaly)
             "removing": []})",
         R"({"phase": "finish", "installing": [], "existed": [], "forgetting": [], "removing": ["KV_Native.icm", ""]})",
     };
+    const QStringList refused[] = {
+        {"--install-profile", "{dir}/KV_sRGB.icm"},
+        {"--install-profile-hdr10", "{dir}/KV_HDR10_P3.icm"},
+        {"--uninstall-profile", "KV_Native.icm"},
+    };
     const QByteArray description = ReadFile(WinSim::DescriptionFile());
     for (const QByteArray& text : records) {
         WriteFile(record, text);
-        const ProcessResult result = Tessaly({"--install-profile", "{dir}/KV_sRGB.icm"});
-
-        EXPECT_EQ(result.exitCode, int(ERROR_FILE_CORRUPT & 0xFF)) << result.out;
-        EXPECT_TRUE(result.out.contains("The record of an interrupted profile installation is damaged: " + record))
-            << result.out;
-        EXPECT_EQ(Installed(), QStringList{"KV_Native.icm"});
-        EXPECT_EQ(ReadFile(record), text);
+        for (const QStringList& command : refused) {
+            const ProcessResult result = Tessaly(command);
+            EXPECT_EQ(result.exitCode, int(ERROR_FILE_CORRUPT & 0xFF)) << result.out;
+            EXPECT_TRUE(result.out.contains("The record of an interrupted profile installation is damaged: " + record))
+                << result.out;
+            EXPECT_EQ(Installed(), QStringList{"KV_Native.icm"});
+            EXPECT_EQ(ReadFile(record), text);
+        }
     }
     EXPECT_EQ(ReadFile(WinSim::DescriptionFile()), description);
     EXPECT_EQ(Events(), QStringList());
+
+    const ProcessResult calibration = Tessaly({"--color-calibration", "enabled"});
+    EXPECT_EQ(calibration.exitCode, 0) << calibration.out;
+    const ProcessResult registry =
+        Tessaly({"--set-registry-path", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\Tessaly\\PanelInfo",
+                 "--add-registry-key", "K", "--registry-value", "V"});
+    EXPECT_EQ(registry.exitCode, 0) << registry.out;
+    WinSim::Registry::Value stored;
+    EXPECT_EQ(WinSim::Registry::GetValue(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvel Inc\\Tessaly\\PanelInfo"),
+                                         QStringLiteral("K"), stored),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored.data, QVariant(QStringLiteral("V")));
+    EXPECT_EQ(Events(), QStringList{"colour-calibration on"});
+    EXPECT_EQ(ReadFile(record), records[std::size(records) - 1]);
 }
 
-// A kill at any file operation of a set's installation loses no profile. Tessaly runs under strace,
-// which kills it at the k-th call of one of the name-changing system calls, for every k of an
-// uninterrupted run (split into shards that run in parallel); one more Tessaly run then finishes or
-// undoes the step. Before and after that run every listed profile is a whole file of the old or the
-// new set, every default names an installed file, and a profile of the old set is gone only once
-// the new set is whole.
+// Nothing of an installation step is reached through a symbolic link: a link standing at the step's
+// folder, its record, its folder of kept files or a kept file, pointing out of the machine, is
+// removed as a link, whatever command runs, and what it points to stays as it was.
+TEST_F(TessalyMachine, StepNamesThatAreLinksAreNeverFollowed)
+{
+    const QString step = colour + "/.profile-install";
+    const QByteArray record = R"({"phase": "install", "installing": ["KV_sRGB.icm"], "existed": ["KV_sRGB.icm"],
+        "forgetting": [], "removing": []})";
+    const struct {
+        const char* name;
+        QString link;  // made to point to the outside folder or its file
+        bool toFile;
+    } links[] = {
+        {"step folder", step, false},
+        {"record", step + "/step.json", true},
+        {"kept folder", step + "/kept", false},
+        {"kept file", step + "/kept/KV_sRGB.icm", true},
+    };
+    const QList<QStringList> commands{
+        {"--install-profile", "{dir}/KV_sRGB.icm"},
+        {"--color-calibration", "enabled"},
+        {"--uninstall-profile", "KV_sRGB.icm"},
+        {},
+    };
+    for (const auto& link : links) {
+        for (const QStringList& command : commands) {
+            SCOPED_TRACE(std::string(link.name) + ", " + command.join(' ').toStdString());
+            QTemporaryDir outside;
+            WriteFile(outside.filePath("KV_sRGB.icm"), ReadFile(Sdr));
+            WriteFile(outside.filePath("kept/KV_sRGB.icm"), ReadFile(Sdr));
+            WriteFile(outside.filePath("step.json"), record);
+            const auto snapshot = [&] {
+                std::map<QString, QString> files;
+                QDirIterator entries(outside.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+                while (entries.hasNext()) {
+                    const QString path = entries.next();
+                    files[path] = Digest(path);
+                }
+                return files;
+            };
+            const auto before = snapshot();
+
+            QDir(step).removeRecursively();
+            QFile::remove(step);
+            Preinstall(Other, "KV_sRGB.icm");
+            if (link.link != step) {
+                WriteFile(step + "/step.json", record);
+                QDir().mkpath(step + "/kept");
+                QFile::remove(link.link);
+                QDir(link.link).removeRecursively();
+            }
+            ASSERT_TRUE(QFile::link(link.toFile ? outside.filePath(QFileInfo(link.link).fileName()) : outside.path(),
+                                    link.link));
+
+            const ProcessResult result = Tessaly(command);
+            EXPECT_NE(result.exitCode, -1) << result.out;
+            EXPECT_EQ(snapshot(), before);
+            EXPECT_FALSE(QFileInfo(link.link).isSymLink());
+        }
+    }
+}
+
+// A kill at any file operation of a set's installation loses no profile, nor does a kill of the
+// recovery that follows it at any of its own. Tessaly runs under strace, which kills it at the k-th
+// call of one of the calls that change files, for every k of an uninterrupted run (split into shards
+// that run in parallel); the recovery of each such state is killed the same way at each of its calls.
+// After each kill every listed profile is a whole file of the old or the new set, every default names
+// an installed file, and a profile of the old set is gone only once the new set is whole; the next
+// command that waits for the installation's lock ends at once and settles the step: the old set with
+// the old colour state, or the new set with the state an uninterrupted run leaves, nothing left over.
 namespace {
 
-const QString FileOperations = QStringLiteral("unlink,unlinkat,rename,renameat,renameat2,link,linkat,rmdir");
+const QString FileOperations = QStringLiteral(
+    "write,ftruncate,unlink,unlinkat,rename,renameat,renameat2,link,linkat,symlink,symlinkat,mkdir,mkdirat,rmdir");
 constexpr int KillShards = 4;
 
 // The traced system calls of an strace log, in order.
@@ -695,6 +783,30 @@ void CopyTree(const QString& from, const QString& to)
     }
 }
 
+// A digest of everything in `machine` but its journal: two copies with the same one are in the
+// same state.
+QByteArray StateOf(const QString& machine)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QDirIterator entries(machine, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    QStringList paths;
+    while (entries.hasNext()) {
+        paths << entries.next();
+    }
+    paths.sort();
+    for (const QString& path : paths) {
+        const QFileInfo entry(path);
+        if (entry.fileName() == QLatin1String("journal.log")) {
+            continue;
+        }
+        hash.addData(QDir(machine).relativeFilePath(path).toUtf8());
+        hash.addData(entry.isSymLink() ? entry.symLinkTarget().toUtf8()
+                                       : entry.isFile() ? ReadFile(path) : QByteArray("/"));
+    }
+    return hash.result();
+}
+
 // The profile names under any "defaults" object of the colour state.
 QStringList DefaultNames(const QJsonValue& node, bool underDefaults = false)
 {
@@ -718,6 +830,7 @@ bool WholeProfile(const QString& path)
 }
 
 using Files = std::map<QString, QString>;
+using ColourState = std::pair<Files, QString>;
 
 void ExpectNoProfileLost(const QString& machine, const Files& before, const Files& after)
 {
@@ -752,20 +865,27 @@ class InterruptedInstall : public ProfileSetMachine,
                            public testing::WithParamInterface<std::tuple<SetKind, int>> {
 protected:
     // Tessaly on `copy`, elevated, under strace (its calls logged to `log`), killed at the `when`-th
-    // call of `call` when one is given.
-    ProcessResult Traced(const QString& copy, const QStringList& arguments, const QString& log,
-                         const QString& call = QString(), int when = 0)
+    // call of `call` when one is given. LeakSanitizer cannot run under ptrace (a sanitizer build
+    // would end every traced run with its fatal error): the traced Tessaly runs without leak
+    // detection; the untraced runs still check for leaks.
+    static ProcessResult Traced(const QString& copy, const QStringList& arguments, const QString& log,
+                                const QString& call = QString(), int when = 0)
     {
         QStringList strace{"-f", "-o", log, "-e", "trace=" + FileOperations};
         if (!call.isEmpty()) {
             strace << "-e" << QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(call).arg(when);
         }
-        // LeakSanitizer cannot run under ptrace (a sanitizer build would end every traced run with
-        // its fatal error); the untraced recovery runs still check for leaks.
         QProcessEnvironment environment = On(copy);
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-        return TestSupport::Run(QStandardPaths::findExecutable(QStringLiteral("strace")),
-                   strace + QStringList{BinaryPath(QStringLiteral("Tessaly"))} + arguments, environment);
+        const QString sanitizer = qEnvironmentVariable("ASAN_OPTIONS");
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           (sanitizer.isEmpty() ? QString() : sanitizer + ":") + "detect_leaks=0");
+        const ProcessResult result = TestSupport::Run(QStandardPaths::findExecutable(QStringLiteral("strace")),
+                                                      strace + QStringList{BinaryPath(QStringLiteral("Tessaly"))} +
+                                                          arguments,
+                                                      environment);
+        EXPECT_FALSE(result.err.contains("does not work under ptrace"))
+            << "a sanitizer that cannot run under strace ended the traced Tessaly: " << result.err;
+        return result;
     }
 
     static QProcessEnvironment On(const QString& copy)
@@ -774,6 +894,37 @@ protected:
         environment.insert(QString::fromLatin1(WinSim::MachineVariable), copy);
         environment.insert(QString::fromLatin1(WinSim::ElevationVariable), QStringLiteral("1"));
         return environment;
+    }
+
+    // Tessaly killed at the `k`-th of `calls` (a kill, not a timeout, ended it).
+    static void Kill(const QString& copy, const QStringList& arguments, const QStringList& calls, qsizetype k)
+    {
+        const int when = int(calls.mid(0, k + 1).count(calls[k]));
+        const ProcessResult killed = Traced(copy, arguments, QStringLiteral("/dev/null"), calls[k], when);
+        EXPECT_FALSE(killed.timedOut) << "Tessaly did not end: " << killed.out;
+        EXPECT_EQ(killed.exitCode, -1) << "Tessaly was not killed: " << killed.out;
+    }
+
+    // The next command that waits for the installation's lock ends at once and settles the step.
+    void ExpectSettledByNextCommand(const QString& copy, const ColourState& before, const ColourState& after) const
+    {
+        QElapsedTimer took;
+        took.start();
+        const ProcessResult next =
+            TestSupport::Run(BinaryPath(QStringLiteral("Tessaly")), {"--uninstall-profile", "Absent.icm"}, On(copy));
+        EXPECT_EQ(next.exitCode, 0) << next.out;
+        EXPECT_LT(took.elapsed(), 30000) << "the next command waited for the installation's lock";
+        ExpectNoProfileLost(copy, before.first, after.first);
+        const ColourState settled = ColoursOf(copy);
+        if (settled.first == after.first) {
+            EXPECT_EQ(settled.second, after.second) << "the new set is in, but the colour state differs";
+        } else {
+            EXPECT_EQ(settled.first, before.first) << "neither the old nor the new set";
+            EXPECT_EQ(settled.second, before.second) << "undone, but the colour state changed";
+        }
+        const QStringList left = QDir(WinSim::ColorDirectory(copy))
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left.filter(QRegularExpression(QStringLiteral("^\\."))), QStringList()) << "left over";
     }
 };
 
@@ -785,37 +936,51 @@ TEST_P(InterruptedInstall, LosesNoProfile)
     // Defaults on profiles that each set's installation removes.
     helper->ActivateProfile("KV_NO_MHC2_sRGB.icm", false);
     helper->ActivateProfile("KV_HDR10_Old.icm", true);
-    const auto before = Colours();
+    const ColourState before = Colours();
 
     QTemporaryDir work;
     const QString reference = work.filePath("reference");
     CopyTree(machine.Path(), reference);
     const ProcessResult completed = Traced(reference, Arguments(kind), work.filePath("reference.log"));
     ASSERT_EQ(completed.exitCode, 0) << completed.out;
-    const Files after = ColoursOf(reference).first;
+    const ColourState after = ColoursOf(reference);
     const QStringList calls = TracedCalls(work.filePath("reference.log"));
     ASSERT_GT(calls.size(), shard);
 
+    // States after a kill that were already recovered under every kill of their own.
+    QSet<QByteArray> explored;
     for (qsizetype k = shard; k < calls.size(); k += KillShards) {
-        const int when = int(calls.mid(0, k + 1).count(calls[k]));
-        SCOPED_TRACE(QStringLiteral("killed at call %1 (%2 #%3)").arg(k + 1).arg(calls[k]).arg(when).toStdString());
-        const QString copy = work.filePath(QString::number(k));
-        CopyTree(machine.Path(), copy);
+        SCOPED_TRACE(QStringLiteral("install killed at call %1 (%2)").arg(k + 1).arg(calls[k]).toStdString());
+        const QString killed = work.filePath(QString::number(k));
+        CopyTree(machine.Path(), killed);
+        Kill(killed, Arguments(kind), calls, k);
+        ExpectNoProfileLost(killed, before.first, after.first);
 
-        const ProcessResult killed = Traced(copy, Arguments(kind), QStringLiteral("/dev/null"), calls[k], when);
-        EXPECT_EQ(killed.exitCode, -1) << killed.out;
-        ExpectNoProfileLost(copy, before.first, after);
-
-        const ProcessResult recovery = TestSupport::Run(BinaryPath(QStringLiteral("Tessaly")), {}, On(copy));
+        // The recovery's own calls, from a whole run on a copy.
+        const QString recovered = killed + "-recovered";
+        CopyTree(killed, recovered);
+        const ProcessResult recovery = Traced(recovered, {}, work.filePath("recovery.log"));
         EXPECT_EQ(recovery.exitCode, int(ERROR_BAD_ARGUMENTS)) << recovery.out;
-        ExpectNoProfileLost(copy, before.first, after);
-        const auto settled = ColoursOf(copy);
-        EXPECT_TRUE(settled.first == before.first || settled.first == after);
-        if (settled.first == before.first) {
-            EXPECT_EQ(settled.second, before.second) << "undone, but the colour state changed";
+        ExpectSettledByNextCommand(recovered, before, after);
+        const QStringList recoveryCalls = TracedCalls(work.filePath("recovery.log"));
+        QDir(recovered).removeRecursively();
+        const QByteArray state = StateOf(killed);
+        if (explored.contains(state)) {
+            QDir(killed).removeRecursively();
+            continue;
         }
-        EXPECT_FALSE(QFileInfo::exists(WinSim::ColorDirectory(copy) + "/.profile-install"));
-        QDir(copy).removeRecursively();
+        explored.insert(state);
+
+        for (qsizetype j = 0; j < recoveryCalls.size(); ++j) {
+            SCOPED_TRACE(QStringLiteral("recovery killed at call %1 (%2)").arg(j + 1).arg(recoveryCalls[j]).toStdString());
+            const QString copy = killed + "-" + QString::number(j);
+            CopyTree(killed, copy);
+            Kill(copy, {}, recoveryCalls, j);
+            ExpectNoProfileLost(copy, before.first, after.first);
+            ExpectSettledByNextCommand(copy, before, after);
+            QDir(copy).removeRecursively();
+        }
+        QDir(killed).removeRecursively();
     }
 }
 
