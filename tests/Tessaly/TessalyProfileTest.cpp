@@ -606,7 +606,7 @@ TEST_P(ProfileSet, RefusedPromptLeavesColoursAsTheyWere)
 TEST_F(ProfileSetMachine, ChangedFileLeavesColoursAsTheyWere)
 {
     const auto before = Colours();
-    for (const QString& option : {"--install-profile", "--install-profile-hdr10", "--replace-profile"}) {
+    for (const char* option : {"--install-profile", "--install-profile-hdr10", "--replace-profile"}) {
         QStringList arguments;
         for (const QString& file : SdrSet.files) {
             arguments << option << Path(file);
