@@ -161,17 +161,25 @@ void MainWindow::OnOobeCompleted()
     }
     const RoadGuard road(*this, Road::OutOfBox);
     ReleaseFreedMemorySoon();
-    if (!HaveRequiredProfiles()) {
-        AskUserToRestoreProfiles();
-    } else {
-        ProfileDataObtainer obtainer(logConfiguration, biosTools, trayMenu, profileHelper, panelInfo,
-                                     profileFileNameFormat);
-        if (!obtainer.BuildProfileDataList()) {
-            LogText(InfoLevel, "Something happend with Loading of profile, Checking again!");
+    try {
+        if (!HaveRequiredProfiles()) {
             AskUserToRestoreProfiles();
+        } else {
+            ProfileDataObtainer obtainer(logConfiguration, biosTools, trayMenu, profileHelper, panelInfo,
+                                         profileFileNameFormat);
+            if (!obtainer.BuildProfileDataList()) {
+                LogText(InfoLevel, "Something happend with Loading of profile, Checking again!");
+                AskUserToRestoreProfiles();
+                return;
+            }
+            CorrectTagsForAllProfiles(&obtainer);
+        }
+    } catch (const std::exception& error) {
+        // A failed read starts nothing: the program runs on with the profile in force.
+        if (ReportReadFailure(error)) {
             return;
         }
-        CorrectTagsForAllProfiles(&obtainer);
+        throw;
     }
     // A refused restoration has asked the event loop to end: nothing more is done.
     if (IsExitPending()) {

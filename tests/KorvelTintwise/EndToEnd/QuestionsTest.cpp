@@ -467,6 +467,47 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCase
                              return std::string(info.param.name);
                          });
 
+// The end of the out-of-box wait is an event like any other: a read that fails while it checks the
+// set says so, starts nothing elevated, and the program runs on.
+TEST(FailedReadAtOutOfBoxEndTest, StartsNothingAndRunsOn)
+{
+    // The set is whole only once the program runs, so the end of the wait reads it anew.
+    FactorySet set;
+    set.notInstalled = {"DCIP3"};
+    TrayMachine machine(set);
+    // The wait's second report comes some seconds after the start.
+    ScaleProgramWaitsWithLoad();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    QStringList paths;
+    for (const QString& key : set.profiles) {
+        paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
+    }
+    TrayMachine::Install(paths);
+    machine.MarkJournal();
+    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
+    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+    const QStringList boxes = machine.WaitForEvents("message-box", 1);
+    ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
+                                         "Failed to read the metadata of the profile "))
+        << boxes.first();
+    EXPECT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
+
+    // Once the read works again, the preferences action reads the set and the menu lists it.
+    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
+    PickNow("Preferences...");
+    EXPECT_FALSE(
+        program.WaitForView([](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); }).isEmpty());
+    PickNow("sRGB");
+    ASSERT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"}) << program.ErrorOutput().toStdString();
+    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(machine.Events("run-elevated"), QStringList());
+}
+
 // After a start without the whole set, the preferences action reads the set anew (another program
 // may have installed it): a read that fails there opens nothing, and the program runs on.
 TEST(FailedReadAtPreferencesTest, OpensNothingAndRunsOn)
