@@ -15,6 +15,8 @@ DisplayChangedEventFilter::DisplayChangedEventFilter()
     : QObject(), QAbstractNativeEventFilter(), Loggable("DisplayChangedEventFilter"), timer(new QTimer(this))
 {
     timer->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early.
+    timer->setTimerType(Qt::PreciseTimer);
     connect(timer, &QTimer::timeout, this, &DisplayChangedEventFilter::displaySettingsChanged);
 }
 
