@@ -164,6 +164,11 @@ void MainWindow::AskUserToEnableColorCalibration()
     if (answer == Answer::AlreadyOpen || IsExitPending()) {
         return;
     }
+    // Switched on while the question was open: there is nothing to refuse any more.
+    if (profileHelper->GetColorCalibrationState()) {
+        LogText(InfoLevel, "Windows display calibration was enabled while the question was open.");
+        return;
+    }
     LogPieces(ErrorLevel, "MainWindow",
               "AskUserToEnableColorCalibration Application cannot work if Windows display calibration is disabled!");
     ShowErrorMessage(tr("%1 cannot work if Windows display calibration is disabled.<br>%1 will shutdown.")
@@ -188,6 +193,11 @@ bool MainWindow::AskUserToEnableUserProfileList()
     }
     if (answer == Answer::AlreadyOpen || IsExitPending()) {
         return false;
+    }
+    // Switched on while the question was open: there is nothing to refuse any more.
+    if (profileHelper->IsUserProfileListEnabled()) {
+        LogText(InfoLevel, "\"Use my settings for this device\" was enabled while the question was open.");
+        return true;
     }
     LogPieces(ErrorLevel, "MainWindow",
               "AskUserToEnableUserProfileList The ICC profiles cannot be applied if \"Use my settings for this "

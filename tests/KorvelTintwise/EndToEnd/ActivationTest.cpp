@@ -202,6 +202,42 @@ const ActivationCase Cases[] = {
              EXPECT_EQ(LastApplied("Integrated"), NotApplied);
          },
      .exitCode = 1},
+    // The state a question asks about changed while it was open: a No then refuses nothing.
+    {.name = "CalibrationSwitchedOnWhileAskedNoActivates",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             DisableCalibration();
+             machine.MarkJournal();
+             ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
+             ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
+             ASSERT_EQ(RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--color-calibration", "enabled"})
+                           .exitCode,
+                       0);
+             ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
+             EXPECT_EQ(WaitForDefaults(machine, 1), QStringList{PickedDefault});
+             EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
+             Quit(program);
+             const QStringList boxes = machine.Events("message-box");
+             ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+             EXPECT_TRUE(boxes.first().contains("The Windows display calibration is disabled")) << boxes.first();
+             EXPECT_TRUE(boxes.first().endsWith("answer=\"No\"")) << boxes.first();
+         }},
+    {.name = "PerUserListSwitchedOnWhileAskedNoActivates",
+     .act =
+         [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
+             machine.MarkJournal();
+             ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
+             ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
+             ASSERT_EQ(RunWinsim({"colour", "per-user", "on"}).exitCode, 0);
+             ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
+             EXPECT_EQ(WaitForDefaults(machine, 1), QStringList{PickedDefault});
+             EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
+             Quit(program);
+             const QStringList boxes = machine.Events("message-box");
+             ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+             EXPECT_TRUE(boxes.first().contains("Use my settings for this device")) << boxes.first();
+         }},
     {.name = "PerUserListRefusedShowsThePreviousChoiceAgain",
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
