@@ -109,6 +109,26 @@ void DisplayChangeActivatesNothing(TrayMachine& machine, TrayProgram& program, c
     EXPECT_EQ(machine.Events("colour-default"), QStringList{PickedDefault});
 }
 
+// A pick after `ask` asks its question; `change` makes the question moot while it is open; the No
+// then refuses nothing: the pick applies, and no other box follows.
+void NoAfterTheStateChanged(TrayMachine& machine, TrayProgram& program, const std::function<void()>& ask,
+                            const std::function<void()>& change, const QString& question)
+{
+    ask();
+    machine.MarkJournal();
+    ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
+    ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
+    change();
+    ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
+    EXPECT_EQ(WaitForDefaults(machine, 1), QStringList{PickedDefault});
+    EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
+    Quit(program);
+    const QStringList boxes = machine.Events("message-box");
+    ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+    EXPECT_TRUE(boxes.first().contains(question)) << boxes.first();
+    EXPECT_TRUE(boxes.first().endsWith("answer=\"No\"")) << boxes.first();
+}
+
 // Picks `entry` and finds it the standard-mode default at its brightness, checked and stored for `gpu`.
 void PickAndFind(TrayMachine& machine, TrayProgram& program, const QString& entry, const QString& file,
                  const QString& gpu, const QString& index)
@@ -206,37 +226,20 @@ const ActivationCase Cases[] = {
     {.name = "CalibrationSwitchedOnWhileAskedNoActivates",
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
-             DisableCalibration();
-             machine.MarkJournal();
-             ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
-             ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
-             ASSERT_EQ(RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--color-calibration", "enabled"})
-                           .exitCode,
-                       0);
-             ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
-             EXPECT_EQ(WaitForDefaults(machine, 1), QStringList{PickedDefault});
-             EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
-             Quit(program);
-             const QStringList boxes = machine.Events("message-box");
-             ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
-             EXPECT_TRUE(boxes.first().contains("The Windows display calibration is disabled")) << boxes.first();
-             EXPECT_TRUE(boxes.first().endsWith("answer=\"No\"")) << boxes.first();
+             NoAfterTheStateChanged(machine, program, DisableCalibration, [] {
+                 ASSERT_EQ(RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--color-calibration",
+                                      "enabled"})
+                               .exitCode,
+                           0);
+             }, "The Windows display calibration is disabled");
          }},
     {.name = "PerUserListSwitchedOnWhileAskedNoActivates",
      .act =
          [](TrayMachine& machine, const TrayDesktop&, TrayProgram& program) {
-             ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
-             machine.MarkJournal();
-             ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
-             ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
-             ASSERT_EQ(RunWinsim({"colour", "per-user", "on"}).exitCode, 0);
-             ASSERT_EQ(User({"answer", "No"}).exitCode, 0);
-             EXPECT_EQ(WaitForDefaults(machine, 1), QStringList{PickedDefault});
-             EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
-             Quit(program);
-             const QStringList boxes = machine.Events("message-box");
-             ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
-             EXPECT_TRUE(boxes.first().contains("Use my settings for this device")) << boxes.first();
+             NoAfterTheStateChanged(
+                 machine, program, [] { ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0); },
+                 [] { ASSERT_EQ(RunWinsim({"colour", "per-user", "on"}).exitCode, 0); },
+                 "Use my settings for this device");
          }},
     {.name = "PerUserListRefusedShowsThePreviousChoiceAgain",
      .act =

@@ -467,6 +467,27 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCase
                              return std::string(info.param.name);
                          });
 
+// The set of a start without "DCIP3" made whole by another program while the tray program runs.
+void InstallTheWholeSet(const TrayMachine& machine, const FactorySet& set)
+{
+    QStringList paths;
+    for (const QString& key : set.profiles) {
+        paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
+    }
+    TrayMachine::Install(paths);
+}
+
+// The one box a failed read of the profiles' metadata shows after start-up: no shutdown announced.
+void ExpectMetadataReadFailureBox(const TrayMachine& machine)
+{
+    const QStringList boxes = machine.WaitForEvents("message-box", 1);
+    ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
+                                         "Failed to read the metadata of the profile "))
+        << boxes.first();
+    EXPECT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
+}
+
 // The end of the out-of-box wait is an event like any other: a read that fails while it checks the
 // set says so, starts nothing elevated, and the program runs on.
 TEST(FailedReadAtOutOfBoxEndTest, StartsNothingAndRunsOn)
@@ -481,20 +502,11 @@ TEST(FailedReadAtOutOfBoxEndTest, StartsNothingAndRunsOn)
     ASSERT_TRUE(desktop.Ready());
     TrayProgram program(desktop, machine);
     ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    QStringList paths;
-    for (const QString& key : set.profiles) {
-        paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
-    }
-    TrayMachine::Install(paths);
+    InstallTheWholeSet(machine, set);
     machine.MarkJournal();
     ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
     ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
-    const QStringList boxes = machine.WaitForEvents("message-box", 1);
-    ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
-    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
-                                         "Failed to read the metadata of the profile "))
-        << boxes.first();
-    EXPECT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
+    ExpectMetadataReadFailureBox(machine);
 
     // Once the read works again, the preferences action reads the set and the menu lists it.
     ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
@@ -519,22 +531,13 @@ TEST(FailedReadAtPreferencesTest, OpensNothingAndRunsOn)
     ASSERT_TRUE(desktop.Ready());
     TrayProgram program(desktop, machine);
     ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    QStringList paths;
-    for (const QString& key : set.profiles) {
-        paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
-    }
-    TrayMachine::Install(paths);
+    InstallTheWholeSet(machine, set);
     machine.MarkJournal();
 
     ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
     ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
     PickNow("Preferences...");
-    const QStringList boxes = machine.WaitForEvents("message-box", 1);
-    ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
-    EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
-                                         "Failed to read the metadata of the profile "))
-        << boxes.first();
-    ASSERT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
+    ExpectMetadataReadFailureBox(machine);
 
     ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
     PickNow("Preferences...");
