@@ -467,48 +467,49 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedReadTest, testing::ValuesIn(FailedReadCase
                              return std::string(info.param.name);
                          });
 
-// The set of a start without "DCIP3" made whole by another program while the tray program runs.
-void InstallTheWholeSet(const TrayMachine& machine, const FactorySet& set)
+// After a start without the whole set, the program reads the set anew where another program may
+// have installed it: at the end of the out-of-box wait and at the preferences action. A read that
+// fails there says so, opens and starts nothing, and the program runs on; once the read works, the
+// preferences action lists the set and a pick applies.
+struct FailedReadAfterStartCase {
+    const char* name;
+    bool atOutOfBoxEnd;  // else at the preferences action
+};
+
+class FailedReadAfterStartTest : public testing::TestWithParam<FailedReadAfterStartCase> {};
+
+TEST_P(FailedReadAfterStartTest, OpensNothingAndRunsOn)
 {
+    FactorySet set;
+    set.notInstalled = {"DCIP3"};
+    TrayMachine machine(set);
+    if (GetParam().atOutOfBoxEnd) {
+        // The wait's second report comes some seconds after the start.
+        ScaleProgramWaitsWithLoad();
+    }
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
     QStringList paths;
     for (const QString& key : set.profiles) {
         paths << QDir(machine.SetFolder()).filePath(QString(set.format).replace("{ProfileName}", key));
     }
     TrayMachine::Install(paths);
-}
+    machine.MarkJournal();
 
-// The one box a failed read of the profiles' metadata shows after start-up: no shutdown announced.
-void ExpectMetadataReadFailureBox(const TrayMachine& machine)
-{
+    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
+    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
+    if (!GetParam().atOutOfBoxEnd) {
+        PickNow("Preferences...");
+    }
     const QStringList boxes = machine.WaitForEvents("message-box", 1);
     ASSERT_EQ(boxes.size(), 1) << machine.MainLog().right(3000).toStdString();
     EXPECT_TRUE(boxes.first().startsWith("icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>"
                                          "Failed to read the metadata of the profile "))
         << boxes.first();
-    EXPECT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
-}
+    ASSERT_FALSE(boxes.first().contains("shutdown")) << boxes.first();
 
-// The end of the out-of-box wait is an event like any other: a read that fails while it checks the
-// set says so, starts nothing elevated, and the program runs on.
-TEST(FailedReadAtOutOfBoxEndTest, StartsNothingAndRunsOn)
-{
-    // The set is whole only once the program runs, so the end of the wait reads it anew.
-    FactorySet set;
-    set.notInstalled = {"DCIP3"};
-    TrayMachine machine(set);
-    // The wait's second report comes some seconds after the start.
-    ScaleProgramWaitsWithLoad();
-    const TrayDesktop desktop;
-    ASSERT_TRUE(desktop.Ready());
-    TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    InstallTheWholeSet(machine, set);
-    machine.MarkJournal();
-    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
-    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
-    ExpectMetadataReadFailureBox(machine);
-
-    // Once the read works again, the preferences action reads the set and the menu lists it.
     ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
     PickNow("Preferences...");
     EXPECT_FALSE(
@@ -517,35 +518,15 @@ TEST(FailedReadAtOutOfBoxEndTest, StartsNothingAndRunsOn)
     ASSERT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"}) << program.ErrorOutput().toStdString();
     ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
     EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(machine.Events("message-box").size(), 1);
     EXPECT_EQ(machine.Events("run-elevated"), QStringList());
 }
 
-// After a start without the whole set, the preferences action reads the set anew (another program
-// may have installed it): a read that fails there opens nothing, and the program runs on.
-TEST(FailedReadAtPreferencesTest, OpensNothingAndRunsOn)
-{
-    FactorySet set;
-    set.notInstalled = {"DCIP3"};
-    TrayMachine machine(set);
-    const TrayDesktop desktop;
-    ASSERT_TRUE(desktop.Ready());
-    TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    InstallTheWholeSet(machine, set);
-    machine.MarkJournal();
-
-    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "3"}).exitCode, 0);
-    ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
-    PickNow("Preferences...");
-    ExpectMetadataReadFailureBox(machine);
-
-    ASSERT_EQ(RunWinsim({"fail", "KVIsTagInProfile", "0"}).exitCode, 0);
-    PickNow("Preferences...");
-    EXPECT_FALSE(
-        program.WaitForView([](const QJsonObject& shown) { return ShowsWindow(shown, "PreferencesDialog"); }).isEmpty());
-    ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
-    EXPECT_EQ(program.WaitForExit(), 0);
-    EXPECT_EQ(machine.Events("message-box").size(), 1);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, FailedReadAfterStartTest,
+                         testing::Values(FailedReadAfterStartCase{"AtTheEndOfTheOutOfBoxWait", true},
+                                         FailedReadAfterStartCase{"AtThePreferencesAction", false}),
+                         [](const testing::TestParamInfo<FailedReadAfterStartCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
