@@ -257,6 +257,8 @@ void MainWindow::ConnectProfileRestorer()
     ConnectChecked(profileRestorer, SIGNAL(AskUserToEnableUserProfileList(bool&)), this,
                    SLOT(OnAskUserToEnableUserProfileList(bool&)));
     ConnectChecked(profileRestorer, SIGNAL(MarkProfileIfActive()), this, SLOT(OnMarkProfileIfActive()));
+    // Its road runs elevated: an archive that arrives while an answer is pending waits for it.
+    profileRestorer->HoldArchivesWhile([this] { return IsAnswerPending() || IsExitPending(); });
 }
 
 void MainWindow::OnEventLoopStarted()

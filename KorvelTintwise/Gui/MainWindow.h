@@ -244,7 +244,8 @@ private:
     bool IsQuestionOpen(Question question) const { return openQuestions.contains(question); }
     // A question is open, or a road that asks runs (inside a box's nested event loop): work that an
     // event or a timer starts and that may run elevated (the out-of-box correction, a display
-    // change) waits for the answer, so that no elevation prompt comes over a question.
+    // change, a downloaded restoration archive) waits for the answer, so that no elevation prompt
+    // comes over a question.
     bool IsAnswerPending() const { return !openQuestions.isEmpty() || !runningRoads.isEmpty(); }
     // Starts the work that waited, once nothing waits for an answer any more.
     void ResumeWaitingWork();

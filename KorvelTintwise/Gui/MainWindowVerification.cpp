@@ -7,6 +7,7 @@
 #include "Common/Profile/IProfileHelper.h"
 #include "Common/Settings/IStartupHelper.h"
 #include "Gui/TrayMenu.h"
+#include "ProfileData/ProfileRestorer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -43,6 +44,9 @@ void MainWindow::ResumeWaitingWork()
 {
     if (IsAnswerPending() || IsExitPending()) {
         return;
+    }
+    if (profileRestorer != nullptr && profileRestorer->HasHeldArchive()) {
+        QTimer::singleShot(0, profileRestorer, &ProfileRestorer::HandleHeldArchive);
     }
     if (startupComplete && std::exchange(oobeCompletionWaiting, false)) {
         QTimer::singleShot(0, this, &MainWindow::OnOobeCompleted);

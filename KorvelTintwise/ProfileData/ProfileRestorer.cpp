@@ -120,8 +120,36 @@ void ProfileRestorer::Download(const QString& url, const char* finishedSlot, con
     m_ArchiveDownloader->DownloadArchive(QUrl(url));
 }
 
+bool ProfileRestorer::HoldArchive(const QByteArray& data, bool hdr10)
+{
+    if (!m_Hold || !m_Hold()) {
+        return false;
+    }
+    LogPieces(InfoLevel, "The downloaded archive waits for the user's answer", hdr10 ? " (HDR10)." : ".");
+    m_HeldArchive = HeldArchive{data, hdr10};
+    return true;
+}
+
+void ProfileRestorer::HandleHeldArchive()
+{
+    if (!m_HeldArchive || (m_Hold && m_Hold())) {
+        return;
+    }
+    const HeldArchive held = std::move(*m_HeldArchive);
+    m_HeldArchive.reset();
+    LogPieces(InfoLevel, "The archive that waited is restored now.");
+    if (held.hdr10) {
+        OnHdrArchiveDownloadFinished(held.data);
+    } else {
+        OnArchiveDownloadFinished(held.data);
+    }
+}
+
 void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
 {
+    if (HoldArchive(data, false)) {
+        return;
+    }
     const QString& generic = m_RestorationErrorText;
     const QString br = QStringLiteral("<br>");
     // Recorded until the road ends, so that a kill before that does not leave the display on sRGB.

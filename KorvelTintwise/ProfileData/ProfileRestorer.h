@@ -8,7 +8,9 @@
 // ReportProfileRestorationSuccess or ReportProfileRestorationError (the HDR10 set likewise with
 // ReportProfileRestorationSuccessHdr, except that a failed HDR10 download is only logged). A failure
 // after the download leaves the display's default profiles as they were before it; so does a kill
-// of the SDR road, at the program's next start (PutBackDefaultsOfKilledUpdate).
+// of the SDR road, at the program's next start (PutBackDefaultsOfKilledUpdate). While the hold the
+// controller hands it (HoldArchivesWhile) stands, a downloaded archive waits untouched until
+// HandleHeldArchive.
 #pragma once
 
 #include "Common/Application/ServiceDeclarations.h"
@@ -26,6 +28,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class ProfileDataObtainer;
 class TrayMenu;
@@ -66,6 +70,13 @@ public:
     // to sRGB (here or in Quillon) left recorded, and logs what it found.
     static void PutBackDefaultsOfKilledUpdate(IProfileHelper& profileHelper);
 
+    // While `hold` answers true, a downloaded archive (SDR or HDR10) waits here and no step of its
+    // road runs: no switch to sRGB, no installation.
+    void HoldArchivesWhile(std::function<bool()> hold) { m_Hold = std::move(hold); }
+    bool HasHeldArchive() const { return m_HeldArchive.has_value(); }
+    // Runs the road of the archive that waited, unless the hold still stands.
+    void HandleHeldArchive();
+
     QString WorkingDirectory() const { return m_WorkingDirectory; }
     // The panel information and profile data of the last restoration that reached them.
     const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
@@ -89,6 +100,8 @@ public slots:
     void OnHdrArchiveDownloadFailed(QString reason);
 
 private:
+    // Keeps `data` for HandleHeldArchive when the hold stands; true when it does.
+    bool HoldArchive(const QByteArray& data, bool hdr10);
     // Steps of a restoration. Those that fail throw the exceptions of ProfileRestorerExceptions.h.
     void VerifySignature(const QByteArray& data);
     // Replaces "ProfileArchive.zip" in the working directory by `data`.
@@ -171,6 +184,13 @@ private:
     // The installed HDR10 profiles copied beside the SDR set, with their digests as read: the
     // installation is refused when one of them changed before it ran.
     Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_KeptHdr10;
+    std::function<bool()> m_Hold;
+    // The archive that arrived while the hold stood (the latest one).
+    struct HeldArchive {
+        QByteArray data;
+        bool hdr10 = false;
+    };
+    std::optional<HeldArchive> m_HeldArchive;
     // The display's defaults when the running road's download arrived.
     Korvel::DisplayCalibration::Common::Profile::DefaultProfiles m_PreviousDefaults;
 

@@ -52,6 +52,9 @@ private:
 
 void ProfileRestorer::OnHdrArchiveDownloadFinished(QByteArray data)
 {
+    if (HoldArchive(data, true)) {
+        return;
+    }
     m_PreviousDefaults = Profile::DefaultProfiles::Read(*m_ProfileHelper);
     try {
         if (!RestoreHdr10Profiles(data) || !CanActivateProfiles()) {

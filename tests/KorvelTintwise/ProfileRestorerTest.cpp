@@ -550,6 +550,43 @@ INSTANTIATE_TEST_SUITE_P(Cases, KeptHdr10Replaced,
                              return std::string(info.param.name);
                          });
 
+// While the hold the controller hands it stands (an answer is pending), a downloaded archive waits:
+// no step of its road runs (no switch to sRGB, nothing installed, nothing reported) until the hold
+// is lifted and the archive is handed on.
+class HeldArchive : public RestorerMachine, public testing::WithParamInterface<bool> {};
+
+TEST_P(HeldArchive, RunsNoStepUntilHandedOnAfterTheHold)
+{
+    const bool hdr10 = GetParam();
+    Serve({{Identity, hdr10 ? MakeArchive("set", {"--hdr10", "--profiles", "Korvel_HDR10"})
+                            : MakeArchive("set", {"--profiles", "sRGB,AdobeRGB,Default,Native"})}});
+    bool answerPending = true;
+    restorer->HoldArchivesWhile([&] { return answerPending; });
+    const auto before = Snapshot(colorDirectory);
+    const qsizetype journalled = WinSim::ReadJournal().size();
+
+    const QString url = server->LookupUrl(Identity);
+    hdr10 ? restorer->RestoreHdrProfiles(url) : restorer->RestoreProfiles(url);
+    WaitUntil([&] { return restorer->HasHeldArchive(); });
+    // Handed on while the answer is still pending, it waits on.
+    restorer->HandleHeldArchive();
+    EXPECT_TRUE(restorer->HasHeldArchive());
+    EXPECT_EQ(controller.Reports(), 0);
+    EXPECT_EQ(WinSim::ReadJournal().mid(journalled), QStringList());
+    EXPECT_TRUE(Snapshot(colorDirectory) == before) << "the colour directory changed";
+    EXPECT_FALSE(WorkingDirectoryLeft());
+
+    answerPending = false;
+    restorer->HandleHeldArchive();
+    EXPECT_FALSE(restorer->HasHeldArchive());
+    EXPECT_EQ(controller.errors, QStringList());
+    EXPECT_EQ((hdr10 ? controller.hdrSuccesses : controller.successes).size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(Installed(hdr10 ? "Korvel_HDR10" : "AdobeRGB")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, HeldArchive, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Hdr10" : "Sdr"; });
+
 struct FailureCase {
     const char* name;
     bool hdr10;              // the HDR10 road

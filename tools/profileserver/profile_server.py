@@ -151,6 +151,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         options = self.server.options
         if phase in options.stall:
             time.sleep(options.lifetime)
+        release = options.hold.get(phase)
+        while release is not None and not os.path.exists(release):
+            time.sleep(0.05)
         time.sleep(options.delay.get(phase, 0))
 
     def reply(self, status, body=b"", content_type="application/octet-stream"):
@@ -339,12 +342,16 @@ def main():
                         type=lambda text: phase_value(text, float), help="wait before answering PHASE")
     parser.add_argument("--stall", action="append", default=[], choices=PHASES,
                         help="never answer PHASE (the connection stays open)")
+    parser.add_argument("--hold", action="append", default=[], metavar="PHASE=FILE",
+                        type=lambda text: phase_value(text, str),
+                        help="answer PHASE only once FILE exists (its creation releases the answers)")
     parser.add_argument("--requests", help="append one JSON line per request to this file")
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds until the server stops (3600)")
     parser.add_argument("--watch-stdin", action="store_true", help="stop when standard input closes")
     options = parser.parse_args()
     options.reply = dict(options.reply)
     options.delay = dict(options.delay)
+    options.hold = dict(options.hold)
 
     make_certificates(options.tls_dir)
     certificate = "untrusted" if options.untrusted else "server"

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -225,6 +226,121 @@ TEST_P(RestorationTest, EndsAsExpected)
 
 INSTANTIATE_TEST_SUITE_P(Cases, RestorationTest, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<RestorationCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// --- An archive that arrives while a question is open ------------------------------------------
+
+// The restoration question answered Yes, the server holds the archive back; meanwhile calibration
+// management is switched off and a pick asks to enable it. The archive, released while that question
+// is open, waits: no step of the restoration (the switch to sRGB, the elevated install) comes before
+// the answer. After a Yes the set is restored, its default applied and marked; a No ends the program
+// with nothing of the restoration done.
+struct WaitingArchiveCase {
+    const char* name;
+    QStringList answers;
+    // The program ends by itself with this code; -1: it runs on and the user quits.
+    int exitCode = -1;
+};
+
+void PrintTo(const WaitingArchiveCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const WaitingArchiveCase WaitingArchiveCases[] = {
+    {"CalibrationQuestionAccepted", {"Yes"}},
+    {"CalibrationQuestionRefused", {"No", "OK"}, 1},
+};
+
+class WaitingArchiveTest : public testing::TestWithParam<WaitingArchiveCase> {};
+
+TEST_P(WaitingArchiveTest, NoStepOfTheRestorationBeforeTheAnswer)
+{
+    const WaitingArchiveCase& item = GetParam();
+    TrayMachine machine;
+    const QStringList factorySet = InstalledProfiles();
+    QTemporaryDir files;
+    const QString released = files.filePath("released");
+    ProfileServer server({"--archive", Identity + "=" + MakeArchive(files.path(), Archive::Signed), "--hold",
+                          "archive=" + released});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
+    Uninstall(Removed);
+    ASSERT_EQ(User({"answer", "Yes"}).exitCode, 0);
+    ASSERT_EQ(User({"trigger", "Adobe RGB"}).exitCode, 0);
+    // The restoration has asked for the archive, which the server holds.
+    ASSERT_TRUE(WaitUntil([&] {
+        const QList<QJsonObject> requests = server.Requests();
+        return std::any_of(requests.begin(), requests.end(),
+                           [](const QJsonObject& request) { return request["phase"].toString() == "archive"; });
+    }));
+    ASSERT_EQ(RunWinsim({"run", "--elevated", "--", BinaryPath("Tessaly"), "--color-calibration", "disabled"}).exitCode,
+              0);
+    const QStringList beforeRestoration = InstalledProfiles();
+    machine.MarkJournal();
+    ASSERT_EQ(User({"trigger", "sRGB"}).exitCode, 0);
+    ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1);
+    WriteFile(released, QByteArray());
+    // The program has the archive: it waits for the answer (or, wrongly, asks for elevation).
+    ASSERT_TRUE(WaitUntil([&] {
+        return machine.MainLog().contains("The downloaded archive waits for the user's answer") ||
+               !machine.Events("elevation-prompt").isEmpty();
+    })) << machine.MainLog().right(3000);
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    const QString defaultMarked = QStringLiteral("text=\"Default\" checked=true");
+    if (item.exitCode >= 0) {
+        EXPECT_EQ(program.WaitForExit(), item.exitCode);
+    } else {
+        // The road's end: the default marked, the HDR10 download's failure logged.
+        EXPECT_TRUE(WaitUntil([&] {
+            return machine.Events("menu-check").contains(defaultMarked) &&
+                   machine.MainLog().contains("Failed to restore HDR10 profiles");
+        })) << machine.MainLog().right(3000);
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype shown = FindEvent(events, "message-box-shown");
+    const qsizetype answered = FindEvent(events, "message-box");
+    ASSERT_GE(shown, 0);
+    ASSERT_GT(answered, shown);
+    EXPECT_TRUE(events[answered].details.startsWith("icon=question") &&
+                events[answered].details.contains("The Windows display calibration is disabled"))
+        << events[answered].details;
+    // Nothing elevated and no default changed while the question is open.
+    for (const char* name : {"elevation-prompt", "run-elevated", "colour-default"}) {
+        EXPECT_EQ(FindEvent(events, name, shown), FindEvent(events, name, answered)) << name;
+    }
+    if (item.exitCode >= 0) {
+        EXPECT_EQ(FindEvent(events, "run-elevated"), -1);
+        EXPECT_EQ(FindEvent(events, "colour-default"), -1);
+        EXPECT_EQ(InstalledProfiles(), beforeRestoration);
+        return;
+    }
+    // After the answer: calibration enabled, Windows' sRGB profile, the set installed, its default
+    // applied, then marked.
+    const qsizetype enabled = FindEvent(events, "run-elevated", answered, "--color-calibration");
+    const qsizetype srgb = FindEvent(events, "colour-default", answered, "sRGB Color Space Profile.icm");
+    const qsizetype installed = FindEvent(events, "run-elevated", srgb, "--install-profile");
+    const qsizetype applied = FindEvent(events, "colour-default", installed, "KVL_4A1C_Default.icm");
+    EXPECT_GT(enabled, answered);
+    EXPECT_GT(srgb, answered);
+    EXPECT_GT(installed, srgb);
+    EXPECT_GT(applied, installed);
+    EXPECT_GT(FindEvent(events, "menu-check", applied, defaultMarked), applied);
+    EXPECT_EQ(InstalledProfiles(), factorySet);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WaitingArchiveTest, testing::ValuesIn(WaitingArchiveCases),
+                         [](const testing::TestParamInfo<WaitingArchiveCase>& info) {
                              return std::string(info.param.name);
                          });
 
