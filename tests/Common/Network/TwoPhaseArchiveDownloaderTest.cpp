@@ -242,7 +242,9 @@ TEST_F(TwoPhaseArchiveDownloaderTest, ArchivesAroundTheLimit)
         {Limit, false, 0},
         // Socket buffers on both sides hold a few megabytes that were sent but never read.
         {qint64(2) << 30, true, qint64(32) << 20},
-        {qint64(2) << 30, false, Limit + (qint64(32) << 20)},
+        // Qt's network thread reads on until this thread hears of the bytes past the limit, which a
+        // busy computer delays: far from the end all the same.
+        {qint64(2) << 30, false, 4 * Limit},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.size) + (c.announced ? " bytes, Content-Length" : " bytes, no Content-Length"));
