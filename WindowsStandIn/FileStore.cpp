@@ -142,7 +142,12 @@ bool WriteFileAtomically(const QString& path, const QByteArray& content, bool hi
     struct stat before {};
     const bool existed = ::stat(target.constData(), &before) == 0;
 
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A link standing at the sibling's name goes as a link: nothing is written through it.
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+    int fd = ::open(temporary.constData(), flags, 0644);
+    if (fd < 0 && errno == ELOOP && ::unlink(temporary.constData()) == 0) {
+        fd = ::open(temporary.constData(), flags, 0644);
+    }
     if (fd < 0) {
         return false;
     }

@@ -34,10 +34,10 @@ void UpdateJsonFile(const QString& path, const std::function<bool(QJsonObject&)>
                     const QJsonObject& absent = QJsonObject());
 
 // Replaces `path` whole by writing a sibling file and renaming it over the old one, so a
-// reader sees either the old or the new content; a symbolic link at `path` is replaced itself,
-// its target left alone. The new file's modification time is made later than the old one's, so
-// readers that cache by time notice every change. Sibling files left by writers that died
-// mid-write are removed. The sibling is "<path>.tmp.<pid>", or with `hidden` ".<name>.tmp.<pid>",
+// reader sees either the old or the new content; a symbolic link at `path` or at the sibling's name
+// is replaced itself, its target left alone. The new file's modification time is made later than
+// the old one's, so readers that cache by time notice every change. Sibling files left by writers
+// that died mid-write are removed. The sibling is "<path>.tmp.<pid>", or with `hidden` ".<name>.tmp.<pid>",
 // which directory listings leave out (the colour directory's profiles).
 bool WriteFileAtomically(const QString& path, const QByteArray& content, bool hidden = false);
 

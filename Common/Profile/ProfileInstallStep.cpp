@@ -2,6 +2,7 @@
 
 #include "Common/Profile/ProfileHelperExceptions.h"
 #include "WindowsStandIn/ColorSystem.h"
+#include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/NamedObjects.h"
 
 #include <QDir>
@@ -10,9 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -47,16 +45,17 @@ fs::path FilePath(const QString& path)
     return fs::path(QFile::encodeName(path).toStdString());
 }
 
-bool Exists(const QString& path)
-{
-    std::error_code error;
-    return fs::exists(fs::symlink_status(FilePath(path), error));
-}
-
+// What stands at `path`, a link taken as a link.
 fs::file_type TypeOf(const QString& path)
 {
     std::error_code error;
     return fs::symlink_status(FilePath(path), error).type();
+}
+
+bool Exists(const QString& path)
+{
+    const fs::file_type type = TypeOf(path);
+    return type != fs::file_type::not_found && type != fs::file_type::none;
 }
 
 // Removes whatever stands at `path` unless it is of `type`: a link goes as a link, its target left
@@ -68,7 +67,7 @@ bool KeepOnly(const QString& path, fs::file_type type)
         return true;
     }
     std::error_code error;
-    if (found != fs::file_type::not_found && found != fs::file_type::none) {
+    if (Exists(path)) {
         fs::remove(FilePath(path), error);
     }
     return false;
@@ -83,32 +82,6 @@ bool MakeFolder(const QString& path)
     std::error_code error;
     fs::create_directory(FilePath(path), error);
     return TypeOf(path) == fs::file_type::directory;
-}
-
-// Replaces `path` whole with `content`: a new file beside it renamed over it (over a link too).
-bool WriteWhole(const QString& path, const QByteArray& content)
-{
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = target + ".new";
-    ::unlink(temporary.constData());
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    qsizetype written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + written, size_t(content.size() - written));
-        if (n <= 0) {
-            break;
-        }
-        written += n;
-    }
-    const bool whole = written == content.size() && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !whole || ::rename(temporary.constData(), target.constData()) != 0) {
-        ::unlink(temporary.constData());
-        return false;
-    }
-    return true;
 }
 
 bool Rename(const QString& from, const QString& to)
@@ -203,19 +176,14 @@ void ProfileInstallStep::Recover(const QString& colourDirectory)
     }
 }
 
-// A link or file standing where the step's folder belongs is removed as it is, never followed.
-bool ProfileInstallStep::StepFolderPresent()
-{
-    return KeepOnly(folder, fs::file_type::directory);
-}
-
 // A record that is there was written whole; without one nothing was changed yet. A record that
 // does not read as one (names that are no plain file names included) is never guessed at.
 void ProfileInstallStep::Settle()
 {
     std::error_code error;
     fs::remove(FilePath(directory + "/" + FormerLockName), error);
-    if (!StepFolderPresent()) {
+    // A link or file standing where the step's folder belongs is removed as it is, never followed.
+    if (!KeepOnly(folder, fs::file_type::directory)) {
         return;
     }
     QFile file(folder + "/" + RecordName);
@@ -262,7 +230,7 @@ void ProfileInstallStep::WriteRecord(const QString& phase)
     }
     const QString path = folder + "/" + RecordName;
     if (!MakeFolder(folder) || !MakeFolder(folder + "/" + KeptFolderName) ||
-        !WriteWhole(path, QJsonDocument(record).toJson())) {
+        !WinSim::Detail::WriteFileAtomically(path, QJsonDocument(record).toJson())) {
         throw InstallProfileException(std::int32_t(ERROR_ACCESS_DENIED), ("Cannot write " + path).toStdString());
     }
 }

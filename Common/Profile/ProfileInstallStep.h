@@ -61,7 +61,6 @@ public:
 private:
     enum class Wait { ForLock, NotAtAll };
     ProfileInstallStep(const QString& colourDirectory, Wait wait);
-    bool StepFolderPresent();
     void Settle();
     void WriteRecord(const QString& phase);
     void CarryThrough(QString* failed);
