@@ -66,7 +66,7 @@ void InternalProfileHelper::ReplaceProfiles(const QStringList& paths, const Prep
     failing = 0;
     ProfileInstallStep step(ColorDirectory());
     CheckPreparedFrom(preparedFrom);
-    InstallReplacing(step, paths, {}, QString(), failing);
+    InstallReplacing(step, paths, {}, QString(), failing, true);
 }
 
 void InternalProfileHelper::InstallCorrectedProfiles(const QStringList& paths, const PreparedFrom& preparedFrom)
@@ -94,7 +94,7 @@ void InternalProfileHelper::CheckPreparedFrom(const PreparedFrom& preparedFrom) 
 // or removes are known.
 void InternalProfileHelper::InstallReplacing(ProfileInstallStep& step, const QStringList& paths,
                                              const QStringList& removed, const QString& disassociateFrom,
-                                             qsizetype& failing)
+                                             qsizetype& failing, bool keepMentions)
 {
     const QString directory = ColorDirectory();
     ProfileInstallPlan plan;
@@ -113,7 +113,7 @@ void InternalProfileHelper::InstallReplacing(ProfileInstallStep& step, const QSt
         plan.installing << name;
         // A profile of the same name that is not of the replaced set loses its associations and
         // defaults, as uninstalling it would; installing a file over itself changes nothing.
-        if (QFileInfo(installed).isFile() && !removed.contains(name) &&
+        if (!keepMentions && QFileInfo(installed).isFile() && !removed.contains(name) &&
             QFileInfo(installed).canonicalFilePath() != QFileInfo(source).canonicalFilePath()) {
             plan.forgetting << name;
         }

@@ -52,9 +52,10 @@ private:
     void CheckPreparedFrom(const PreparedFrom& preparedFrom) const;
     // Installs `paths` in place of the installed profiles `removed` as `step`, which holds the
     // colour directory's lock, as InstallProfileSet does; the files are then disassociated from the
-    // display `disassociateFrom` (none when empty).
+    // display `disassociateFrom` (none when empty). With `keepMentions` a replaced namesake keeps
+    // its associations and defaults: the file is the same profile, corrected.
     void InstallReplacing(ProfileInstallStep& step, const QStringList& paths, const QStringList& removed,
-                          const QString& disassociateFrom, qsizetype& failing);
+                          const QString& disassociateFrom, qsizetype& failing, bool keepMentions = false);
 };
 
 }  // namespace Korvel::DisplayCalibration::Common::Profile

@@ -129,29 +129,38 @@ void MainWindow::OnActivateProfile(int index)
         if (IsExitPending()) {
             return;
         }
-        if (!AreAllProfilesInstalled(false)) {
-            AskUserToRestoreProfiles();
-            return;
-        }
         if (index < 0 || index >= profileData.size()) {
-            return;
-        }
-        // The index names an entry of the list the menu was built from: the same profile is looked
-        // up in the list of the set installed now.
-        const QString key = profileData[index]->GetName();
-        if (!RefreshProfileDataIfChanged()) {
-            return;
-        }
-        index = IndexOfKey(profileData, key);
-        if (index < 0) {
-            LogPieces(InfoLevel, "Profile ", key.toStdString(), " is not part of the installed set any more.");
-            trayMenu->UncheckProfileActions();
-            if (preferencesDialog != nullptr) {
-                preferencesDialog->SetCurrentProfileIndex();
+            if (!AreAllProfilesInstalled(false)) {
+                AskUserToRestoreProfiles();
             }
             return;
         }
-        const std::shared_ptr<ProfileData> profile = profileData[index];
+        // The index names an entry of the list the menu was built from: the same profile is looked
+        // up in the list of the set installed now, and again after a question (the set may have been
+        // replaced or broken while it was open).
+        const QString key = profileData[index]->GetName();
+        const auto findInstalled = [this, &key]() -> int {
+            if (!AreAllProfilesInstalled(false)) {
+                AskUserToRestoreProfiles();
+                return -1;
+            }
+            if (!RefreshProfileDataIfChanged()) {
+                return -1;
+            }
+            const int found = IndexOfKey(profileData, key);
+            if (found < 0) {
+                LogPieces(InfoLevel, "Profile ", key.toStdString(), " is not part of the installed set any more.");
+                trayMenu->UncheckProfileActions();
+                if (preferencesDialog != nullptr) {
+                    preferencesDialog->SetCurrentProfileIndex();
+                }
+            }
+            return found;
+        };
+        index = findInstalled();
+        if (index < 0) {
+            return;
+        }
         if (!profileHelper->IsUserProfileListEnabled()) {
             const bool discrete = ddsMode == Common::HardwareInfo::DdsModeDiscrete;
             const int previous = discrete ? lastAppliedIndexDiscrete : lastAppliedIndexIntegrated;
@@ -173,7 +182,12 @@ void MainWindow::OnActivateProfile(int index)
                 return;
             }
             profileHelper->EnableUserProfileList();
+            index = findInstalled();
+            if (index < 0) {
+                return;
+            }
         }
+        const std::shared_ptr<ProfileData> profile = profileData[index];
         ActivateProfile(profile);
         trayMenu->CheckProfileAction(index);
         if (preferencesDialog != nullptr) {

@@ -64,6 +64,8 @@ TEST_F(OutOfBoxEndTest, CorrectsOnceAndChecksForUpdates)
         const QStringList runs = machine.Events("run-elevated");
         ASSERT_EQ(runs.size(), 1);
         EXPECT_EQ(runs.first().count("--replace-profile"), FactorySet().profiles.size()) << runs.first();
+        // The corrected files keep their associations and defaults: nothing is uninstalled.
+        EXPECT_EQ(machine.Events("colour-uninstall"), QStringList());
 
         ASSERT_EQ(User({"trigger", "Preferences..."}).exitCode, 0);
         ASSERT_EQ(User({"click", "About_Button"}).exitCode, 0);

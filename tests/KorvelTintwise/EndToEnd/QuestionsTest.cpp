@@ -363,6 +363,116 @@ INSTANTIATE_TEST_SUITE_P(Cases, WaitingCorrectionTest, testing::ValuesIn(Waiting
                              return std::string(info.param.name);
                          });
 
+// --- A question answered after the state it asks about changed ----------------------------------
+
+const Box UserListQuestion{"question", "\\\"Use my settings for this device\\\" option in Color Management is disabled."};
+const QString SrgbDefault = QStringLiteral("currentUser RGB_WORKING_SPACE KVL_4A1C_sRGB.icm");
+const QString Brightness = QStringLiteral("displays.0.brightness.current=");
+
+struct ChangedStateCase {
+    const char* name;
+    // Changes the machine while the pick's "Use my settings for this device" question is open.
+    std::function<void(TrayMachine&)> change;
+    // Given once the change is made; the first answers the open question.
+    QStringList answers;
+    QList<Box> boxes;
+    // The pick's outcome: the brightness set and the default applied after the answer, none when empty.
+    QString brightness;
+    // The program ends by itself with this code; -1: it runs on and the user quits.
+    int exitCode = -1;
+};
+
+void PrintTo(const ChangedStateCase& item, std::ostream* stream)
+{
+    *stream << item.name;
+}
+
+const ChangedStateCase ChangedStateCases[] = {
+    // Installed again by hand, with another brightness for sRGB: the answer applies the set of now.
+    {.name = "SetReplaced",
+     .change =
+         [](TrayMachine& machine) {
+             const FactorySet set;
+             const QString folder = machine.SetFolder() + "/again";
+             const ProcessResult made = Run(
+                 QStringLiteral("python3"), {BinaryPath("make_panel_archive.py"), "--folder", folder, "--format",
+                                             set.format, "--profiles", set.profiles.join(','), "--color-space",
+                                             set.colorSpace, "--brightness", "60", "--brightness", "sRGB=80"});
+             ASSERT_EQ(made.exitCode, 0) << made.err;
+             QStringList paths;
+             for (const QString& key : set.profiles) {
+                 paths << QDir(folder).filePath(QString(set.format).replace("{ProfileName}", key));
+             }
+             TrayMachine::Install(paths);
+         },
+     .answers = {"Yes"},
+     .boxes = {UserListQuestion},
+     .brightness = "80"},
+    // The picked profile was uninstalled: the set is no longer whole, and the answer asks for it.
+    {.name = "PickedProfileRemoved",
+     .change = [](TrayMachine&) { Tessaly({"--uninstall-profile", "KVL_4A1C_sRGB.icm"}); },
+     .answers = {"Yes", "No", "OK"},
+     .boxes = {UserListQuestion, RestorationQuestion, RestorationRefused},
+     .exitCode = 1},
+};
+
+class ChangedStateTest : public testing::TestWithParam<ChangedStateCase> {};
+
+// A pick asks to switch "Use my settings for this device" on; while the question is open the set
+// changes. The answer acts on the set installed then, never on the one the pick saw.
+TEST_P(ChangedStateTest, AnswerActsOnTheStateOfNow)
+{
+    const ChangedStateCase& item = GetParam();
+    TrayMachine machine;
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_FALSE(program.WaitForTrayMenu().isEmpty()) << program.ErrorOutput();
+    PickNow("Adobe RGB");
+    ASSERT_EQ(program.WaitForChecked({"Adobe RGB"}), QStringList{"Adobe RGB"});
+    ASSERT_EQ(RunWinsim({"colour", "per-user", "off"}).exitCode, 0);
+    machine.MarkJournal();
+    PickNow("sRGB");
+    ASSERT_EQ(machine.WaitForEvents("message-box-shown", 1).size(), 1) << program.ErrorOutput();
+    item.change(machine);
+    if (HasFatalFailure()) {
+        return;
+    }
+    for (const QString& answer : item.answers) {
+        ASSERT_EQ(User({"answer", answer}).exitCode, 0);
+    }
+    machine.WaitForEvents("message-box", int(item.boxes.size()));
+    if (item.exitCode < 0) {
+        ASSERT_FALSE(machine.WaitForEvents("colour-default", 1).isEmpty()) << machine.MainLog().right(3000);
+        ASSERT_EQ(User({"trigger", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    } else {
+        EXPECT_EQ(program.WaitForExit(), item.exitCode);
+    }
+    ExpectBoxes(machine.Events("message-box"), item.boxes);
+
+    // After the answer: the brightness of the profile as installed now, then that profile's default.
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype answered = FindEvent(events, "message-box");
+    ASSERT_GE(answered, 0);
+    QStringList applied;
+    for (qsizetype i = answered; i < events.size(); ++i) {
+        if ((events[i].name == "set" && events[i].details.startsWith(Brightness)) ||
+            events[i].name == "colour-default") {
+            applied << events[i].name + ' ' + events[i].details;
+        }
+    }
+    const QStringList expected = item.brightness.isEmpty()
+                                     ? QStringList()
+                                     : QStringList{"set " + Brightness + item.brightness, "colour-default " + SrgbDefault};
+    EXPECT_EQ(applied, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ChangedStateTest, testing::ValuesIn(ChangedStateCases),
+                         [](const testing::TestParamInfo<ChangedStateCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // --- Failed reads ------------------------------------------------------------------------------
 
 struct FailedReadCase {
