@@ -23,6 +23,12 @@ using Korvel::DisplayCalibration::Common::Windows::DisplayEnhancementServiceName
 using Korvel::DisplayCalibration::Common::Windows::RegistryHelper;
 using Korvel::DisplayCalibration::Common::Windows::ServiceHelper;
 
+// Text of a failed call's code.
+QString Reason(std::uint32_t code)
+{
+    return QString::fromStdString(OsErrorException(std::int32_t(code), std::string()).what());
+}
+
 // Stops the display enhancement service (not on Windows 11), waits a second, runs `command` and
 // starts the service again after a successful stop, whatever the command's outcome.
 int ServiceGuarded(bool windows11, const std::function<int()>& command)
@@ -31,8 +37,8 @@ int ServiceGuarded(bool windows11, const std::function<int()>& command)
     if (!windows11) {
         const std::uint32_t stopped = services.StopService(DisplayEnhancementServiceName);
         if (stopped != 0) {
-            Out() << "Failed to stop \"Display Enhancement Service\". Please stop it manually.";
-            Out().flush();
+            Out() << "Failed to stop \"Display Enhancement Service\". Please stop it manually." << Qt::endl
+                  << "Reason: " << Reason(stopped) << Qt::endl;
             return FailureExitCode(stopped);
         }
     }
@@ -50,12 +56,6 @@ int ServiceGuarded(bool windows11, const std::function<int()>& command)
         services.StartService(DisplayEnhancementServiceName);
     }
     return result;
-}
-
-// Text of a failed registry write.
-QString Reason(std::uint32_t code)
-{
-    return QString::fromStdString(OsErrorException(std::int32_t(code), std::string()).what());
 }
 
 // Reports a refused registry write; returns the first failure's code.

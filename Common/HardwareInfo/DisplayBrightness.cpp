@@ -93,8 +93,8 @@ void DisplayHelper::SetBrightnessLevelInPowerScheme(int level)
         throw SetBrightnessLevelException("Brightness level not supported by the panel");
     }
     GUID* scheme = nullptr;
-    if (PowerGetActiveScheme(nullptr, &scheme) != ERROR_SUCCESS) {
-        throw SetBrightnessLevelException("Error using PowerGetActiveScheme");
+    if (const DWORD status = PowerGetActiveScheme(nullptr, &scheme); status != ERROR_SUCCESS) {
+        throw ReadPowerSchemeException(std::int32_t(status), "Error using PowerGetActiveScheme");
     }
     struct Release {
         GUID* scheme;

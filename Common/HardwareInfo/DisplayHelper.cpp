@@ -148,7 +148,8 @@ void DisplayHelper::IdentifyInternalPanel()
     if (!found) {
         throw DisplayHelperException("Internal panel is not detected. Turn it ON and then please try again.");
     }
-    for (const MonitorEdidRecord& record : ReadMonitorEdids()) {
+    std::int32_t unread = 0;
+    for (const MonitorEdidRecord& record : ReadMonitorEdids(unread)) {
         if (record.DevicePath.compare(panelMonitor, Qt::CaseInsensitive) != 0) {
             continue;
         }
@@ -162,10 +163,15 @@ void DisplayHelper::IdentifyInternalPanel()
         m_PanelText = record.PanelText;
         return;
     }
+    // An interface that could not be read may be the panel's: that is a failed read, not a panel
+    // without an EDID.
+    if (unread != 0) {
+        throw GetMonitorEdidException(unread, "Failed to obtain Monitor Edid");
+    }
     throw DisplayHelperException("Failed to read Display Serial Number");
 }
 
-QList<MonitorEdidRecord> DisplayHelper::ReadMonitorEdids()
+QList<MonitorEdidRecord> DisplayHelper::ReadMonitorEdids(std::int32_t& unread)
 {
     HDEVINFO set = SetupDiGetClassDevsExW(&GUID_DEVINTERFACE_MONITOR, nullptr, nullptr,
                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE, nullptr, nullptr, nullptr);
@@ -176,15 +182,23 @@ QList<MonitorEdidRecord> DisplayHelper::ReadMonitorEdids()
     for (DWORD index = 0; index < MaxEnumerationIndex; ++index) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
         interfaceData.cbSize = sizeof interfaceData;
+        const auto remember = [&unread](DWORD error) {
+            if (unread == 0) {
+                unread = std::int32_t(error != 0 ? error : ERROR_GEN_FAILURE);
+            }
+        };
         if (!SetupDiEnumDeviceInterfaces(set, nullptr, &GUID_DEVINTERFACE_MONITOR, index, &interfaceData)) {
-            if (GetLastError() == ERROR_NO_MORE_ITEMS) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_NO_MORE_ITEMS) {
                 break;
             }
+            remember(error);
             continue;
         }
         DWORD size = 0;
         if (SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &size, nullptr) ||
             GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            remember(GetLastError());
             continue;
         }
         std::vector<std::byte> buffer(std::max<size_t>(size, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)));
@@ -193,10 +207,16 @@ QList<MonitorEdidRecord> DisplayHelper::ReadMonitorEdids()
         SP_DEVINFO_DATA deviceInfo{};
         deviceInfo.cbSize = sizeof deviceInfo;
         if (!SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, size, nullptr, &deviceInfo)) {
+            remember(GetLastError());
             continue;
         }
         HKEY key = SetupDiOpenDevRegKey(set, &deviceInfo, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE)) {
+            // The interface is known but its device key is not readable: its record carries the error.
+            MonitorEdidRecord record;
+            record.DevicePath = QString::fromWCharArray(detail->DevicePath);
+            record.ReadError = std::int32_t(GetLastError() != 0 ? GetLastError() : ERROR_GEN_FAILURE);
+            records.append(record);
             continue;
         }
         MonitorEdidRecord record = ParseEdid(key);

@@ -114,7 +114,9 @@ public:
     static bool IsAtLeast24H2(const Windows::WindowsDisplayVersion& version);
 
 private:
-    QList<MonitorEdidRecord> ReadMonitorEdids();
+    // The monitor interfaces' records; `unread` gets the error of the first interface that could not
+    // be listed (0: none).
+    QList<MonitorEdidRecord> ReadMonitorEdids(std::int32_t& unread);
     MonitorEdidRecord ParseEdid(HKEY__* deviceKey);
     std::uint32_t GetDisplayTopology();
     // The first MonitorDataStore group of the internal panel: the value `name` as text, else `fallback`.

@@ -21,7 +21,8 @@ struct MonitorEdidRecord {
     std::uint16_t HorizontalSizeMm = 0;
     std::uint16_t VerticalSizeMm = 0;
     QString PanelText;         // bytes 113 to 124, trimmed
-    // The error of the device key's value enumeration when it failed and no EDID was read (0: none).
+    // The error of opening the device key, or of its value enumeration when it failed and no EDID
+    // was read (0: none).
     std::int32_t ReadError = 0;
 };
 

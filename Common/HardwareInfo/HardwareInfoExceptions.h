@@ -16,6 +16,12 @@ KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetMonitorEdidException);
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetAvailableBrightnessLevelsException);
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(GetBrightnessLevelException);
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(SetBrightnessLevelException);
+
+// The active power scheme could not be read: nothing of the brightness was written.
+class ReadPowerSchemeException : public SetBrightnessLevelException {
+public:
+    using SetBrightnessLevelException::SetBrightnessLevelException;
+};
 KORVEL_DECLARE_OS_ERROR_EXCEPTION(DdsInfoObtainerException);
 
 }  // namespace Korvel::DisplayCalibration::Common::HardwareInfo

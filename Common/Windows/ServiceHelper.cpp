@@ -30,6 +30,12 @@ ServiceHandle Open(const QString& name, DWORD access, ServiceHandle& manager, st
     return service;
 }
 
+// A failing call's code, never 0.
+std::uint32_t Failure(std::uint32_t error)
+{
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
 }  // namespace
 
 bool ServiceHelper::IsRunning(const QString& name)
@@ -42,20 +48,25 @@ bool ServiceHelper::IsRunning(const QString& name)
     return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
 }
 
+// A state that cannot be read is a failure, not a stopped service: only a missing service or a
+// stopped one needs no stop.
 std::uint32_t ServiceHelper::StopService(const QString& name)
 {
-    if (!IsRunning(name)) {
-        return 0;
-    }
     ServiceHandle manager;
     std::uint32_t error = 0;
     const ServiceHandle service =
         Open(name, SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS, manager, error);
     if (!service) {
-        return error;
+        return manager && error == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : Failure(error);
     }
     SERVICE_STATUS status{};
-    return ControlService(service.get(), SERVICE_CONTROL_STOP, &status) ? 0 : GetLastError();
+    if (!QueryServiceStatus(service.get(), &status)) {
+        return Failure(GetLastError());
+    }
+    if (status.dwCurrentState == SERVICE_STOPPED) {
+        return 0;
+    }
+    return ControlService(service.get(), SERVICE_CONTROL_STOP, &status) ? 0 : Failure(GetLastError());
 }
 
 std::uint32_t ServiceHelper::StartService(const QString& name)

@@ -286,8 +286,9 @@ private:
     static void ResetUpdateCheckerState();
     // Initialises the update checker once per process.
     void InitializeUpdateChecker();
-    // Reports a failure of the activation road (ERROR line, error box with the shutdown note, tray
-    // icon hidden, exit code 0); false when `error` is none of its kinds.
+    // Reports a failure of the activation road (ERROR line, error box): a failed read (calibration
+    // state, active profile, brightness level) without the shutdown note, the program running on;
+    // any other with it, the tray icon hidden, exit code 0. False when `error` is none of its kinds.
     bool ReportActivationFailure(const std::exception& error);
     // Reports a read that failed (the unexpected-error box without the shutdown sentence): the road
     // applies nothing more and the program runs on. False when `error` is no failed read.

@@ -68,15 +68,19 @@ bool MainWindow::ReportActivationFailure(const std::exception& error)
     namespace Hardware = Common::HardwareInfo;
     QString text;
     bool withReason = false;
+    bool read = false;
     if (dynamic_cast<const Profile::GetColorCalibrationException*>(&error) != nullptr) {
         text = CalibrationStateText();
+        read = true;
     } else if (dynamic_cast<const Profile::EnableColorCalibrationException*>(&error) != nullptr) {
         text = EnableCalibrationText();
         withReason = true;
     } else if (dynamic_cast<const Profile::ReadActiveProfileException*>(&error) != nullptr) {
         text = ActiveProfileText();
+        read = true;
     } else if (dynamic_cast<const Hardware::GetBrightnessLevelException*>(&error) != nullptr) {
         text = BrightnessReadText();
+        read = true;
     } else if (dynamic_cast<const Hardware::SetBrightnessLevelException*>(&error) != nullptr) {
         text = BrightnessSetText();
     } else if (dynamic_cast<const Profile::ActivateProfileException*>(&error) != nullptr) {
@@ -86,6 +90,11 @@ bool MainWindow::ReportActivationFailure(const std::exception& error)
     }
     const QString message = text + QStringLiteral(" Reason: ") + QString::fromUtf8(error.what());
     LogPieces(ErrorLevel, "MainWindow", message.toStdString());
+    if (read) {
+        // Nothing was applied: the profile in force stays so and the program runs on.
+        ShowErrorMessage(text, false);
+        return true;
+    }
     ShowErrorMessage(withReason ? message : text, true);
     trayMenu->HideTrayIcon();
     ExitEventLoop(0);
@@ -97,7 +106,8 @@ bool MainWindow::ReportReadFailure(const std::exception& error)
     namespace Profile = Common::Profile;
     if (dynamic_cast<const Profile::ReadUserProfileListException*>(&error) == nullptr &&
         dynamic_cast<const Profile::ReadProfileBrightnessException*>(&error) == nullptr &&
-        dynamic_cast<const Common::HardwareInfo::GetMonitorEdidException*>(&error) == nullptr) {
+        dynamic_cast<const Common::HardwareInfo::GetMonitorEdidException*>(&error) == nullptr &&
+        dynamic_cast<const Common::HardwareInfo::ReadPowerSchemeException*>(&error) == nullptr) {
         return false;
     }
     ShowUnexpectedError(error, false);

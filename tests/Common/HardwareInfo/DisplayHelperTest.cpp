@@ -103,15 +103,19 @@ TEST(DisplayHelperTest, IdentificationFailures)
                   0u);
     }
     {
-        // Every interface index fails with another error than "no more items": the enumeration
-        // still ends, and the panel has no EDID record.
+        // Every interface index fails with another error than "no more items", or the panel's
+        // device key cannot be opened: the enumeration still ends, and the panel is a failed read,
+        // not a panel without an EDID.
         const TemporaryMachine machine;
         SetDisplays({Panel()});
-        WinSim::SetInjectedFailure("SetupDiEnumDeviceInterfaces", ERROR_GEN_FAILURE);
-        EXPECT_EQ(Message<HardwareInfo::DisplayHelperException>([] { MakeHelper(); }).rfind(
-                      "Failed to read Display Serial Number", 0),
-                  0u);
-        WinSim::SetInjectedFailure("SetupDiEnumDeviceInterfaces", 0);
+        for (const char* function : {"SetupDiEnumDeviceInterfaces", "SetupDiOpenDevRegKey"}) {
+            WinSim::SetInjectedFailure(function, ERROR_GEN_FAILURE);
+            EXPECT_EQ(Message<HardwareInfo::GetMonitorEdidException>([] { MakeHelper(); }).rfind(
+                          "Failed to obtain Monitor Edid", 0),
+                      0u)
+                << function;
+            WinSim::SetInjectedFailure(function, 0);
+        }
         WinSim::SetInjectedFailure("SetupDiGetClassDevsExW", ERROR_ACCESS_DENIED);
         EXPECT_THROW(MakeHelper(), HardwareInfo::GetMonitorEdidException);
         WinSim::SetInjectedFailure("SetupDiGetClassDevsExW", 0);

@@ -484,6 +484,10 @@ struct FailedReadCase {
     bool atStart;
     // What could not be read, as the box says it.
     QString reason;
+    // The beginning of the box's text before the reason.
+    QString heading = QStringLiteral("Unexpected error occurred:<br>");
+    // The support sentence of a box the program runs on after.
+    QString support = QStringLiteral("<br><br>We are sorry for the inconvenience. Please contact support at ");
 };
 
 void PrintTo(const FailedReadCase& item, std::ostream* stream)
@@ -502,6 +506,17 @@ const FailedReadCase FailedReadCases[] = {
     {"ProfileMetadataCannotBeRead", "KVIsTagInProfile", "3", false, "Failed to read the metadata of the profile "},
     {"ProfileBrightnessCannotBeRead", "KVProfileGetMetaDataValueForName", "3", false,
      "Failed to read the metadata of the profile "},
+    {"CalibrationStateCannotBeRead", "WcsGetCalibrationManagementState", "5", false,
+     "Failed to determine the status of Windows display calibration.", "",
+     " If problem remains, please contact support at "},
+    // The monitor interfaces, among them the internal panel's.
+    {"MonitorInterfacesCannotBeListed", "SetupDiEnumDeviceInterfaces", "5", false,
+     "Failed to obtain Monitor Edid.\\nAccess is denied."},
+    {"PanelDeviceKeyCannotBeOpened", "SetupDiOpenDevRegKey", "5", false,
+     "Failed to obtain Monitor Edid.\\nAccess is denied."},
+    // The scheme the brightness is written to, before anything is written.
+    {"ActivePowerSchemeCannotBeRead", "PowerGetActiveScheme", "5", false,
+     "Error using PowerGetActiveScheme.\\nAccess is denied."},
 };
 
 // The journal's boxes, standard-mode defaults and tray-menu check marks since the mark, in order.
@@ -533,8 +548,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     ASSERT_TRUE(desktop.Ready());
     machine.MarkJournal();
     TrayProgram program(desktop, machine);
-    const QString box = "message-box icon=critical title=\"Korvel Tintwise\" text=\"Unexpected error occurred:<br>" +
-                        item.reason;
+    const QString box = "message-box icon=critical title=\"Korvel Tintwise\" text=\"" + item.heading + item.reason;
     if (item.atStart) {
         ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
         EXPECT_EQ(program.WaitForExit(), 0);
@@ -558,8 +572,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     EXPECT_EQ(events.mid(0, 2),
               QStringList({sdr + "KVL_4A1C_AdobeRGB.icm", "menu-check text=\"Adobe RGB\" checked=true"}));
     EXPECT_TRUE(events[2].startsWith(box)) << events[2];
-    EXPECT_TRUE(events[2].contains("<br><br>We are sorry for the inconvenience. Please contact support at "))
-        << events[2];
+    EXPECT_TRUE(events[2].contains(item.support)) << events[2];
     ASSERT_FALSE(events[2].contains("shutdown")) << events[2];
 
     ASSERT_EQ(RunWinsim({"fail", item.function, "0"}).exitCode, 0);
