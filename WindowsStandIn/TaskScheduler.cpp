@@ -18,16 +18,6 @@ QString TasksFolder()
     return MapWindowsPath(QStringLiteral("C:/Windows/System32/Tasks"));
 }
 
-// The store's folder, made when missing; a symbolic link at its name is removed first, so that no
-// definition is stored outside the machine.
-void MakeTasksFolder()
-{
-    if (QFileInfo(TasksFolder()).isSymLink()) {
-        QFile::remove(TasksFolder());
-    }
-    QDir().mkpath(TasksFolder());
-}
-
 // What the atomic writer leaves beside a file while it writes it: no task.
 bool TemporaryName(const QString& name)
 {
@@ -203,7 +193,7 @@ TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, 
     if (!ParseTaskDefinition(xml, error)) {
         return TaskStatus::InvalidDefinition;
     }
-    MakeTasksFolder();
+    Detail::MakeMachineFolder(TasksFolder());
     QLockFile lock(TasksFolder() + ".lock");
     if (!Detail::LockPromptly(lock)) {
         error = QStringLiteral("the task store is locked");
@@ -227,7 +217,7 @@ TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, 
 
 TaskStatus DeleteTask(const QString& name)
 {
-    MakeTasksFolder();
+    Detail::MakeMachineFolder(TasksFolder());
     QLockFile lock(TasksFolder() + ".lock");
     if (!Detail::LockPromptly(lock)) {
         return TaskStatus::AccessDenied;
