@@ -165,7 +165,7 @@ void EntryExtractor::OpenDestination(const std::string& failure)
     if (directory >= 0) {
         return;
     }
-    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0) {
         throw ExtractionError(failure);
     }
