@@ -238,13 +238,12 @@ void ProfileManager::RunInstallation(const QByteArray& archive, QString& decline
 void ProfileManager::InstallProfilesFromArchive(const QByteArray& archive)
 {
     const QString directory = WorkingDirectory();
-    QDir working(directory);
     // A folder that cannot be emptied would mix an earlier run's files into this one.
-    if (working.exists() && !working.removeRecursively()) {
+    if (!Common::RemoveFolder(directory)) {
         throw SaveArchiveException("Failed to remove directory");
     }
     WinSim::Pause(200);
-    if (!QDir().mkpath(directory)) {
+    if (!Common::MakeFolder(Common::ApplicationDataDirectory(), directory)) {
         throw SaveArchiveException("Failed to create directory");
     }
     VerifyDigitalSignature(archive);

@@ -215,6 +215,14 @@ bool RemoveDeadLockFile(const QString& path)
     return RemoveDeadLockFileOnly(path) || removal;
 }
 
+bool MakeMachineFolder(const QString& path)
+{
+    if (QFileInfo(path).isSymLink()) {
+        QFile::remove(path);
+    }
+    return QDir().mkpath(path);
+}
+
 bool ReplaceSymbolicLink(const QString& path, bool lockHeld)
 {
     if (!QFileInfo(path).isSymLink()) {

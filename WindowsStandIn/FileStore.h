@@ -64,6 +64,10 @@ bool RemoveDeadLockFile(const QString& path);
 // lock unless the caller holds it. False when `path` is still a link.
 bool ReplaceSymbolicLink(const QString& path, bool lockHeld = false);
 
+// Makes the machine's folder `path` when missing; a symbolic link at its name is removed first, so
+// that nothing kept there lands in the link's target. False when it cannot be made.
+bool MakeMachineFolder(const QString& path);
+
 // The content of `path`, or an empty array when it does not exist.
 QByteArray ReadWholeFile(const QString& path, bool* exists = nullptr);
 

@@ -1,5 +1,6 @@
 #include "WindowsStandIn/NamedObjects.h"
 
+#include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Machine.h"
 
 #include <QCryptographicHash>
@@ -28,7 +29,7 @@ QString LocalObjectName(const QString& name)
 NamedLock::NamedLock(const QString& name, int waitMilliseconds)
 {
     const QString folder = MachineDirectory() + "/locks";
-    QDir().mkpath(folder);
+    Detail::MakeMachineFolder(folder);
     const QByteArray path = QFile::encodeName(folder + "/" + name);
     int file = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (file < 0 && errno == ELOOP && ::unlink(path.constData()) == 0) {

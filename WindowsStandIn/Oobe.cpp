@@ -1,5 +1,6 @@
 #include "WindowsStandIn/Oobe.h"
 
+#include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Machine.h"
 #include "WindowsStandIn/StateFile.h"
 
@@ -65,7 +66,7 @@ public:
     bool Open()
     {
         static std::atomic<int> counter{0};
-        QDir().mkpath(WaitsFolder());
+        WinSim::Detail::MakeMachineFolder(WaitsFolder());
         path = WaitsFolder() + "/" + QString::number(::getpid()) + "-" + QString::number(++counter);
         const QByteArray native = QFile::encodeName(path);
         ::unlink(native.constData());
@@ -176,11 +177,17 @@ int CompleteOobe()
     const QDir folder(WaitsFolder());
     for (const QString& name : folder.entryList(QDir::System | QDir::Files)) {
         const QByteArray native = QFile::encodeName(folder.filePath(name));
-        const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        // Only a waiting program's FIFO is woken: a link or a file there is never written to.
+        const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0) {
             if (errno == ENXIO) {
                 ::unlink(native.constData());  // nobody holds it: its process has ended
             }
+            continue;
+        }
+        struct stat kind {};
+        if (::fstat(fd, &kind) != 0 || !S_ISFIFO(kind.st_mode)) {
+            ::close(fd);
             continue;
         }
         const char byte = 1;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -155,7 +156,11 @@ std::optional<TaskDefinition> ParseTaskDefinition(const QByteArray& xml, QString
 
 QStringList TaskNames()
 {
-    QStringList names = QDir(TasksFolder()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // What a symbolic link shows is no task of the machine.
+    if (QFileInfo(TasksFolder()).isSymLink()) {
+        return {};
+    }
+    QStringList names = QDir(TasksFolder()).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
     names.removeIf(TemporaryName);
     return names;
 }
@@ -188,7 +193,7 @@ TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, 
     if (!ParseTaskDefinition(xml, error)) {
         return TaskStatus::InvalidDefinition;
     }
-    QDir().mkpath(TasksFolder());
+    Detail::MakeMachineFolder(TasksFolder());
     QLockFile lock(TasksFolder() + ".lock");
     if (!Detail::LockPromptly(lock)) {
         error = QStringLiteral("the task store is locked");
@@ -201,6 +206,7 @@ TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, 
         }
         QFile::remove(TasksFolder() + "/" + existing);
     }
+    // A link at the name is replaced, never written through.
     if (!Detail::WriteFileAtomically(TasksFolder() + "/" + wanted, xml)) {
         error = QStringLiteral("the definition could not be stored");
         return TaskStatus::AccessDenied;
@@ -211,7 +217,7 @@ TaskStatus CreateTask(const QString& name, const QByteArray& xml, bool replace, 
 
 TaskStatus DeleteTask(const QString& name)
 {
-    QDir().mkpath(TasksFolder());
+    Detail::MakeMachineFolder(TasksFolder());
     QLockFile lock(TasksFolder() + ".lock");
     if (!Detail::LockPromptly(lock)) {
         return TaskStatus::AccessDenied;

@@ -23,11 +23,25 @@ std::filesystem::path TemporaryDirectoryPath()
     return QFile::encodeName(WinSim::MapWindowsPath(QString::fromStdString(TemporaryDirectory))).toStdString();
 }
 
+// Removes the symbolic links directly in the folder `path`.
+void RemoveLinksIn(const QString& path)
+{
+    const QDir folder(path);
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QFileInfo& entry : folder.entryInfoList(all)) {
+        if (entry.isSymLink()) {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
 }  // namespace
 
 QString ApplicationDataDirectory()
 {
-    return WinSim::MapWindowsPath(ApplicationDataRoot);
+    const QString directory = WinSim::MapWindowsPath(ApplicationDataRoot);
+    ReplaceSymbolicLinks(WinSim::MapWindowsPath(QStringLiteral("C:/")), directory + "/");
+    return directory;
 }
 
 QString UserDataDirectory()
@@ -82,6 +96,36 @@ void ReplaceSymbolicLinks(const QString& root, const QString& path)
     }
 }
 
+bool MakeFolder(const QString& root, const QString& path)
+{
+    ReplaceSymbolicLinks(root, path + "/");
+    if (!QDir().mkpath(path)) {
+        return false;
+    }
+    RemoveLinksIn(path);
+    return true;
+}
+
+bool RemoveFolder(const QString& path)
+{
+    const QFileInfo entry(path);
+    if (!entry.isSymLink() && !entry.isDir()) {
+        return true;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(QFile::encodeName(path).toStdString(), error);
+    const QFileInfo left(path);
+    return !error && !left.exists() && !left.isSymLink();
+}
+
+QString ScriptsDirectory()
+{
+    const QString user = UserDataDirectory();
+    const QString folder = user + "/scripts";
+    MakeFolder(user, folder);
+    return folder;
+}
+
 QString LogFilePath(const QString& directory, const QString& name)
 {
     const QString path = QDir::toNativeSeparators(directory + "/" + name);
@@ -107,10 +151,13 @@ QString VotLogFilePath()
 QString CreateTemporaryDirectory()
 {
     const std::filesystem::path path = TemporaryDirectoryPath();
+    const QString directory = QFile::decodeName(path.c_str());
+    ReplaceSymbolicLinks(ApplicationDataDirectory(), directory + "/");
     if (!std::filesystem::exists(path)) {
         std::filesystem::create_directory(path);
     }
-    return QFile::decodeName(path.c_str());
+    RemoveLinksIn(directory);
+    return directory;
 }
 
 void RemoveTemporaryDirectory()

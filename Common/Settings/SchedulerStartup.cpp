@@ -3,6 +3,7 @@
 #include "Common/Application/Constants.h"
 #include "Common/Application/Paths.h"
 #include "Common/Windows/CommandLine.h"
+#include "WindowsStandIn/FileStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,18 +21,12 @@ std::uint32_t RunSchTasks(const QString& arguments, bool elevated)
     return CommandLine::Run("SchTasks " + arguments, elevated, output);
 }
 
-// The definition as the declaration says: UTF-16 with a byte-order mark.
+// The definition as the declaration says: UTF-16 with a byte-order mark. A link at its name is
+// replaced, never written through.
 void WriteDefinition(const QString& path, const QString& xml)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        throw EnableStartupException(std::string());
-    }
     QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-    const QByteArray bytes = encoder(xml);
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written) {
+    if (!WinSim::Detail::WriteFileAtomically(path, encoder(xml))) {
         throw EnableStartupException(std::string());
     }
 }
@@ -52,10 +47,7 @@ bool SchedulerStartup::IsEnabled()
 void SchedulerStartup::Enable()
 {
     try {
-        const QString folder = UserDataDirectory() + "/scripts";
-        if (!QDir(folder).exists()) {
-            QDir().mkpath(folder);
-        }
+        const QString folder = ScriptsDirectory();
         const QString path = folder + "/" + LogonTaskName + ".xml";
         WriteDefinition(path, TaskDefinition(QCoreApplication::applicationFilePath()));
         std::uint32_t result = 0;

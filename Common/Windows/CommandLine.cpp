@@ -2,6 +2,7 @@
 
 #include "Common/Application/Constants.h"
 #include "Common/Application/Paths.h"
+#include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Shell.h"
 #include "WindowsStandIn/Time.h"
 
@@ -9,8 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStringConverter>
-#include <QTextStream>
 #include <QThread>
 
 #include <fcntl.h>
@@ -33,7 +32,7 @@ constexpr DWORD LockWaitMilliseconds = 120000;
 
 QString ScriptsFolder()
 {
-    return UserDataDirectory() + "/scripts";
+    return ScriptsDirectory();
 }
 
 // cmd expands "%...%" in a batch file even inside double quotes; "%%" stands for one "%".
@@ -50,11 +49,10 @@ std::mutex& RunMutex()
 
 // The lock that serialises runs across the processes sharing one scripts folder: an advisory lock
 // on a file beside it, which the kernel releases when its holder ends, however it ends. Whatever
-// the file holds does not matter.
+// the file holds does not matter; a symbolic link at its name is removed, never opened.
 class ScriptsLock {
 public:
-    explicit ScriptsLock(const QString& path)
-        : fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
+    explicit ScriptsLock(const QString& path) : fd(Open(path))
     {
         if (fd < 0) {
             throw CommandLineException(ScriptFailureMessage);
@@ -72,6 +70,16 @@ public:
         }
     }
     ~ScriptsLock() { ::close(fd); }
+
+    static int Open(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        int file = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (file < 0 && errno == ELOOP && ::unlink(name.constData()) == 0) {
+            file = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        }
+        return file;
+    }
     ScriptsLock(const ScriptsLock&) = delete;
     ScriptsLock& operator=(const ScriptsLock&) = delete;
 
@@ -116,7 +124,6 @@ std::uint32_t CommandLine::Run(const QString& command, bool elevated, QString& o
     // The tray program and the updater share the scripts folder: one run at a time, across processes.
     std::lock_guard processLock(RunMutex());
     const QString folder = ScriptsFolder();
-    QDir().mkpath(folder);
     const ScriptsLock folderLock(folder + ".lock");
     try {
         Cleanup();
@@ -150,7 +157,6 @@ void CommandLine::Cleanup()
 void CommandLine::WriteScript(const QString& command)
 {
     const QString folder = ScriptsFolder();
-    QDir().mkpath(folder);
     scriptPath = folder + "/" + BatchFileName;
     outputPath = folder + "/" + OutputFileName;
     exitCodePath = folder + "/" + ExitCodeFileName;
@@ -162,19 +168,8 @@ void CommandLine::WriteScript(const QString& command)
         line.size() > MaximumLineLength) {
         throw CommandLineException(ScriptFailureMessage);
     }
-    QFile::remove(scriptPath);
-    QFile file(scriptPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        throw CommandLineException(ScriptFailureMessage);
-    }
-    QTextStream stream(&file);
-    stream.setEncoding(QStringConverter::Utf8);
-    stream.setGenerateByteOrderMark(false);
-    stream << "chcp 65001\r\n" << line;
-    stream.flush();
-    const bool streamOk = stream.status() == QTextStream::Ok;
-    file.close();
-    if (!streamOk || file.error() != QFileDevice::NoError) {
+    // Written beside and renamed: a link at the batch file's name is replaced, never written through.
+    if (!WinSim::Detail::WriteFileAtomically(scriptPath, "chcp 65001\r\n" + line.toUtf8())) {
         throw CommandLineException(ScriptFailureMessage);
     }
 }

@@ -10,6 +10,7 @@
 #include "Gui/Graphs/BarChartContainer.h"
 #include "Gui/Graphs/LineGraphContainer.h"
 #include "ProfileData/ProfileQualityReportParser.h"
+#include "WindowsStandIn/FileStore.h"
 
 #include "ui_SdrProfileQualityReportDlg.h"
 
@@ -291,6 +292,11 @@ bool SdrProfileQualityReportDlg::SaveAsPdf()
 QString SdrProfileQualityReportDlg::ReadShortcut()
 {
     QFile file(shortcutPath);
+    if (QFileInfo(shortcutPath).isSymLink()) {
+        // What a link shows is not the machine's: it is replaced by the default.
+        Warn(QStringLiteral("The quality report shortcut file is a symbolic link; it is replaced."));
+        return WriteDefaultShortcut();
+    }
     if (!file.exists()) {
         return WriteDefaultShortcut();
     }
@@ -313,12 +319,10 @@ void SdrProfileQualityReportDlg::WriteShortcut(const QString& folder)
         Warn(QStringLiteral("Quality report shortcut kept: the folder cannot be encoded (%1)").arg(error.what()));
         return;
     }
-    QFile file(shortcutPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Replaced whole: a link at its name goes, its target stays as it was.
+    if (!WinSim::Detail::WriteFileAtomically(shortcutPath, encoded.toUtf8())) {
         Warn(QStringLiteral("Failed to open quality report shortcut file."));
-        return;
     }
-    file.write(encoded.toUtf8());
 }
 
 QString SdrProfileQualityReportDlg::WriteDefaultShortcut()

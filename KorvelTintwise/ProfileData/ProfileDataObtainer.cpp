@@ -231,11 +231,10 @@ ProfileDataList ProfileDataObtainer::GetProfileDataList() const
 void ProfileDataObtainer::RunImageTransformers(bool force)
 {
     const QString previewSource = m_ImagesDirectory + QLatin1Char('/') + PreviewImageFileName;
-    QDir images(m_ImagesDirectory);
-    if (!images.exists() || force) {
-        images.removeRecursively();
-        QDir().mkpath(m_ImagesDirectory);
+    if (force) {
+        RemoveFolder(m_ImagesDirectory);
     }
+    MakeFolder(ApplicationDataDirectory(), m_ImagesDirectory);
     if (!QFileInfo::exists(previewSource)) {
         CopyReplacing(PreviewImageResource, previewSource);
     }

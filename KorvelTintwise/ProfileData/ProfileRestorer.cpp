@@ -369,7 +369,7 @@ void ProfileRestorer::PrepareWorkingDirectory()
         throw SaveArchiveException("Failed to empty directory " + Utf8(m_WorkingDirectory));
     }
     WinSim::Pause(ClearingPauseMs);
-    if (!QDir().mkpath(m_WorkingDirectory)) {
+    if (!MakeFolder(ApplicationDataDirectory(), m_WorkingDirectory)) {
         throw SaveArchiveException(CreateDirectoryMessage);
     }
 }

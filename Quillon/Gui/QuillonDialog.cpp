@@ -224,7 +224,5 @@ void QuillonDialog::ShowMessage(const QString& text, QMessageBox::Icon icon)
 
 void QuillonDialog::RemoveTemporaryFiles()
 {
-    QDir folder(QDir(Common::ApplicationDataDirectory()).filePath(Common::DisplayProfilesFolder));
-    folder.setNameFilters({QStringLiteral("*.*")});
-    folder.removeRecursively();
+    Common::RemoveFolder(QDir(Common::ApplicationDataDirectory()).filePath(Common::DisplayProfilesFolder));
 }

@@ -93,6 +93,39 @@ TEST(PathsTest, TemporaryDirectoryFailureIsAFilesystemError)
     EXPECT_THROW(Common::CreateTemporaryDirectory(), std::filesystem::filesystem_error);
 }
 
+// A symbolic link on the way to the temporary directory, at it or in it, is not followed: what the
+// programs write there stays in the machine and the link's target stays as it was.
+TEST(PathsTest, LinksOnTheWayToTheTemporaryDirectoryAreNotFollowed)
+{
+    const struct {
+        const char* name;
+        QString link;  // below drive_c, made to point to the outside folder
+    } cases[] = {
+        {"ProgramData", "ProgramData"},
+        {"maker's folder", "ProgramData/Korvel Inc"},
+        {"data root", "ProgramData/Korvel Inc/Korvel Tintwise"},
+        {"temporary directory", "ProgramData/Korvel Inc/Korvel Tintwise/Temp"},
+        {"profile in it", "ProgramData/Korvel Inc/Korvel Tintwise/Temp/kept.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TemporaryMachine machine;
+        const TestSupport::OutsideFolder outside;
+        const auto before = outside.Contents();
+        QDir().mkpath(Common::ApplicationDataDirectory() + "/Temp");
+        const QString link = machine.Path() + "/drive_c/" + c.link;
+        TestSupport::PlantLink(c.link.endsWith(".txt") ? outside.FilePath("kept.txt") : outside.Path(), link);
+        QDir().mkpath(Common::ApplicationDataDirectory());  // as every start of the programs does
+
+        const QString path = Common::CreateTemporaryDirectory();
+        EXPECT_EQ(path, machine.Path() + "/drive_c/ProgramData/Korvel Inc/Korvel Tintwise/Temp");
+        TestSupport::WriteFile(path + "/kept.txt", "written in the machine");
+        Common::RemoveTemporaryDirectory();
+        EXPECT_EQ(outside.Contents(), before);
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+    }
+}
+
 TEST(TextHelpersTest, TrimStripsTheSixBlankCharacters)
 {
     const std::pair<std::string, std::string> cases[] = {

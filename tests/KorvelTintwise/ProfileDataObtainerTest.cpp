@@ -367,6 +367,39 @@ TEST_F(ObtainerMachine, NamesTheTableDoesNotKnow)
     EXPECT_THROW(Obtainer(known), std::runtime_error) << "a failed model-name read leaves the constructor";
 }
 
+// A symbolic link at the previews' folder, or at a preview in it, is not followed: the previews are
+// made in the machine and the link's target stays as it was.
+TEST_F(ObtainerMachine, LinksAtThePreviewsAreNotFollowed)
+{
+    const QString images = Korvel::DisplayCalibration::Common::ApplicationDataDirectory() + "/images";
+    const struct {
+        const char* name;
+        QString link;
+        QString target;  // in the outside folder ("" for the folder itself)
+    } cases[] = {
+        {"folder", images, ""},
+        {"source picture", images + "/Preview.jpeg", "kept.txt"},
+        {"preview", images + "/TransformedPreview_sRGB.jpeg", "kept.txt"},
+    };
+    Make("KVL_4A1C_sRGB.icm", {"--gamma", "2.2"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TestSupport::OutsideFolder outside;
+        const auto before = outside.Contents();
+        QFile::remove(images);
+        QDir(images).removeRecursively();
+        QDir().mkpath(images);
+        TestSupport::PlantLink(c.target.isEmpty() ? outside.Path() : outside.FilePath(c.target), c.link);
+
+        auto obtainer = Obtainer();
+        obtainer->BuildProfileDataList();
+        obtainer->RefreshPreviewImages();
+        EXPECT_EQ(outside.Contents(), before);
+        EXPECT_FALSE(QFileInfo(c.link).isSymLink());
+        EXPECT_EQ(ReadFile(images + "/Preview.jpeg"), ReadFile(":/images/Preview.jpeg"));
+    }
+}
+
 TEST_F(ObtainerMachine, TransformerKeepsAnExistingPreviewUnlessForced)
 {
     QTemporaryDir folder;

@@ -163,6 +163,25 @@ TEST_F(ProfileManagerTest, PanelInfoWithoutHdrWritesThePanelValues)
                                                                   {"ProfileFormat", "KVL_4A1C_"}}));
 }
 
+// A symbolic link at the working folder is removed as a link: the set is installed from the machine's
+// own folder and the link's target stays as it was.
+TEST_F(ProfileManagerTest, LinkAtTheWorkingFolderIsNotFollowed)
+{
+    const TestSupport::OutsideFolder outside;
+    const auto before = outside.Contents();
+    const QString working = QDir(Common::ApplicationDataDirectory()).filePath("DisplayProfiles");
+    TestSupport::PlantLink(outside.Path(), working);
+    const QByteArray archive = archives.Make({"--profiles", "sRGB,Default"});
+    UsePerUserList();
+    manager->OnArchiveDownloadFinished(archive);
+
+    EXPECT_EQ(failures, QStringList());
+    EXPECT_EQ(succeeded, 1);
+    EXPECT_EQ(InstalledProfiles(), (QStringList{"KVL_4A1C_Default.icm", "KVL_4A1C_sRGB.icm"}));
+    EXPECT_EQ(outside.Contents(), before);
+    EXPECT_FALSE(QFileInfo(working).isSymLink());
+}
+
 struct FailureCase {
     const char* name;
     std::function<QByteArray(Archives&)> download;

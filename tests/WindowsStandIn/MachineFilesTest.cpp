@@ -2,6 +2,7 @@
 // every writer; writers leave no temporary files behind; paths of drive C stay inside it.
 #include "WindowsStandIn/ColorSystem.h"
 #include "WindowsStandIn/Machine.h"
+#include "WindowsStandIn/NamedObjects.h"
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/RegistrySettings.h"
 #include "WindowsStandIn/Services.h"
@@ -326,6 +327,21 @@ TEST_P(LinkedMachineFile, WriteReplacesTheLinkNotItsTarget)
 
 INSTANTIATE_TEST_SUITE_P(Files, LinkedMachineFile, testing::ValuesIn(LinkedFiles),
                          [](const testing::TestParamInfo<LinkedFile>& info) { return std::string(info.param.name); });
+
+// A symbolic link at the machine's locks folder is replaced by a folder: the lock is taken in the
+// machine and the link's target stays as it was.
+TEST(MachineFilesTest, LinkedLocksFolderIsReplaced)
+{
+    const TestSupport::TemporaryMachine machine;
+    const TestSupport::OutsideFolder outside;
+    const auto before = outside.Contents();
+    TestSupport::PlantLink(outside.Path(), machine.Path() + "/locks");
+    const WinSim::NamedLock lock(QStringLiteral("linked"));
+    EXPECT_TRUE(lock.Held());
+    EXPECT_FALSE(QFileInfo(machine.Path() + "/locks").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(machine.Path() + "/locks/linked"));
+    EXPECT_EQ(outside.Contents(), before);
+}
 
 TEST(MachineFilesTest, DriveCPathsStayInDriveC)
 {

@@ -3,6 +3,8 @@
 #include "WindowsStandIn/StateFile.h"
 #include "tests/fixtures/TestSupport.h"
 
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -66,6 +68,39 @@ TEST(OobeTest, WinsimFinishesOobeAndCallsBackOnAThreadOfTheStandIn)
     EXPECT_EQ(unregistered.count, 0);
     EXPECT_TRUE(WinSim::DescriptionValue("oobe.completed").toBool());
     EXPECT_EQ(RunWinsim({"event", "oobe-complete"}).out.trimmed(), Delivered(0));
+}
+
+// A symbolic link at the waits folder or in it is never written through: the wait is made in the
+// machine, and the completion wakes only the waiting program's FIFO.
+TEST(OobeTest, LinksAtTheWaitsAreNotFollowed)
+{
+    const struct {
+        const char* name;
+        QString link;    // below the machine
+        QString target;  // in the outside folder ("" for the folder itself)
+    } cases[] = {
+        {"folder", "oobe-waits", ""},
+        {"wait", "oobe-waits/1-1", "kept.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TemporaryMachine machine;
+        WinSim::SetDescriptionValue("oobe.completed", false);
+        const TestSupport::OutsideFolder outside;
+        const auto before = outside.Contents();
+        const QString link = machine.Path() + "/" + c.link;
+        TestSupport::PlantLink(c.target.isEmpty() ? outside.Path() : outside.FilePath(c.target), link);
+
+        Calls calls;
+        PVOID handle = nullptr;
+        ASSERT_TRUE(RegisterWaitUntilOOBECompleted(&Calls::Callback, &calls, &handle));
+        EXPECT_EQ(outside.Contents(), before);
+        EXPECT_EQ(RunWinsim({"event", "oobe-complete"}).out.trimmed(), Delivered(1));
+        EXPECT_TRUE(calls.WaitForCall());
+        EXPECT_TRUE(UnregisterWaitUntilOOBECompleted(handle));
+        EXPECT_EQ(outside.Contents(), before);
+        EXPECT_FALSE(QFileInfo(machine.Path() + "/oobe-waits").isSymLink());
+    }
 }
 
 TEST(OobeTest, RegistrationFailures)

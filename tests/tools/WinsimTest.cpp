@@ -2,6 +2,8 @@
 #include "tests/fixtures/PeerArchives.h"
 #include "tests/fixtures/TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -215,6 +217,46 @@ TEST_F(WinsimTest, TaskToolKeepsTasksInTheMachine)
         {false, {"/Run", "/TN", "Logon"}, 1, "ERROR: Invalid argument/option - '/Run'."},
     });
     EXPECT_EQ(On({"event", "logon"}).out.trimmed(), "delivered to 0 programs");
+}
+
+// A symbolic link at the task store or at a task's file shows no task, is never started at logon,
+// and a creation replaces it: the link's target stays as it was.
+TEST_F(WinsimTest, TaskStoreLinksAreNeitherTrustedNorWrittenThrough)
+{
+    const QString tasks = machine + "/drive_c/Windows/System32/Tasks";
+    const struct {
+        const char* name;
+        QString link;
+        QString target;  // in the outside folder ("" for the folder itself)
+    } cases[] = {
+        {"store", tasks, ""},
+        {"task", tasks + "/Logon", "Logon"},
+    };
+    const QString winsim = TestSupport::BinaryPath("winsim");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(machine).removeRecursively();
+        ASSERT_EQ(RunWinsim({"create", machine}).exitCode, 0);
+        const TestSupport::OutsideFolder outside;
+        const QByteArray task = "<?xml version=\"1.0\"?>\n"
+                                "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+                                "<Triggers><LogonTrigger/></Triggers><Actions><Exec><Command>" +
+                                TestSupport::BinaryPath("echoexit").toUtf8() +
+                                "</Command><Arguments>0 planted</Arguments></Exec></Actions></Task>\n";
+        TestSupport::WriteFile(outside.FilePath("Logon"), task);
+        TestSupport::WriteFile(directory.filePath("task.xml"), task);
+        const auto before = outside.Contents();
+        TestSupport::PlantLink(c.target.isEmpty() ? outside.Path() : outside.FilePath(c.target), c.link);
+
+        EXPECT_EQ(On({"run", "--", winsim, "schtasks", "/Query", "/TN", "Logon"}).exitCode, 1);
+        EXPECT_EQ(On({"event", "logon"}).out.trimmed(), "delivered to 0 programs");
+        const auto created = On({"run", "--elevated", "--", winsim, "schtasks", "/Create", "/F", "/TN", "Logon", "/XML",
+                                 directory.filePath("task.xml")});
+        EXPECT_EQ(created.exitCode, 0) << created.out << created.err;
+        EXPECT_FALSE(QFileInfo(c.link).isSymLink());
+        EXPECT_EQ(TestSupport::ReadFile(tasks + "/Logon"), task);
+        EXPECT_EQ(outside.Contents(), before);
+    }
 }
 
 TEST_F(WinsimTest, DefaultMachineIsCreatedOnFirstUse)

@@ -88,6 +88,20 @@ TEST_F(SchedulerStartupTest, TaskIsCreatedFoundStartedAtLogonAndDeleted)
     EXPECT_EQ(Journalled(" run-elevated "), 4) << "nothing else ran elevated";
 }
 
+// A symbolic link at the definition's name is replaced: the task gets the program's definition and
+// the link's target stays as it was.
+TEST_F(SchedulerStartupTest, LinkAtTheDefinitionIsNotWrittenThrough)
+{
+    const TestSupport::OutsideFolder outside;
+    const auto before = outside.Contents();
+    TestSupport::PlantLink(outside.FilePath("kept.txt"), DefinitionFile());
+
+    EXPECT_EQ(Helper("enable"), std::pair(QString("done"), 0));
+    EXPECT_EQ(outside.Contents(), before);
+    EXPECT_FALSE(QFileInfo(DefinitionFile()).isSymLink());
+    EXPECT_EQ(Element("Command"), "\"" + program + "\"");
+}
+
 TEST_F(SchedulerStartupTest, ElevationPromptNotGranted)
 {
     const struct {

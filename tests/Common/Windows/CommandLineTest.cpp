@@ -87,6 +87,38 @@ TEST(CommandLineTest, RunsAndReadsBackTheResult)
     }
 }
 
+// A symbolic link at the scripts folder, its lock or a file the run writes is removed or replaced as a
+// link: the run works on the machine's own files and the outside folder stays as it was.
+TEST(CommandLineTest, LinksAtTheScriptsNamesAreNotFollowed)
+{
+    const struct {
+        const char* name;
+        QString link;     // below the user's folder
+        QString target;   // in the outside folder ("" for the folder itself)
+    } cases[] = {
+        {"scripts folder", "scripts", ""},
+        {"lock to a file", "scripts.lock", "kept.txt"},
+        {"lock to a missing file", "scripts.lock", "made.lock"},
+        {"batch file", "scripts/TempScript.bat", "kept.bat"},
+        {"output", "scripts/stdout.txt", "kept.txt"},
+        {"exit code", "scripts/exitcode.txt", "kept.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TemporaryMachine machine;
+        const TestSupport::OutsideFolder outside;
+        const auto before = outside.Contents();
+        const QString link = UserDataDirectory() + "/" + c.link;
+        TestSupport::PlantLink(c.target.isEmpty() ? outside.Path() : outside.FilePath(c.target), link);
+
+        QString output;
+        EXPECT_EQ(CommandLine::Run(EchoExit({"0", "done"}), true, output), 0u);
+        EXPECT_EQ(output, "done");
+        EXPECT_EQ(outside.Contents(), before);
+        EXPECT_FALSE(QFileInfo(link).isSymLink());
+    }
+}
+
 TEST(CommandLineTest, StaleExitCodeFileNeverSuppliesTheResult)
 {
     const TemporaryMachine machine;

@@ -269,6 +269,26 @@ TEST_F(QualityReportSaveTest, AShortcutThatCannotBeReadOffersDocumentsAndTheSave
     EXPECT_TRUE(HasWarning(log));
 }
 
+// A symbolic link at the shortcut file is neither read nor written through: Documents is offered,
+// the folder saved to is remembered in the machine's own file, the link's target stays as it was.
+TEST_F(QualityReportSaveTest, LinkAtTheShortcutIsNeitherTrustedNorWrittenThrough)
+{
+    const TestSupport::OutsideFolder outside;
+    const QByteArray planted = OpenSslEncrypt(Folder(QStringLiteral("planted")).toUtf8());
+    TestSupport::WriteFile(outside.FilePath("shortcut.txt"), planted);
+    const auto before = outside.Contents();
+    TestSupport::PlantLink(outside.FilePath("shortcut.txt"), ShortcutPath());
+
+    SdrProfileQualityReportDlg dialog(nullptr, Report());
+    dialog.show();
+    const QString target = Folder(QStringLiteral("chosen")) + "/report.pdf";
+    EXPECT_EQ(Save(dialog, target).folder, Documents());
+    EXPECT_TRUE(QFileInfo(target).size() > 0);
+    EXPECT_FALSE(QFileInfo(ShortcutPath()).isSymLink());
+    EXPECT_EQ(RememberedFolder(), QFileInfo(target).absolutePath());
+    EXPECT_EQ(outside.Contents(), before);
+}
+
 TEST_F(QualityReportSaveTest, AFolderTooLongToEncodeLeavesTheOldShortcut)
 {
     SdrProfileQualityReportDlg dialog(nullptr, Report());
