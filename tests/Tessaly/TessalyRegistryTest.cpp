@@ -5,6 +5,7 @@
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/StateFile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -175,8 +176,8 @@ TEST(TessalyCommandLine, RegistryCommandsNeedAnIntactMachine)
 }
 
 // A registry command killed at any of its file operations (strace kills it at the k-th call of one
-// of them) leaves no lock behind: the next one, started at once, ends within seconds and stores its
-// value.
+// of them) leaves nothing behind: the next one, started at once, ends within seconds, stores its
+// value and leaves only the hives in their folder.
 TEST(TessalyCommandLine, RegistryCommandKilledAnywhereDoesNotHoldUpTheNext)
 {
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
@@ -223,6 +224,10 @@ TEST(TessalyCommandLine, RegistryCommandKilledAnywhereDoesNotHoldUpTheNext)
         EXPECT_LT(took.elapsed(), 10000) << "the next command waited for a dead writer's lock";
         EXPECT_EQ(next.exitCode, 0) << next.out;
         EXPECT_EQ(Stored(PanelKey, "K"), value);
+        const QStringList left = QFileInfo(Registry::HiveFile(Registry::Hive::LocalMachine))
+                                     .dir()
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left, QStringList({"HKCU.json", "HKLM.json"})) << "left over";
     }
 }
 
