@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace WinSim::Detail {
@@ -38,6 +39,14 @@ int OpenForAppending(const QByteArray& path)
     return ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
 }
 
+// How long ago a file of this status was last modified, in milliseconds.
+qint64 AgeMilliseconds(const struct stat& status)
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return (qint64(now.tv_sec) - status.st_mtim.tv_sec) * 1000 + (now.tv_nsec - status.st_mtim.tv_nsec) / 1000000;
+}
+
 // RemoveDeadLockFile for the file at `path` alone.
 bool RemoveDeadLockFileOnly(const QString& path)
 {
@@ -46,18 +55,29 @@ bool RemoveDeadLockFileOnly(const QString& path)
     if (fd < 0) {
         return false;
     }
+    // Its maker holds the kernel lock from the moment after it created the file: an empty, unlocked
+    // file is a dead maker's only once that moment has passed. A younger one is watched until then
+    // (a live maker locks or fills it meanwhile), so that a run started right after a kill does not
+    // leave it to QLockFile's 30 s.
+    bool dead = false;
     struct stat status {};
-    bool dead = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &status) == 0 && status.st_size == 0;
-    if (dead) {
-        // Its maker holds the kernel lock from the moment after it created the file; give that
-        // moment time to pass before taking the file for a dead maker's.
-        timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 ageMs = (qint64(now.tv_sec) - status.st_mtim.tv_sec) * 1000 +
-                             (now.tv_nsec - status.st_mtim.tv_nsec) / 1000000;
-        dead = ageMs > DeadLockGraceMilliseconds;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &status) != 0 || status.st_size != 0 ||
+            status.st_nlink == 0) {
+            break;
+        }
+        const qint64 age = AgeMilliseconds(status);
+        if (age > DeadLockGraceMilliseconds) {
+            dead = true;
+            break;
+        }
+        ::flock(fd, LOCK_UN);
+        QThread::msleep(std::min<qint64>(DeadLockGraceMilliseconds + 1 - std::max<qint64>(age, 0), 10));
     }
-    // Unlinked while held, as QLockFile removes a stale lock file.
+    // Unlinked while held, as QLockFile removes a stale lock file; only while the name is still this file.
+    struct stat named {};
+    dead = dead && ::lstat(file.constData(), &named) == 0 && named.st_dev == status.st_dev &&
+           named.st_ino == status.st_ino;
     const bool removed = dead && ::unlink(file.constData()) == 0;
     ::close(fd);
     return removed;

@@ -56,7 +56,9 @@ bool LockPromptly(QLockFile& lock);
 
 // Removes the QLockFile at `path` when its maker died before writing who holds it: an empty file on
 // which no process holds the kernel lock that QLockFile takes with the file (a file with content
-// names its holder, whom QLockFile itself checks). True when it was removed.
+// names its holder, whom QLockFile itself checks). A file younger than the moment between its
+// creation and that lock is watched until it is that old (at most half a second). True when it was
+// removed.
 bool RemoveDeadLockFile(const QString& path);
 
 // Replaces a symbolic link at `path` by a regular file holding what the link showed (its target's

@@ -3,6 +3,7 @@
 #include "WindowsStandIn/FileStore.h"
 #include "WindowsStandIn/Registry.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QSet>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <optional>
@@ -209,6 +211,29 @@ void JournalChanges(Registry::Hive hive, const QList<Change>& changes)
 
 // QSettings holds the hive's lock while it calls this: the file on disk is current. A damaged hive
 // is never written over.
+// Removes what a writer killed while saving the hive left beside it: QSaveFile's "<hive>.XXXXXX",
+// which it links under that name just before renaming it over the hive. Called under the hive's
+// lock, which every writer of the hive holds while it writes; `own` is this write's save file.
+void RemoveDeadSaveFiles(const QFileDevice& own)
+{
+    const QFileInfo hive(own.fileName());
+    struct stat mine {};
+    const bool named = own.handle() >= 0 && ::fstat(own.handle(), &mine) == 0;
+    const QDir folder = hive.dir();
+    for (const QString& name : folder.entryList({hive.fileName() + ".??????"}, QDir::Files | QDir::System)) {
+        if (name.endsWith(QLatin1String(".lock")) || name.mid(hive.fileName().size() + 1).startsWith("tmp.")) {
+            continue;
+        }
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat left {};
+        if (::lstat(path.constData(), &left) != 0 || !S_ISREG(left.st_mode) ||
+            (named && left.st_dev == mine.st_dev && left.st_ino == mine.st_ino)) {
+            continue;
+        }
+        ::unlink(path.constData());
+    }
+}
+
 bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
 {
     auto* file = qobject_cast<QFileDevice*>(&device);
@@ -228,6 +253,7 @@ bool WriteHive(QIODevice& device, const QSettings::SettingsMap& map)
         }
         return false;
     }
+    RemoveDeadSaveFiles(*file);
     Key root;
     try {
         root = Registry::HiveFromJson(Detail::ReadJsonFile(file->fileName()).value_or(QJsonObject()));

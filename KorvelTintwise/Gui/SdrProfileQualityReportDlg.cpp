@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -266,7 +267,14 @@ void SdrProfileQualityReportDlg::OnSaveReportPushButtonClicked()
 
 bool SdrProfileQualityReportDlg::SaveAsPdf()
 {
-    QPdfWriter writer(data.reportPath);
+    // Written beside the chosen file and put in its place whole: a failed or killed save leaves a
+    // report saved there before as it was.
+    QSaveFile file(data.reportPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        LOG4CPLUS_ERROR(Logger(), "Failed to write the quality report " << data.reportPath.toStdString());
+        return false;
+    }
+    QPdfWriter writer(&file);
     writer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter;
     if (!painter.begin(&writer)) {
@@ -286,7 +294,11 @@ bool SdrProfileQualityReportDlg::SaveAsPdf()
     painter.scale(scaleX, scaleY);
     painter.translate(dx, dy);
     page->render(&painter, QPoint(0, 0), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-    return painter.end();
+    if (!painter.end() || !file.commit()) {
+        LOG4CPLUS_ERROR(Logger(), "Failed to write the quality report " << data.reportPath.toStdString());
+        return false;
+    }
+    return true;
 }
 
 QString SdrProfileQualityReportDlg::ReadShortcut()

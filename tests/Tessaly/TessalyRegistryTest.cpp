@@ -5,8 +5,12 @@
 #include "WindowsStandIn/Registry.h"
 #include "WindowsStandIn/StateFile.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -169,6 +173,62 @@ TEST(TessalyCommandLine, RegistryCommandsNeedAnIntactMachine)
     EXPECT_TRUE(result.out.contains("The configuration registry database is corrupt.")) << result.out;
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), cut);
+}
+
+// A registry command killed at any of its file operations (strace kills it at the k-th call of one
+// of them) leaves nothing behind: the next one, started at once, ends within seconds, stores its
+// value and leaves only the hives in their folder.
+TEST(TessalyCommandLine, RegistryCommandKilledAnywhereDoesNotHoldUpTheNext)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    ASSERT_FALSE(strace.isEmpty()) << "strace is missing (scripts/common.sh installs it)";
+    TemporaryMachine machine;
+    const QString operations = QStringLiteral("write,ftruncate,unlink,unlinkat,rename,renameat,renameat2,link,linkat");
+    const auto write = [](const QString& value) {
+        return QStringList{"--set-registry-path", PanelKey, "--update-registry-key", "K", "--registry-value", value};
+    };
+    QProcessEnvironment elevated;
+    elevated.insert(QString::fromLatin1(WinSim::ElevationVariable), QStringLiteral("1"));
+    // LeakSanitizer cannot run under ptrace.
+    elevated.insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") + ":detect_leaks=0");
+
+    QTemporaryDir work;
+    const QString log = work.filePath("calls.log");
+    ASSERT_EQ(TestSupport::Run(strace, QStringList{"-f", "-o", log, "-e", "trace=" + operations, BinaryPath("Tessaly")} +
+                              write("first"),
+                  elevated)
+                  .exitCode,
+              0);
+    QStringList calls;
+    static const QRegularExpression call(QStringLiteral("^\\d+\\s+(\\w+)\\("));
+    for (const QString& line : QString::fromUtf8(ReadFile(log)).split('\n')) {
+        if (const QRegularExpressionMatch match = call.match(line); match.hasMatch()) {
+            calls << match.captured(1);
+        }
+    }
+    ASSERT_FALSE(calls.isEmpty());
+
+    for (qsizetype k = 0; k < calls.size(); ++k) {
+        SCOPED_TRACE(QStringLiteral("killed at call %1 (%2)").arg(k + 1).arg(calls[k]).toStdString());
+        const int when = int(calls.mid(0, k + 1).count(calls[k]));
+        TestSupport::Run(strace,
+            QStringList{"-f", "-o", "/dev/null", "-e", "trace=" + operations, "-e",
+                        QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(calls[k]).arg(when),
+                        BinaryPath("Tessaly")} +
+                write("killed " + QString::number(k)),
+            elevated);
+        QElapsedTimer took;
+        took.start();
+        const QString value = "next " + QString::number(k);
+        const ProcessResult next = RunTessaly(write(value), true);
+        EXPECT_LT(took.elapsed(), 10000) << "the next command waited for a dead writer's lock";
+        EXPECT_EQ(next.exitCode, 0) << next.out;
+        EXPECT_EQ(Stored(PanelKey, "K"), value);
+        const QStringList left = QFileInfo(Registry::HiveFile(Registry::Hive::LocalMachine))
+                                     .dir()
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        EXPECT_EQ(left, QStringList({"HKCU.json", "HKLM.json"})) << "left over";
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,17 @@ namespace {
 const QString Format = QStringLiteral("KVL_4A1C_{ProfileName}.icm");
 
 // The preferences window in a program of its own, the sRGB profile shown; it ends with the object.
+// With a `wrapper` (a command that runs the program) it is found by name.
 class PreferencesProgram {
 public:
-    PreferencesProgram()
+    explicit PreferencesProgram(const QStringList& wrapper = {})
     {
-        process.start(TestSupport::BinaryPath("preferenceswindow"), {Format, "sRGB,Native", "sRGB"});
+        const QStringList program{TestSupport::BinaryPath("preferenceswindow"), Format, "sRGB,Native", "sRGB"};
+        const QStringList command = wrapper + program;
+        process.start(command.first(), command.mid(1));
         QStringList seen;
         ready = TestSupport::WaitForLine(process, "ready", seen);
-        pid = QString::number(process.processId());
+        pid = wrapper.isEmpty() ? QString::number(process.processId()) : QStringLiteral("preferenceswindow");
     }
     ~PreferencesProgram()
     {
@@ -129,4 +133,37 @@ TEST_F(QualityReportMachineTest, SavesAOnePagePdfAndTheNextStartOffersItsFolder)
     restarted.Act({"trigger", "Cancel"});
 }
 
+// A save over a report saved before, killed at its first write to that file: the file is the old
+// report byte for byte, or a whole new one; never cut or emptied.
+TEST_F(QualityReportMachineTest, ASaveKilledOverAnEarlierReportLeavesAWholeFile)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    ASSERT_FALSE(strace.isEmpty()) << "strace is missing (scripts/common.sh installs it)";
+    const QString saves = QDir(home.path()).absoluteFilePath("Reports");
+    ASSERT_TRUE(QDir().mkpath(saves));
+    const QString pdf = saves + "/sRGB report.pdf";
+    const QByteArray earlier = QByteArrayLiteral("%PDF-1.4 an earlier report, kept whole\n%%EOF\n");
+    TestSupport::WriteFile(pdf, earlier);
+    const auto whole = [&pdf] { return TestSupport::Run("pdfinfo", {pdf}); };
+
+    const QString calls = QStringLiteral("write,pwrite64,writev,ftruncate");
+    PreferencesProgram program({strace, "-f", "-o", "/dev/null", "-P", pdf, "-e", "trace=" + calls, "-e",
+                                "inject=" + calls + ":signal=SIGKILL:when=1"});
+    ASSERT_TRUE(program.ready) << QString::fromUtf8(program.process.readAllStandardError());
+    program.Act({"click", "QualityReport_PreviewPage_PushButton"});
+    program.Act({"click", "saveReportPushButton"});
+    program.Act({"type", "fileNameEdit", pdf});
+    program.Act({"trigger", "Save"});
+    program.Act({"answer", "Yes"});  // the file dialog's question whether to replace it
+    // Killed, or saved.
+    EXPECT_TRUE(TestSupport::WaitUntil([&] {
+        return program.process.state() == QProcess::NotRunning || whole().exitCode == 0;
+    }));
+
+    if (TestSupport::ReadFile(pdf) != earlier) {
+        const auto info = whole();
+        EXPECT_EQ(info.exitCode, 0) << "neither the earlier report nor a whole new one ("
+                                    << TestSupport::ReadFile(pdf).size() << " bytes): " << info.err;
+    }
+}
 }  // namespace
