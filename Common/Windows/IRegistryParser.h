@@ -5,7 +5,8 @@
 
 namespace Korvel::DisplayCalibration::Common::Windows {
 
-// Reads the machine-wide panel values (most of them AES-encrypted and Base64-encoded).
+// Reads the machine-wide panel values (most of them AES-encrypted and Base64-encoded). Each read
+// throws ReadRegistryException when the hive cannot be read.
 class IRegistryParser {
 public:
     virtual ~IRegistryParser() = default;

@@ -2,7 +2,9 @@
 
 #include "Common/Application/Constants.h"
 #include "Common/Security/DecrypterFactory.h"
+#include "Common/Windows/RegistryExceptions.h"
 #include "WindowsStandIn/RegistrySettings.h"
+#include "WindowsStandIn/Win32.h"
 
 #include <QCoreApplication>
 
@@ -17,18 +19,28 @@ QString BasePath()
     return MakerMachineKey + QCoreApplication::applicationName() + "\\";
 }
 
+// The key at `path`; a hive that cannot be read is a failure to read, never a key without values.
+std::unique_ptr<QSettings> OpenKey(const QString& path)
+{
+    auto settings = WinSim::OpenRegistrySettings(path);
+    if (settings != nullptr && settings->status() == QSettings::FormatError) {
+        throw ReadRegistryException(std::int32_t(ERROR_BADDB), ("Cannot read " + path).toStdString());
+    }
+    return settings;
+}
+
 }  // namespace
 
 RegistryParser::RegistryParser() : basePath(BasePath()) {}
 
 std::unique_ptr<QSettings> RegistryParser::OpenGroup(const QString& group) const
 {
-    return WinSim::OpenRegistrySettings(basePath + group);
+    return OpenKey(basePath + group);
 }
 
 bool RegistryParser::GroupHasKeys(const QString& group)
 {
-    const auto base = WinSim::OpenRegistrySettings(basePath);
+    const auto base = OpenKey(basePath);
     if (base == nullptr || !base->childGroups().contains(group, Qt::CaseInsensitive)) {
         return false;
     }
@@ -88,7 +100,7 @@ bool RegistryParser::ReadInt(const QString& group, const QString& key, int& out)
 
 bool RegistryParser::ReadPanelInfoValue(const QString& key, QString& out)
 {
-    const auto settings = WinSim::OpenRegistrySettings(BasePath() + PanelInfoGroup);
+    const auto settings = OpenKey(BasePath() + PanelInfoGroup);
     if (settings == nullptr || !settings->contains(key)) {
         return false;
     }

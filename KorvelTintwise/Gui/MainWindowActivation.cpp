@@ -8,6 +8,7 @@
 #include "Common/Profile/IProfileHelper.h"
 #include "Common/Profile/ProfileHelperExceptions.h"
 #include "Common/Profile/RegistryLoader.h"
+#include "Common/Windows/RegistryExceptions.h"
 #include "Common/Windows/RegistryParser.h"
 #include "Gui/PreferencesDialog.h"
 #include "Gui/TrayMenu.h"
@@ -107,7 +108,8 @@ bool MainWindow::ReportReadFailure(const std::exception& error)
     if (dynamic_cast<const Profile::ReadUserProfileListException*>(&error) == nullptr &&
         dynamic_cast<const Profile::ReadProfileBrightnessException*>(&error) == nullptr &&
         dynamic_cast<const Common::HardwareInfo::GetMonitorEdidException*>(&error) == nullptr &&
-        dynamic_cast<const Common::HardwareInfo::ReadPowerSchemeException*>(&error) == nullptr) {
+        dynamic_cast<const Common::HardwareInfo::ReadPowerSchemeException*>(&error) == nullptr &&
+        dynamic_cast<const Common::Windows::ReadRegistryException*>(&error) == nullptr) {
         return false;
     }
     ShowUnexpectedError(error, false);
@@ -287,16 +289,16 @@ bool MainWindow::IsActiveProfileRequired(const QString& name)
 // device id would make the missing values look unreadable.
 void MainWindow::RegisterDisplayDeviceId()
 {
-    QString stored;
-    if (Common::Windows::RegistryParser::ReadPanelInfoValue(Common::DisplayDeviceIdValue, stored) &&
-        !stored.isEmpty()) {
-        return;
-    }
-    if (!Common::Windows::RegistryParser().GroupHasKeys(Common::PanelInfoGroup)) {
-        LogText(InfoLevel, "No panel values yet: the display device id is written with them.");
-        return;
-    }
     try {
+        QString stored;
+        if (Common::Windows::RegistryParser::ReadPanelInfoValue(Common::DisplayDeviceIdValue, stored) &&
+            !stored.isEmpty()) {
+            return;
+        }
+        if (!Common::Windows::RegistryParser().GroupHasKeys(Common::PanelInfoGroup)) {
+            LogText(InfoLevel, "No panel values yet: the display device id is written with them.");
+            return;
+        }
         if (!registryLoader->SetParameter(Common::DisplayDeviceIdValue, profileHelper->GetDeviceId())) {
             LogPieces(ErrorLevel, "MainWindow", "Failed to register the display device id.");
         }

@@ -101,7 +101,9 @@ public:
             return false;
         }
         connect(&server, &QLocalServer::newConnection, this, &Listener::Accept);
-        QDir().mkpath(ListenersFolder(machine));
+        if (!Detail::MakeMachineFolder(ListenersFolder(machine))) {
+            return false;
+        }
         const QString file = ListenersFolder(machine) + "/" + QString::number(::getpid());
         if (!Detail::WriteFileAtomically(file, server.fullServerName().toUtf8() + '\n' + ProcessStartTime(::getpid()))) {
             return false;
@@ -283,6 +285,10 @@ QList<qint64> ListeningPrograms(const QString& machine)
 {
     const QString folder = ListenersFolder(machine);
     QList<qint64> programs;
+    // A link standing at the folder's name is not the machine's: nothing is listed or removed through it.
+    if (QFileInfo(folder).isSymLink()) {
+        return programs;
+    }
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
         bool announcement = false;
         const qint64 pid = name.toLongLong(&announcement);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -116,6 +117,26 @@ TEST_F(SimulatedUserTest, AnnouncementBeingWrittenIsLeftAlone)
     TestSupport::WriteFile(folder + "/" + own + ".tmp." + own, "being written");
     EXPECT_EQ(WinSim::User::ListeningPrograms(), QList<qint64>());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{own + ".tmp." + own});
+}
+
+// A link at the listeners folder's name leads outside the machine: looking for programs removes
+// nothing there, and a starting program announces itself in a folder of its own.
+TEST_F(SimulatedUserTest, LinkedListenersFolderIsNotFollowed)
+{
+    QProcess ended;
+    ended.start("true", {});
+    ASSERT_TRUE(TestSupport::WaitForFinished(ended));
+    TestSupport::OutsideFolder outside;
+    TestSupport::WriteFile(outside.FilePath(QString::number(ended.processId())), "gone");
+    const auto before = outside.Contents();
+    TestSupport::PlantLink(outside.Path(), machine.Path() + "/listeners");
+
+    EXPECT_EQ(WinSim::User::ListeningPrograms(), QList<qint64>());
+    TrayProgram program;
+    ASSERT_TRUE(program.ready) << program.seen.join('|');
+    EXPECT_FALSE(QFileInfo(machine.Path() + "/listeners").isSymLink());
+    EXPECT_EQ(WinSim::User::ListeningPrograms(), QList<qint64>{program.process.processId()});
+    EXPECT_EQ(outside.Contents(), before);
 }
 
 TEST_F(SimulatedUserTest, ShowsTheTrayAndChoosesFromItsMenu)

@@ -165,7 +165,8 @@ void EntryExtractor::OpenDestination(const std::string& failure)
     if (directory >= 0) {
         return;
     }
-    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A symbolic link at the destination's name is not followed: nothing is written where it leads.
+    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (directory < 0) {
         throw ExtractionError(failure);
     }

@@ -413,6 +413,7 @@ const ChangedStateCase ChangedStateCases[] = {
      .change = [](TrayMachine&) { Tessaly({"--uninstall-profile", "KVL_4A1C_sRGB.icm"}); },
      .answers = {"Yes", "No", "OK"},
      .boxes = {UserListQuestion, RestorationQuestion, RestorationRefused},
+     .brightness = {},
      .exitCode = 1},
 };
 
@@ -488,6 +489,8 @@ struct FailedReadCase {
     QString heading = QStringLiteral("Unexpected error occurred:<br>");
     // The support sentence of a box the program runs on after.
     QString support = QStringLiteral("<br><br>We are sorry for the inconvenience. Please contact support at ");
+    // A machine file (relative to the machine) that is damaged instead of failing `function`.
+    const char* damagedFile = nullptr;
 };
 
 void PrintTo(const FailedReadCase& item, std::ostream* stream)
@@ -517,6 +520,13 @@ const FailedReadCase FailedReadCases[] = {
     // The scheme the brightness is written to, before anything is written.
     {"ActivePowerSchemeCannotBeRead", "PowerGetActiveScheme", "5", false,
      "Error using PowerGetActiveScheme.\\nAccess is denied."},
+    // The machine hive that holds the panel values, damaged after the start.
+    {.name = "MachineHiveCannotBeRead",
+     .function = "",
+     .code = "",
+     .atStart = false,
+     .reason = "Cannot read HKEY_LOCAL_MACHINE",
+     .damagedFile = "registry/HKLM.json"},
 };
 
 // The journal's boxes, standard-mode defaults and tray-menu check marks since the mark, in order.
@@ -541,6 +551,23 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     const FailedReadCase& item = GetParam();
     TrayMachine machine;
     const QStringList fail{"fail", item.function, item.code};
+    const QString damaged = item.damagedFile == nullptr ? QString() : machine.Path() + '/' + item.damagedFile;
+    QByteArray whole;
+    const auto induce = [&] {
+        if (damaged.isEmpty()) {
+            ASSERT_EQ(RunWinsim(fail).exitCode, 0);
+            return;
+        }
+        whole = TestSupport::ReadFile(damaged);
+        TestSupport::WriteFile(damaged, whole.left(whole.size() / 2));
+    };
+    const auto clear = [&] {
+        if (damaged.isEmpty()) {
+            ASSERT_EQ(RunWinsim({"fail", item.function, "0"}).exitCode, 0);
+            return;
+        }
+        TestSupport::WriteFile(damaged, whole);
+    };
     if (item.atStart) {
         ASSERT_EQ(RunWinsim(fail).exitCode, 0);
     }
@@ -562,7 +589,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     PickNow("Adobe RGB");
     ASSERT_EQ(program.WaitForChecked({"Adobe RGB"}), QStringList{"Adobe RGB"});
 
-    ASSERT_EQ(RunWinsim(fail).exitCode, 0);
+    induce();
     ASSERT_EQ(User({"answer", "OK"}).exitCode, 0);
     PickNow("sRGB");
     ASSERT_EQ(machine.WaitForEvents("message-box", 1).size(), 1) << machine.MainLog().right(3000).toStdString();
@@ -575,7 +602,7 @@ TEST_P(FailedReadTest, IsReportedAsAFailedRead)
     EXPECT_TRUE(events[2].contains(item.support)) << events[2];
     ASSERT_FALSE(events[2].contains("shutdown")) << events[2];
 
-    ASSERT_EQ(RunWinsim({"fail", item.function, "0"}).exitCode, 0);
+    clear();
     PickNow("sRGB");
     ASSERT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"}) << program.ErrorOutput().toStdString();
     events = BoxesDefaultsAndMarks(machine);
