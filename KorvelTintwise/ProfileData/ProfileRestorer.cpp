@@ -440,6 +440,7 @@ QString ProfileRestorer::ProfileFormatPrefix()
 
 void ProfileRestorer::RefreshProfileData(Previews previews)
 {
+    m_ListFingerprint = m_Fingerprint ? m_Fingerprint() : QStringList();
     auto obtainer = std::make_shared<ProfileDataObtainer>(m_LogConfiguration, m_BiosTools, m_TrayMenu,
                                                           m_ProfileHelper, m_PanelInfo, m_ProfileFileNameFormat);
     // An unknown name ends the list early; the brightness read below then fails on it.

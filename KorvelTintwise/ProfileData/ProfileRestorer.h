@@ -77,6 +77,13 @@ public:
     // Runs the road of the archive that waited, unless the hold still stands.
     void HandleHeldArchive();
 
+    // `fingerprint` tells what the installed set is; it is taken before each refresh reads the set,
+    // so a set installed while the list is read (or before its report is handled) never passes for
+    // the one the list holds.
+    void FingerprintSetWith(std::function<QStringList()> fingerprint) { m_Fingerprint = std::move(fingerprint); }
+    // The fingerprint taken before the last refresh; empty without one.
+    const QStringList& GetListFingerprint() const { return m_ListFingerprint; }
+
     QString WorkingDirectory() const { return m_WorkingDirectory; }
     // The panel information and profile data of the last restoration that reached them.
     const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
@@ -185,6 +192,8 @@ private:
     // installation is refused when one of them changed before it ran.
     Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_KeptHdr10;
     std::function<bool()> m_Hold;
+    std::function<QStringList()> m_Fingerprint;
+    QStringList m_ListFingerprint;
     // The archive that arrived while the hold stood (the latest one).
     struct HeldArchive {
         QByteArray data;
