@@ -172,6 +172,8 @@ private:
     QString ArchivePath() const;
     QString ProfileDescription(const QString& path);
     QStringList WorkingProfileFiles() const;
+    // The digests of the panel's profiles in the colour directory (file names of the template).
+    Korvel::DisplayCalibration::Common::Profile::PreparedFrom ReadInstalledPanelProfiles() const;
 
     ILogConfiguration* m_LogConfiguration;
     TrayMenu* m_TrayMenu;
@@ -191,6 +193,9 @@ private:
     // The installed HDR10 profiles copied beside the SDR set, with their digests as read: the
     // installation is refused when one of them changed before it ran.
     Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_KeptHdr10;
+    // The panel's installed profiles when the road's download arrived: the installation is refused
+    // when another program replaced one of them since, so the download never overwrites a newer set.
+    Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_InstalledAtStart;
     std::function<bool()> m_Hold;
     std::function<QStringList()> m_Fingerprint;
     QStringList m_ListFingerprint;

@@ -361,6 +361,17 @@ TEST(PeerInstallDuringCorrectionTest, StaleCopiesNeverReplaceTheNewSet)
     EXPECT_EQ(machine.Events("message-box"), QStringList());
 }
 
+// The user asks the tray program to restore the set from the server (preferences, settings page).
+void RestoreFromPreferences()
+{
+    for (const QStringList& step : {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
+                                    QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
+        const ProcessResult done =
+            User(QStringList{step.first(), "--program", "KorvelTintwise", "--timeout", StepTimeout} + step.mid(1));
+        ASSERT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
+    }
+}
+
 // The tray program's restoration from the server and Quillon's update run at once: the restorer's
 // install is held until Quillon has switched to sRGB and gone on to its working files. Each program
 // installs the files it downloaded, whole, one after the other; the later install (Quillon's) stays,
@@ -388,11 +399,9 @@ TEST(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
     HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
     machine.MarkJournal();
 
-    for (const QStringList& step : {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
-                                    QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
-        const ProcessResult done =
-            User(QStringList{step.first(), "--program", "KorvelTintwise", "--timeout", StepTimeout} + step.mid(1));
-        ASSERT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
     }
     ASSERT_TRUE(tessaly.WaitUntilHeld());
     Quillon quillon;
@@ -441,6 +450,78 @@ TEST(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
     EXPECT_EQ(TrayBoxes(machine), QStringList());
 }
 
+// Quillon installs the replacement panel's set once the tray program's restoration has downloaded
+// and unpacked the computer's set: the restorer's install, prepared before, is refused and changes
+// nothing. Quillon's set stays, the restoration is reported as failed, and the program runs on with
+// Quillon's set.
+TEST(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheNewSet)
+{
+    TrayMachine machine;
+    QTemporaryDir files;
+    QDir(files.path()).mkpath("own");
+    QDir(files.path()).mkpath("new");
+    const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
+    const QString replacement = MakeArchive(files.path() + "/new");
+    std::map<QString, QString> quillons;
+    for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
+        quillons[name] = Digest(files.path() + "/new/set/" + name);
+    }
+    ProfileServer server({"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+    HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
+    machine.MarkJournal();
+
+    Quillon quillon;
+    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
+    }
+    // The restorer has unpacked and corrected its set; its install waits for Quillon's.
+    ASSERT_TRUE(machine.WaitForLogged("ProfileRestorer <> - Profile descriptor needs an update"))
+        << machine.MainLog().right(3000);
+    ASSERT_EQ(User({"answer", "--program", "KorvelTintwise", "OK"}).exitCode, 0);
+    tessaly.Release();
+    quillon.Finish();
+    ASSERT_TRUE(WaitUntil([&] { return !TrayBoxes(machine).isEmpty(); })) << machine.MainLog().right(3000);
+
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype updated = FindEvent(events, "run-elevated", 0, "--install-profile");
+    ASSERT_GE(updated, 0);
+    EXPECT_EQ(events[updated].details.count("--install-profile"), NewSet.size());
+    const qsizetype restored = FindEvent(events, "run-elevated", updated + 1, "--install-profile");
+    ASSERT_GT(restored, updated);
+    for (const char* change : {"colour-install", "colour-uninstall"}) {
+        EXPECT_EQ(FindEvent(events, change, restored), -1) << change;
+    }
+    EXPECT_TRUE(machine.MainLog().contains("changed since it was read.")) << machine.MainLog().right(3000);
+    const QStringList boxes = TrayBoxes(machine);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical")) << boxes.first();
+    EXPECT_TRUE(boxes.first().contains("continue to work with the existing ICC profiles")) << boxes.first();
+    EXPECT_EQ(InstalledSet(), quillons);
+
+    // The program runs on with Quillon's set.
+    machine.MarkJournal();
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
+    const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
+        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
+    });
+    EXPECT_FALSE(shown.isEmpty());
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(TrayBoxes(machine), QStringList());
+}
+
 // A set installed by hand (the factory set's names, sRGB at another brightness) once the restorer has
 // read the list of the set it installed, before the restoration is reported: that list is not taken
 // for the set of now, and the next pick applies the hand-installed sRGB profile at its brightness.
@@ -469,11 +550,9 @@ TEST(HandInstallDuringRestorationTest, NextPickAppliesTheSetOfNow)
     // The restorer's last pause, after it has read the list, long enough for the install.
     ASSERT_EQ(RunWinsim({"set", "time.waitScale", "20"}).exitCode, 0);
     machine.MarkJournal();
-    for (const QStringList& step : {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
-                                    QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
-        const ProcessResult done =
-            User(QStringList{step.first(), "--program", "KorvelTintwise", "--timeout", StepTimeout} + step.mid(1));
-        ASSERT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
     }
     // The restorer's install, then its list of the installed set (each list ends with its warnings
     // about the configuration's profiles the set lacks).
