@@ -11,6 +11,9 @@ extern const QString SupportDisplayName;  // "Quillon", in the support texts
 extern const QString ApplicationName;
 extern const QString InstanceGuardKey;    // "Quillon"
 extern const QString PanelSerialPattern;  // "^8[sS][A-Za-z0-9]{21}$"
+// The working folder below the data root, apart from the tray program's restorer's
+// "DisplayProfiles": both may run at once, and each empties its own folder.
+extern const QString WorkingFolderName;   // "ReplacementProfiles"
 // Not among Quillon's resources: its windows keep the program file's icon.
 extern const QString WindowIconPath;      // ":/images/icons/icon-logo.png"
 

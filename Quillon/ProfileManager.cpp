@@ -138,7 +138,7 @@ void ProfileManager::StartDownload()
 
 QString ProfileManager::WorkingDirectory() const
 {
-    return QDir(Common::ApplicationDataDirectory()).filePath(Common::DisplayProfilesFolder);
+    return QDir(Common::ApplicationDataDirectory()).filePath(WorkingFolderName);
 }
 
 QString ProfileManager::GetArchivePath()

@@ -38,7 +38,8 @@ public:
 };
 
 // Downloads a replacement panel's signed archive, checks and keeps it in the working folder
-// "DisplayProfiles" below the data root, installs its profiles (and, with "PanelInfo.xml", the
+// "ReplacementProfiles" below the data root (the tray program's restorer, which may run meanwhile,
+// works in "DisplayProfiles"), installs its profiles (and, with "PanelInfo.xml", the
 // machine-wide panel values) through one elevated Tessaly run and activates them, "Default" last.
 // Every started download ends with exactly one of the two signals.
 class ProfileManager : public IProfileManager {

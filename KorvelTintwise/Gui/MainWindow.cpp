@@ -259,6 +259,7 @@ void MainWindow::ConnectProfileRestorer()
     ConnectChecked(profileRestorer, SIGNAL(MarkProfileIfActive()), this, SLOT(OnMarkProfileIfActive()));
     // Its road runs elevated: an archive that arrives while an answer is pending waits for it.
     profileRestorer->HoldArchivesWhile([this] { return IsAnswerPending() || IsExitPending(); });
+    profileRestorer->FingerprintSetWith([this] { return ProfileSetFingerprint(); });
 }
 
 void MainWindow::OnEventLoopStarted()

@@ -104,7 +104,8 @@ void MainWindow::OnReportProfileRestorationSuccess(QVector<std::shared_ptr<Profi
     this->panelInfo = panelInfo;
     restorationRunning = false;
     panelInfoState = 3;
-    profileDataFingerprint = ProfileSetFingerprint();
+    // The set the list was read from: one installed since is read anew at the next check.
+    profileDataFingerprint = profileRestorer->GetListFingerprint();
     profileRestorer->RestoreHdrProfiles(QStringLiteral("%1_%2").arg(archiveUrl, QStringLiteral("HDR")));
 }
 
@@ -125,7 +126,7 @@ void MainWindow::OnReportProfileRestorationSuccessHdr(QVector<std::shared_ptr<Pr
     this->panelInfo.SetHdr10Supported(panelInfo.IsHdr10Supported());
     this->panelInfo.SetRequiredProfilesHdr10(panelInfo.GetRequiredProfilesHdr10());
     panelInfoState = 3;
-    profileDataFingerprint = ProfileSetFingerprint();
+    profileDataFingerprint = profileRestorer->GetListFingerprint();
     SetTrayMenuCaptions();
     if (preferencesDialog != nullptr) {
         preferencesDialog->FillProfileComboBoxes();

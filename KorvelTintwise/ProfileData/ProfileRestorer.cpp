@@ -159,6 +159,7 @@ void ProfileRestorer::OnArchiveDownloadFinished(QByteArray data)
     }
     m_PreviousDefaults = record.Previous();
     try {
+        m_InstalledAtStart = ReadInstalledPanelProfiles();
         m_ProfileHelper->ActivateSrgbProfile();
         emit MarkProfileIfActive();
         if (!RestoreSdrProfiles(data) || !CanActivateProfiles() || m_DisplayHelper->IsHdrActive()) {
@@ -440,6 +441,7 @@ QString ProfileRestorer::ProfileFormatPrefix()
 
 void ProfileRestorer::RefreshProfileData(Previews previews)
 {
+    m_ListFingerprint = m_Fingerprint ? m_Fingerprint() : QStringList();
     auto obtainer = std::make_shared<ProfileDataObtainer>(m_LogConfiguration, m_BiosTools, m_TrayMenu,
                                                           m_ProfileHelper, m_PanelInfo, m_ProfileFileNameFormat);
     // An unknown name ends the list early; the brightness read below then fails on it.
@@ -523,6 +525,23 @@ void ProfileRestorer::KeepInstalledHdr10Profiles()
     }
 }
 
+Profile::PreparedFrom ProfileRestorer::ReadInstalledPanelProfiles() const
+{
+    const qsizetype placeholder = m_ProfileFileNameFormat.indexOf(ProfileNamePlaceholder);
+    if (placeholder < 0) {
+        return {};
+    }
+    const QString prefix = m_ProfileFileNameFormat.left(placeholder);
+    const QString suffix = m_ProfileFileNameFormat.mid(placeholder + ProfileNamePlaceholder.size());
+    QStringList names;
+    for (const QString& name : QDir(m_ProfileHelper->ColorDirectory()).entryList(QDir::Files, QDir::Name)) {
+        if (name.startsWith(prefix) && name.endsWith(suffix) && name.size() > prefix.size() + suffix.size()) {
+            names << name;
+        }
+    }
+    return Profile::ReadPreparedFrom(m_ProfileHelper->ColorDirectory(), names);
+}
+
 QStringList ProfileRestorer::WorkingProfileFiles() const
 {
     return QDir(m_WorkingDirectory).entryList({QStringLiteral("*.icm")}, QDir::Files, QDir::Name);
@@ -544,9 +563,17 @@ void ProfileRestorer::InstallRestoredProfiles()
     try {
         for (int attempt = 1;; ++attempt) {
             QStringList paths;
+            // Files absent when the road started must still be absent; the kept HDR10 profiles as copied.
+            Profile::PreparedFrom preparedFrom = m_InstalledAtStart;
             for (const QString& file : WorkingProfileFiles()) {
                 m_ProfileHelper->DisassociateProfile(file);
                 paths << QFileInfo(WorkingPath(file)).absoluteFilePath();
+                if (!preparedFrom.contains(file)) {
+                    preparedFrom.insert(file, QByteArray());
+                }
+            }
+            for (auto it = m_KeptHdr10.cbegin(); it != m_KeptHdr10.cend(); ++it) {
+                preparedFrom.insert(it.key(), it.value());
             }
             try {
                 m_ProfileHelper->InstallProfilesWithPanelInfo(
@@ -554,7 +581,7 @@ void ProfileRestorer::InstallRestoredProfiles()
                     EncryptAndEncode(m_PanelInfo.GetDefaultProfileColorSpace()),
                     EncryptAndEncode(m_PanelInfo.GetDefaultProfileGamma()),
                     EncryptAndEncode(m_PanelInfo.GetRequiredProfiles().join(QLatin1Char(','))),
-                    EncryptAndEncode(m_PanelInfo.GetProfileFormat()), m_KeptHdr10);
+                    EncryptAndEncode(m_PanelInfo.GetProfileFormat()), preparedFrom);
                 return;
             } catch (const OsErrorException&) {
                 // Another program replaced a kept HDR10 profile after it was copied: copied again, once.

@@ -77,6 +77,13 @@ public:
     // Runs the road of the archive that waited, unless the hold still stands.
     void HandleHeldArchive();
 
+    // `fingerprint` tells what the installed set is; it is taken before each refresh reads the set,
+    // so a set installed while the list is read (or before its report is handled) never passes for
+    // the one the list holds.
+    void FingerprintSetWith(std::function<QStringList()> fingerprint) { m_Fingerprint = std::move(fingerprint); }
+    // The fingerprint taken before the last refresh; empty without one.
+    const QStringList& GetListFingerprint() const { return m_ListFingerprint; }
+
     QString WorkingDirectory() const { return m_WorkingDirectory; }
     // The panel information and profile data of the last restoration that reached them.
     const PanelInfo& GetPanelInfo() const { return m_PanelInfo; }
@@ -165,6 +172,8 @@ private:
     QString ArchivePath() const;
     QString ProfileDescription(const QString& path);
     QStringList WorkingProfileFiles() const;
+    // The digests of the panel's profiles in the colour directory (file names of the template).
+    Korvel::DisplayCalibration::Common::Profile::PreparedFrom ReadInstalledPanelProfiles() const;
 
     ILogConfiguration* m_LogConfiguration;
     TrayMenu* m_TrayMenu;
@@ -184,7 +193,12 @@ private:
     // The installed HDR10 profiles copied beside the SDR set, with their digests as read: the
     // installation is refused when one of them changed before it ran.
     Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_KeptHdr10;
+    // The panel's installed profiles when the road's download arrived: the installation is refused
+    // when another program replaced one of them since, so the download never overwrites a newer set.
+    Korvel::DisplayCalibration::Common::Profile::PreparedFrom m_InstalledAtStart;
     std::function<bool()> m_Hold;
+    std::function<QStringList()> m_Fingerprint;
+    QStringList m_ListFingerprint;
     // The archive that arrived while the hold stood (the latest one).
     struct HeldArchive {
         QByteArray data;

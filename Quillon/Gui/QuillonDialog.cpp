@@ -224,5 +224,5 @@ void QuillonDialog::ShowMessage(const QString& text, QMessageBox::Icon icon)
 
 void QuillonDialog::RemoveTemporaryFiles()
 {
-    Common::RemoveFolder(QDir(Common::ApplicationDataDirectory()).filePath(Common::DisplayProfilesFolder));
+    Common::RemoveFolder(QDir(Common::ApplicationDataDirectory()).filePath(WorkingFolderName));
 }

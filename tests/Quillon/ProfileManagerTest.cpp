@@ -146,7 +146,7 @@ TEST_F(ProfileManagerTest, PanelInfoWithoutHdrWritesThePanelValues)
     EXPECT_EQ(failures, QStringList());
     EXPECT_EQ(succeeded, 1);
     EXPECT_EQ(InstalledProfiles(), (QStringList{"KVL_4A1C_Default.icm", "KVL_4A1C_Extra.icm", "KVL_4A1C_sRGB.icm"}));
-    EXPECT_FALSE(QFileInfo::exists(QDir(Common::ApplicationDataDirectory()).filePath("DisplayProfiles/KVL_4A1C_Native_HDR.icm")));
+    EXPECT_FALSE(QFileInfo::exists(QDir(Common::ApplicationDataDirectory()).filePath("ReplacementProfiles/KVL_4A1C_Native_HDR.icm")));
     EXPECT_EQ(AdvancedColorDefault(), QString());
     EXPECT_EQ(JournalEvents({"colour-default"}),
               (QStringList{"colour-default currentUser RGB_WORKING_SPACE sRGB Color Space Profile.icm",
@@ -169,7 +169,7 @@ TEST_F(ProfileManagerTest, LinkAtTheWorkingFolderIsNotFollowed)
 {
     const TestSupport::OutsideFolder outside;
     const auto before = outside.Contents();
-    const QString working = QDir(Common::ApplicationDataDirectory()).filePath("DisplayProfiles");
+    const QString working = QDir(Common::ApplicationDataDirectory()).filePath("ReplacementProfiles");
     TestSupport::PlantLink(outside.Path(), working);
     const QByteArray archive = archives.Make({"--profiles", "sRGB,Default"});
     UsePerUserList();
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {}, {}, NotExtracted + "Downloaded archive contains invalid Panel Info data!", false},
         FailureCase{"FileWhereTheWorkingFolderGoes", PanelArchive,
                     [](Archives&) {
-                        TestSupport::WriteFile(Common::ApplicationDataDirectory() + "/DisplayProfiles", "in the way");
+                        TestSupport::WriteFile(Common::ApplicationDataDirectory() + "/ReplacementProfiles", "in the way");
                     },
                     {}, Restore + "<br>Failed to save the profile archive.<br>Reason :Failed to create directory", false, false},
         // A refused prompt leaves the profiles installed before as they were.

@@ -44,7 +44,7 @@ protected:
     QLineEdit* Edit() const { return dialog->findChild<QLineEdit*>("lineEditPanelID"); }
     QPushButton* Submit() const { return dialog->findChild<QPushButton*>("pushButtonUpdateProfiles"); }
     ProgressDialog* Progress() const { return dialog->findChild<ProgressDialog*>(); }
-    static QString WorkingFolder() { return Common::ApplicationDataDirectory() + "/DisplayProfiles"; }
+    static QString WorkingFolder() { return Common::ApplicationDataDirectory() + "/ReplacementProfiles"; }
 
     TestSupport::TemporaryMachine machine;
     QuillonTest::Services services;

@@ -104,7 +104,7 @@ TEST_F(QuillonProgramTest, InstallsAPanelsArchiveAndUploadsItForThisComputer)
                                            "\\\"Use my settings for this device\\\" option?"),
                            Box("information", "Profile archive updated successfully!")}));
     EXPECT_EQ(JournalEvents({"run-elevated"}).size(), 1);
-    EXPECT_FALSE(QFileInfo::exists(WinSim::MapWindowsPath("C:/ProgramData/Korvel Inc/Korvel Tintwise/DisplayProfiles")));
+    EXPECT_FALSE(QFileInfo::exists(WinSim::MapWindowsPath("C:/ProgramData/Korvel Inc/Korvel Tintwise/ReplacementProfiles")));
 
     // The colour system as `winsim colour` shows it.
     const TestSupport::ProcessResult shown = RunWinsim({"colour"});

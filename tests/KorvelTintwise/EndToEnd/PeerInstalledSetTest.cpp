@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, PeerInstalledSetTest, testing::ValuesIn(Cases),
 // --- Quillon installs while the program is busy with the set ------------------------------------
 
 const QString PanelId = QStringLiteral("KVL4A1C");
+// The computer's identity in the default preset: the restorer's archive.
+const QString Identity = QStringLiteral("1S21KV0012USPF4KVQ7T");
+
+// The tray program's boxes (Quillon journals its own).
+QStringList TrayBoxes(const TrayMachine& machine)
+{
+    return machine.Events("message-box").filter("title=\"Korvel Tintwise\"");
+}
+
 
 QString Digest(const QString& path)
 {
@@ -211,22 +221,26 @@ std::map<QString, QString> InstalledSet()
 }
 
 // Tessaly as the command runner starts it, through a script of the machine's "programs": its first
-// run (Quillon's) waits, holding the runner's lock that every elevated run of the machine takes,
-// until the test lets it go; the runs after it go straight on.
+// run (Quillon's) whose arguments match the shell pattern `holding` waits, holding the runner's lock
+// that every elevated run of the machine takes, until the test lets it go; the runs after it go
+// straight on.
 class HeldFirstTessaly {
 public:
-    HeldFirstTessaly()
+    explicit HeldFirstTessaly(const QString& holding = QStringLiteral("*"))
     {
         const QString script = folder.filePath("Tessaly");
         // The loop ends by itself after ten minutes (CTest's limit of a test).
         WriteFile(script, QStringLiteral("#!/bin/sh\n"
-                                         "if [ ! -e '%1/go' ]; then\n"
-                                         "  : > '%1/held'\n"
-                                         "  n=0\n"
-                                         "  while [ ! -e '%1/go' ] && [ $n -lt 12000 ]; do sleep 0.05; n=$((n+1)); done\n"
-                                         "fi\n"
+                                         "case \"$*\" in\n"
+                                         "%3)\n"
+                                         "  if [ ! -e '%1/go' ]; then\n"
+                                         "    : > '%1/held'\n"
+                                         "    n=0\n"
+                                         "    while [ ! -e '%1/go' ] && [ $n -lt 12000 ]; do sleep 0.05; n=$((n+1)); done\n"
+                                         "  fi;;\n"
+                                         "esac\n"
                                          "exec '%2' \"$@\"\n")
-                              .arg(folder.path(), BinaryPath("Tessaly"))
+                              .arg(folder.path(), BinaryPath("Tessaly"), holding)
                               .toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         WinSim::SetDescriptionValue(QStringLiteral("programs"), QJsonObject{{"Tessaly.exe", script}});
@@ -347,6 +361,228 @@ TEST(PeerInstallDuringCorrectionTest, StaleCopiesNeverReplaceTheNewSet)
     EXPECT_EQ(machine.Events("message-box"), QStringList());
 }
 
+// The user asks the tray program to restore the set from the server (preferences, settings page).
+void RestoreFromPreferences()
+{
+    for (const QStringList& step : {QStringList{"trigger", "Preferences..."}, QStringList{"click", "Settings_Button"},
+                                    QStringList{"click", "RestoreFromCloud_SettingsPage_PushButton"}}) {
+        const ProcessResult done =
+            User(QStringList{step.first(), "--program", "KorvelTintwise", "--timeout", StepTimeout} + step.mid(1));
+        ASSERT_EQ(done.exitCode, 0) << step.join(' ') << ": " << done.err;
+    }
+}
+
+// The tray program's restoration from the server and Quillon's update run at once: the restorer's
+// install is held until Quillon has switched to sRGB and gone on to its working files. Each program
+// installs the files it downloaded, whole, one after the other; the later install (Quillon's) stays,
+// and the tray program takes its set at the next pick.
+TEST(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
+{
+    TrayMachine machine;
+    QTemporaryDir files;
+    QDir(files.path()).mkpath("own");
+    QDir(files.path()).mkpath("new");
+    const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
+    const QString replacement = MakeArchive(files.path() + "/new");
+    std::map<QString, QString> quillons;
+    for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
+        quillons[name] = Digest(files.path() + "/new/set/" + name);
+    }
+    ProfileServer server({"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+    HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
+    machine.MarkJournal();
+
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
+    }
+    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    Quillon quillon;
+    // The restorer's switch to sRGB, then Quillon's; Quillon then empties its working folder and
+    // unpacks its archive there (a grace: it cannot run elevated before the restorer has).
+    ASSERT_EQ(machine.WaitForEvents("colour-default", 2).size(), 2) << machine.MainLog().right(3000);
+    QThread::msleep(2000);
+    tessaly.Release();
+    quillon.Finish();
+    const auto trayShown = [&machine] {
+        return machine.Events("message-box-shown").filter("title=\"Korvel Tintwise\"");
+    };
+    ASSERT_TRUE(WaitUntil([&] {
+        return machine.MainLog().contains("Customized ICC profiles for your display are restored successfully.") ||
+               !trayShown().isEmpty();
+    })) << machine.MainLog().right(3000);
+
+    // Both succeeded: no box of the tray program, Quillon's outcome its success.
+    ASSERT_EQ(trayShown(), QStringList());
+    const QStringList quillonBoxes = machine.Events("message-box").filter("title=\"Quillon\"");
+    ASSERT_EQ(quillonBoxes.size(), 1);
+    EXPECT_TRUE(quillonBoxes.first().contains("updated successfully")) << quillonBoxes.first();
+    // The restorer's install, then Quillon's, each of its own set.
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype restored = FindEvent(events, "run-elevated", 0, "--install-profile");
+    ASSERT_GE(restored, 0);
+    EXPECT_EQ(events[restored].details.count("--install-profile"), FactorySet().profiles.size());
+    const qsizetype updated = FindEvent(events, "run-elevated", restored + 1, "--install-profile");
+    ASSERT_GT(updated, restored);
+    EXPECT_EQ(events[updated].details.count("--install-profile"), NewSet.size());
+    std::map<QString, QString> installed = InstalledSet();
+    EXPECT_EQ(installed, quillons);
+
+    // The pick finds Quillon's set: its sRGB profile at its brightness, DCI-P3 no longer listed.
+    machine.MarkJournal();
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
+    const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
+        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
+    });
+    EXPECT_FALSE(shown.isEmpty());
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(TrayBoxes(machine), QStringList());
+}
+
+// Quillon installs the replacement panel's set once the tray program's restoration has downloaded
+// and unpacked the computer's set: the restorer's install, prepared before, is refused and changes
+// nothing. Quillon's set stays, the restoration is reported as failed, and the program runs on with
+// Quillon's set.
+TEST(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheNewSet)
+{
+    TrayMachine machine;
+    QTemporaryDir files;
+    QDir(files.path()).mkpath("own");
+    QDir(files.path()).mkpath("new");
+    const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
+    const QString replacement = MakeArchive(files.path() + "/new");
+    std::map<QString, QString> quillons;
+    for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
+        quillons[name] = Digest(files.path() + "/new/set/" + name);
+    }
+    ProfileServer server({"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+    HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
+    machine.MarkJournal();
+
+    Quillon quillon;
+    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
+    }
+    // The restorer has unpacked and corrected its set; its install waits for Quillon's.
+    ASSERT_TRUE(machine.WaitForLogged("ProfileRestorer <> - Profile descriptor needs an update"))
+        << machine.MainLog().right(3000);
+    ASSERT_EQ(User({"answer", "--program", "KorvelTintwise", "OK"}).exitCode, 0);
+    tessaly.Release();
+    quillon.Finish();
+    ASSERT_TRUE(WaitUntil([&] { return !TrayBoxes(machine).isEmpty(); })) << machine.MainLog().right(3000);
+
+    const QList<JournalEvent> events = machine.JournalSinceMark();
+    const qsizetype updated = FindEvent(events, "run-elevated", 0, "--install-profile");
+    ASSERT_GE(updated, 0);
+    EXPECT_EQ(events[updated].details.count("--install-profile"), NewSet.size());
+    const qsizetype restored = FindEvent(events, "run-elevated", updated + 1, "--install-profile");
+    ASSERT_GT(restored, updated);
+    for (const char* change : {"colour-install", "colour-uninstall"}) {
+        EXPECT_EQ(FindEvent(events, change, restored), -1) << change;
+    }
+    EXPECT_TRUE(machine.MainLog().contains("changed since it was read.")) << machine.MainLog().right(3000);
+    const QStringList boxes = TrayBoxes(machine);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().startsWith("icon=critical")) << boxes.first();
+    EXPECT_TRUE(boxes.first().contains("continue to work with the existing ICC profiles")) << boxes.first();
+    EXPECT_EQ(InstalledSet(), quillons);
+
+    // The program runs on with Quillon's set.
+    machine.MarkJournal();
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
+    const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
+        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
+    });
+    EXPECT_FALSE(shown.isEmpty());
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(TrayBoxes(machine), QStringList());
+}
+
+// A set installed by hand (the factory set's names, sRGB at another brightness) once the restorer has
+// read the list of the set it installed, before the restoration is reported: that list is not taken
+// for the set of now, and the next pick applies the hand-installed sRGB profile at its brightness.
+TEST(HandInstallDuringRestorationTest, NextPickAppliesTheSetOfNow)
+{
+    TrayMachine machine;
+    QTemporaryDir files;
+    const FactorySet set;
+    const QString own = MakeArchive(files.path(), set.profiles, {});
+    const ProcessResult made =
+        TestSupport::Run(QStringLiteral("python3"), {BinaryPath("make_panel_archive.py"), "--folder", files.path() + "/again",
+                                        "--format", set.format, "--profiles", set.profiles.join(','), "--color-space",
+                                        set.colorSpace, "--brightness", "60", "--brightness", "sRGB=" + NewBrightness});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    QStringList paths;
+    for (const QString& key : set.profiles) {
+        paths << QDir(files.path() + "/again").filePath(QString(set.format).replace("{ProfileName}", key));
+    }
+    ProfileServer server({"--archive", Identity + "=" + own});
+    ASSERT_TRUE(server.Started());
+    server.ConfigureMachine();
+    const TrayDesktop desktop;
+    ASSERT_TRUE(desktop.Ready());
+    TrayProgram program(desktop, machine);
+    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
+    // The restorer's last pause, after it has read the list, long enough for the install.
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "20"}).exitCode, 0);
+    machine.MarkJournal();
+    RestoreFromPreferences();
+    if (HasFatalFailure()) {
+        return;
+    }
+    // The restorer's install, then its list of the installed set (each list ends with its warnings
+    // about the configuration's profiles the set lacks).
+    const QString listed = QStringLiteral("profile is listed in profiles filter, but it is missing");
+    ASSERT_EQ(machine.WaitForEvents("colour-install", int(set.profiles.size()), Patience(ProgramPatienceMs, 20000))
+                  .size(),
+              set.profiles.size());
+    const int before = int(machine.MainLog().count(listed));
+    ASSERT_TRUE(machine.WaitForLogged(listed, before + 1)) << machine.MainLog().right(3000);
+    // A grace for its brightness levels and previews: an install that comes after the report only
+    // misses the fault.
+    QThread::msleep(500);
+    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "0"}).exitCode, 0);
+    TrayMachine::Install(paths);
+    // The restoration ends with its Default profile applied.
+    ASSERT_TRUE(WaitUntil([&] {
+        return FindEvent(machine.JournalSinceMark(), "colour-default", 0, "KVL_4A1C_Default.icm") >= 0;
+    })) << machine.MainLog().right(3000);
+
+    machine.MarkJournal();
+    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+    ASSERT_EQ(picked.exitCode, 0) << picked.err;
+    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
+    EXPECT_EQ(program.WaitForChecked({"sRGB"}), QStringList{"sRGB"});
+    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(TrayBoxes(machine), QStringList());
+}
+
 // Started without any set, the program asks whether to restore it; the question stays open while
 // Quillon installs the whole set. The answer, whichever it is, finds the set whole: nothing is
 // restored, the menu lists the set and the program runs on.
@@ -370,12 +606,6 @@ const OpenQuestionCase OpenQuestionCases[] = {
     {"OutOfBoxQuestionAnsweredNo", {NoStartupNotification}, "No"},
     {"OutOfBoxQuestionAnsweredYes", {NoStartupNotification}, "Yes"},
 };
-
-// The tray program's boxes (Quillon journals its own).
-QStringList TrayBoxes(const TrayMachine& machine)
-{
-    return machine.Events("message-box").filter("title=\"Korvel Tintwise\"");
-}
 
 class RestorationQuestionOverPeerInstallTest : public testing::TestWithParam<OpenQuestionCase> {};
 
