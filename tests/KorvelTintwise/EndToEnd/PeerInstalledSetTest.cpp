@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 using namespace TestSupport;
 
@@ -372,46 +373,79 @@ void RestoreFromPreferences()
     }
 }
 
+// The tray program with the local profile server, which serves the computer's factory set and the
+// replacement panel's set (Quillon's, whose files' digests are kept); the first elevated install is held.
+class PeerInstallDuringRestorationTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir(files.path()).mkpath("own");
+        QDir(files.path()).mkpath("new");
+        const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
+        const QString replacement = MakeArchive(files.path() + "/new");
+        for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
+            quillons[name] = Digest(files.path() + "/new/set/" + name);
+        }
+        server.emplace(QStringList{"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
+        ASSERT_TRUE(server->Started());
+        server->ConfigureMachine();
+        ASSERT_TRUE(desktop.Ready());
+        program.emplace(desktop, machine);
+        ASSERT_TRUE(program->WaitForMenu()) << program->ErrorOutput();
+        ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
+        tessaly.emplace(QStringLiteral("*--install-profile*"));
+    }
+
+    // A pick finds Quillon's set: its sRGB profile at its brightness, DCI-P3 no longer listed; the
+    // program runs on until it is quit.
+    void PickFindsQuillonsSet()
+    {
+        machine.MarkJournal();
+        const ProcessResult picked =
+            User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
+        ASSERT_EQ(picked.exitCode, 0) << picked.err;
+        EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
+        EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
+        const QJsonObject shown = program->WaitForView([](const QJsonObject& shown) {
+            return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") &&
+                   CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
+        });
+        EXPECT_FALSE(shown.isEmpty());
+        ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
+        EXPECT_EQ(program->WaitForExit(), 0);
+        EXPECT_EQ(TrayBoxes(machine), QStringList());
+    }
+
+    TrayMachine machine;
+    QTemporaryDir files;
+    std::map<QString, QString> quillons;
+    std::optional<ProfileServer> server;
+    const TrayDesktop desktop;
+    std::optional<TrayProgram> program;
+    std::optional<HeldFirstTessaly> tessaly;
+};
+
 // The tray program's restoration from the server and Quillon's update run at once: the restorer's
 // install is held until Quillon has switched to sRGB and gone on to its working files. Each program
 // installs the files it downloaded, whole, one after the other; the later install (Quillon's) stays,
 // and the tray program takes its set at the next pick.
-TEST(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
+TEST_F(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
 {
-    TrayMachine machine;
-    QTemporaryDir files;
-    QDir(files.path()).mkpath("own");
-    QDir(files.path()).mkpath("new");
-    const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
-    const QString replacement = MakeArchive(files.path() + "/new");
-    std::map<QString, QString> quillons;
-    for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
-        quillons[name] = Digest(files.path() + "/new/set/" + name);
-    }
-    ProfileServer server({"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
-    ASSERT_TRUE(server.Started());
-    server.ConfigureMachine();
-    const TrayDesktop desktop;
-    ASSERT_TRUE(desktop.Ready());
-    TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
-    HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
     machine.MarkJournal();
 
     RestoreFromPreferences();
     if (HasFatalFailure()) {
         return;
     }
-    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    ASSERT_TRUE(tessaly->WaitUntilHeld());
     Quillon quillon;
     // The restorer's switch to sRGB, then Quillon's; Quillon then empties its working folder and
     // unpacks its archive there (a grace: it cannot run elevated before the restorer has).
     ASSERT_EQ(machine.WaitForEvents("colour-default", 2).size(), 2) << machine.MainLog().right(3000);
     QThread::msleep(2000);
-    tessaly.Release();
+    tessaly->Release();
     quillon.Finish();
-    const auto trayShown = [&machine] {
+    const auto trayShown = [this] {
         return machine.Events("message-box-shown").filter("title=\"Korvel Tintwise\"");
     };
     ASSERT_TRUE(WaitUntil([&] {
@@ -435,50 +469,19 @@ TEST(PeerInstallDuringRestorationTest, EachUpdateInstallsItsOwnFiles)
     std::map<QString, QString> installed = InstalledSet();
     EXPECT_EQ(installed, quillons);
 
-    // The pick finds Quillon's set: its sRGB profile at its brightness, DCI-P3 no longer listed.
-    machine.MarkJournal();
-    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
-    ASSERT_EQ(picked.exitCode, 0) << picked.err;
-    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
-    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
-    const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
-        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
-    });
-    EXPECT_FALSE(shown.isEmpty());
-    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
-    EXPECT_EQ(program.WaitForExit(), 0);
-    EXPECT_EQ(TrayBoxes(machine), QStringList());
+    PickFindsQuillonsSet();
 }
 
 // Quillon installs the replacement panel's set once the tray program's restoration has downloaded
 // and unpacked the computer's set: the restorer's install, prepared before, is refused and changes
 // nothing. Quillon's set stays, the restoration is reported as failed, and the program runs on with
 // Quillon's set.
-TEST(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheNewSet)
+TEST_F(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheNewSet)
 {
-    TrayMachine machine;
-    QTemporaryDir files;
-    QDir(files.path()).mkpath("own");
-    QDir(files.path()).mkpath("new");
-    const QString own = MakeArchive(files.path() + "/own", FactorySet().profiles, {});
-    const QString replacement = MakeArchive(files.path() + "/new");
-    std::map<QString, QString> quillons;
-    for (const QString& name : QDir(files.path() + "/new/set").entryList({"*.icm"}, QDir::Files)) {
-        quillons[name] = Digest(files.path() + "/new/set/" + name);
-    }
-    ProfileServer server({"--archive", Identity + "=" + own, "--archive", Serial + "=" + replacement});
-    ASSERT_TRUE(server.Started());
-    server.ConfigureMachine();
-    const TrayDesktop desktop;
-    ASSERT_TRUE(desktop.Ready());
-    TrayProgram program(desktop, machine);
-    ASSERT_TRUE(program.WaitForMenu()) << program.ErrorOutput();
-    ASSERT_EQ(RunWinsim({"set", "time.waitScale", "1"}).exitCode, 0);
-    HeldFirstTessaly tessaly(QStringLiteral("*--install-profile*"));
     machine.MarkJournal();
 
     Quillon quillon;
-    ASSERT_TRUE(tessaly.WaitUntilHeld());
+    ASSERT_TRUE(tessaly->WaitUntilHeld());
     RestoreFromPreferences();
     if (HasFatalFailure()) {
         return;
@@ -487,7 +490,7 @@ TEST(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheN
     ASSERT_TRUE(machine.WaitForLogged("ProfileRestorer <> - Profile descriptor needs an update"))
         << machine.MainLog().right(3000);
     ASSERT_EQ(User({"answer", "--program", "KorvelTintwise", "OK"}).exitCode, 0);
-    tessaly.Release();
+    tessaly->Release();
     quillon.Finish();
     ASSERT_TRUE(WaitUntil([&] { return !TrayBoxes(machine).isEmpty(); })) << machine.MainLog().right(3000);
 
@@ -508,18 +511,7 @@ TEST(PeerInstallDuringRestorationTest, DownloadUnpackedBeforeNeverOverwritesTheN
     EXPECT_EQ(InstalledSet(), quillons);
 
     // The program runs on with Quillon's set.
-    machine.MarkJournal();
-    const ProcessResult picked = User({"trigger", "--program", "KorvelTintwise", "--timeout", StepTimeout, "sRGB"});
-    ASSERT_EQ(picked.exitCode, 0) << picked.err;
-    EXPECT_EQ(machine.WaitForEvents("colour-default", 1), QStringList{PickedDefault});
-    EXPECT_EQ(SchemeBrightness(), QStringList({NewBrightness, NewBrightness}));
-    const QJsonObject shown = program.WaitForView([](const QJsonObject& shown) {
-        return !MenuTexts(TrayMenuOf(shown)).contains("DCI-P3") && CheckedTexts(TrayMenuOf(shown)) == QStringList{"sRGB"};
-    });
-    EXPECT_FALSE(shown.isEmpty());
-    ASSERT_EQ(User({"trigger", "--program", "KorvelTintwise", "Quit"}).exitCode, 0);
-    EXPECT_EQ(program.WaitForExit(), 0);
-    EXPECT_EQ(TrayBoxes(machine), QStringList());
+    PickFindsQuillonsSet();
 }
 
 // A set installed by hand (the factory set's names, sRGB at another brightness) once the restorer has
